@@ -1,0 +1,50 @@
+# Entry points: `make run` builds and runs Orvanta; `make test` builds and runs every test
+# suite (plain, then under AddressSanitizer/UBSan, then the threading tests under
+# ThreadSanitizer). Both install the Debian packages they need first.
+
+JOBS ?= 2
+CMAKE_FLAGS ?= -G Ninja -DORVANTA_WERROR=ON
+CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
+# GCC 12's ThreadSanitizer cannot map its shadow memory with the address-space randomisation
+# of current kernels; its runs go without it.
+NO_ASLR := $(shell setarch $$(uname -m) -R true 2>/dev/null && echo setarch $$(uname -m) -R)
+
+.PHONY: all deps build run test test-plain test-asan test-tsan bench clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+run: build
+	./build/src/cli/orvanta-cli help
+	./build/src/cli/orvanta-cli defaults
+
+test: test-plain test-asan test-tsan
+
+test-plain: build
+	ctest --test-dir build $(CTEST_FLAGS)
+
+test-asan: deps
+	cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=address
+	cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --test-dir build-asan $(CTEST_FLAGS)
+
+test-tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS)
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+		$(NO_ASLR) ctest --test-dir build-tsan $(CTEST_FLAGS) -L threads
+
+bench: deps
+	cmake -S . -B build-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DORVANTA_BUILD_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+
+clean:
+	rm -rf build build-asan build-tsan build-bench

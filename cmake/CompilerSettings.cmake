@@ -1,0 +1,30 @@
+# Warnings, ccache and sanitizers for every target of the project.
+
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+    set(CMAKE_CXX_COMPILER_LAUNCHER "${CCACHE_PROGRAM}")
+endif()
+
+if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
+    set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
+endif()
+
+add_compile_options(-Wall -Wextra -Wshadow)
+
+option(ORVANTA_WERROR "Treat compiler warnings as errors" OFF)
+if(ORVANTA_WERROR)
+    add_compile_options(-Werror)
+endif()
+
+# ORVANTA_SANITIZE: "address" (with undefined behaviour) or "thread".
+set(ORVANTA_SANITIZE "" CACHE STRING "Sanitizer build: address or thread")
+if(ORVANTA_SANITIZE STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+elseif(ORVANTA_SANITIZE STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(NOT ORVANTA_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "ORVANTA_SANITIZE must be empty, address or thread")
+endif()

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package Orvanta needs to build, run and test.
+# Idempotent: does nothing when everything is already installed.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    g++ cmake ninja-build ccache make pkg-config
+    # libraries
+    qt6-base-dev qt6-multimedia-dev libgl-dev
+    libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev
+    # tests and benchmarks
+    googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+# A fresh machine has no package lists; refresh them when they are missing or stale.
+lists=/var/lib/apt/lists
+if [ -z "$(find "$lists" -maxdepth 1 -name '*Packages*' -mmin -1440 2>/dev/null | head -1)" ]; then
+    "${sudo_cmd[@]}" apt-get update -q
+fi
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,226 @@
+#include "PrefsController.h"
+
+#include "AtomicFile.h"
+#include "FileManagerExtensions.h"
+#include "Localization.h"
+#include "Log.h"
+#include "PrefsKeys.h"
+#include "PropertyList.h"
+#include "Version.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <ctime>
+
+#include <sys/stat.h>
+
+#include <QStandardPaths>
+
+namespace orvanta {
+
+namespace {
+
+std::string musicFolder()
+{
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty())
+        return music.toStdString();
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/Music";
+}
+
+std::string timestampSuffix()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "damaged-%Y%m%d-%H%M%S", &local);
+    return buffer;
+}
+
+} // namespace
+
+PrefsController& PrefsController::sharedInstance()
+{
+    static PrefsController instance(defaultStorePath());
+    return instance;
+}
+
+PrefsController::PrefsController(std::string storePath, std::string bundleVersion)
+    : m_storePath(std::move(storePath)), m_bundleVersion(std::move(bundleVersion)),
+      m_registered(registeredDefaults())
+{
+    load();
+}
+
+std::string PrefsController::defaultStorePath()
+{
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+        config = xdg;
+    else
+        config = std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/.config";
+    return config + "/Orvanta/Orvanta.plist";
+}
+
+std::string PrefsController::defaultBundleVersion()
+{
+    return orvanta::kBundleVersion;
+}
+
+Dictionary PrefsController::registeredDefaults()
+{
+    using namespace prefs;
+    Dictionary d;
+    d.set(prefs::kBundleVersion, defaultBundleVersion());
+    d.set(kDownloadPath, musicFolder());
+    d.set(kProxyHost, localizedString("No proxy set"));
+    d.set(kProxyPort, 8888);
+    d.set(kUseProxy, false);
+    d.set(kUseAqua, false);
+    d.set(kIgnoreFileSize, false);
+    d.set(kIgnoreFileSizeKB, 100);
+    d.set(kRelayPort, 50505);
+    d.set(kSearchPorts, true);
+    d.set(kDiskSpaceSafety, true);
+    d.set(kReplaceStreamName, false);
+    d.set(kUseID3v1, false);
+    d.set(kLowSpeedDisconnect, true);
+    d.set(kLowSpeedLimitSeconds, 10);
+    d.set(kAutoReconnect, true);
+    d.set(kPlaylistDeleteSource, false);
+    d.set(kAutoReconnectWaitSeconds, 2);
+    d.set(kIgnoreDuplicateRecordings, false);
+    d.set(kMilitaryTimeInFilenames, false);
+    d.set(kDirLayout, 26);
+    d.set(kScheduledDirLayout, 38);
+    d.set(kWakeFromSleep, true);
+    d.set(kWakeFromSleepWarnIfQuitting, true);
+    d.set(kListenWithApplication, 0);
+    return d;
+}
+
+void PrefsController::load()
+{
+    struct stat st
+    {};
+    if (::stat(m_storePath.c_str(), &st) != 0)
+        return; // a fresh user: nothing stored yet
+    std::string error;
+    auto stored = readPropertyListFile(m_storePath, error);
+    if (stored && !stored->isDictionary())
+        error = m_storePath + ": holds a " + Value::typeName(stored->type()) +
+                " where a dictionary was expected";
+    if (stored && stored->isDictionary()) {
+        m_values = stored->toDictionary();
+        return;
+    }
+    // Keep the damaged file for the user to inspect; the next save writes a fresh one.
+    const auto aside = moveFileAside(m_storePath, timestampSuffix());
+    logMessage("PrefsController::load",
+               "Preferences could not be read (" + error + "); starting from the initial values" +
+                   (aside ? ", damaged file kept as " + *aside : ", damaged file left in place"));
+}
+
+void PrefsController::save(const char* operation)
+{
+    std::lock_guard saveLock(m_saveMutex);
+    Value snapshot;
+    {
+        std::lock_guard lock(m_mutex);
+        snapshot = Value(m_values).deepCopy();
+    }
+    const std::string folder = m_storePath.substr(0, m_storePath.rfind('/'));
+    std::string error;
+    if (!createDirectoriesAtPath(folder, 0700)) {
+        logMessage(operation, "Could not create the preferences folder " + folder);
+        return;
+    }
+    if (!writePropertyListFile(m_storePath, snapshot, error, 0600))
+        logMessage(operation, "Could not save the preferences: " + error);
+}
+
+Value PrefsController::getPrefsForKey(std::string_view key) const
+{
+    std::lock_guard lock(m_mutex);
+    if (const Value* v = m_values.find(key))
+        return v->deepCopy();
+    return m_registered.get(key).deepCopy();
+}
+
+void PrefsController::setPrefs(const Value& value, std::string_view key)
+{
+    if (value.isNull()) {
+        // Storing nothing is a removal; a property list cannot hold the null marker.
+        removePrefsForKey(key);
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_values.set(key, value.deepCopy());
+    }
+    save("PrefsController::setPrefs");
+}
+
+void PrefsController::removePrefsForKey(std::string_view key)
+{
+    bool removed;
+    {
+        std::lock_guard lock(m_mutex);
+        removed = m_values.remove(key);
+    }
+    if (removed)
+        save("PrefsController::removePrefsForKey");
+}
+
+bool PrefsController::boolForKey(std::string_view key) const
+{
+    const Value v = getPrefsForKey(key);
+    if (v.isString())
+        return integerForKey(key) != 0;
+    return v.toBool();
+}
+
+std::int64_t PrefsController::integerForKey(std::string_view key) const
+{
+    const Value v = getPrefsForKey(key);
+    if (!v.isString())
+        return v.toInteger();
+    const std::string& s = v.toString();
+    std::int64_t result = 0;
+    const char* begin = s.data();
+    while (begin < s.data() + s.size() && *begin == ' ')
+        ++begin;
+    std::from_chars(begin, s.data() + s.size(), result);
+    return result;
+}
+
+std::string PrefsController::stringForKey(std::string_view key) const
+{
+    const Value v = getPrefsForKey(key);
+    if (v.isString())
+        return v.toString();
+    if (v.isBool() || v.isInteger())
+        return std::to_string(v.toInteger());
+    return {};
+}
+
+void PrefsController::cleanup()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_values.set(prefs::kBundleVersion, m_bundleVersion);
+        m_values.remove(prefs::kRadioStreams);
+        m_values.remove(prefs::kRadioStreamsPath);
+    }
+    save("PrefsController::cleanup");
+}
+
+Dictionary PrefsController::userValues() const
+{
+    std::lock_guard lock(m_mutex);
+    return Value(m_values).deepCopy().toDictionary();
+}
+
+} // namespace orvanta
