@@ -11,6 +11,8 @@ packages=(
     libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+    # independent readers and encoders for the recording tests
+    python3-mutagen lame mpg123
 )
 
 missing=()

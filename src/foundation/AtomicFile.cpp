@@ -125,8 +125,10 @@ std::optional<std::string> moveFileAside(const std::string& path, const std::str
 {
     for (int attempt = 0; attempt < 1000; ++attempt) {
         std::string target = path + "." + suffix;
-        if (attempt > 0)
-            target += "-" + std::to_string(attempt);
+        if (attempt > 0) {
+            target += '-';
+            target += std::to_string(attempt);
+        }
         if (renameWithoutReplacing(path, target))
             return target;
         if (errno != EEXIST)
