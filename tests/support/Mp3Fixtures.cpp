@@ -1,0 +1,64 @@
+#include "Mp3Fixtures.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+namespace orvanta::test {
+
+ByteVector syntheticFrames(std::size_t count, std::uint8_t seed)
+{
+    ByteVector out;
+    out.reserve(count * kFrameLength);
+    std::uint8_t value = seed;
+    for (std::size_t f = 0; f < count; ++f) {
+        out.insert(out.end(), kFrameHeader, kFrameHeader + 4);
+        for (std::size_t i = 4; i < kFrameLength; ++i) {
+            out.push_back(value);
+            value = static_cast<std::uint8_t>(value == 0xFE ? 0 : value + 1);
+        }
+    }
+    return out;
+}
+
+ByteVector pcmSongs(const std::vector<double>& toneSeconds, double gapSeconds)
+{
+    constexpr double kRate = 44100.0;
+    ByteVector out;
+    auto sample = [&out](int v) {
+        out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+    };
+    for (std::size_t song = 0; song < toneSeconds.size(); ++song) {
+        if (song > 0) {
+            for (int i = 0; i < static_cast<int>(gapSeconds * kRate); ++i)
+                sample(0);
+        }
+        const double frequency = 330.0 + 110.0 * static_cast<double>(song % 4);
+        for (int i = 0; i < static_cast<int>(toneSeconds[song] * kRate); ++i)
+            sample(static_cast<int>(12000.0 * std::sin(2 * M_PI * frequency * i / kRate)));
+    }
+    return out;
+}
+
+ByteVector encodeWithLame(const ByteVector& pcm, const TempDir& dir)
+{
+    const std::string raw = dir.file("songs.raw");
+    const std::string mp3 = dir.file("songs.mp3");
+    writeFile(raw, std::string(pcm.begin(), pcm.end()));
+    std::string output;
+    const int status = runCommand("lame --silent -t -r -s 44.1 --bitwidth 16 --signed "
+                                  "--little-endian -m m --cbr -b 128 '" +
+                                      raw + "' '" + mp3 + "'",
+                                  &output);
+    EXPECT_EQ(status, 0) << "lame failed: " << output;
+    const std::string bytes = readFile(mp3);
+    return ByteVector(bytes.begin(), bytes.end());
+}
+
+int decodeWithMpg123(const std::string& path, std::string* output)
+{
+    return runCommand("mpg123 -t -q '" + path + "'", output);
+}
+
+} // namespace orvanta::test
