@@ -8,7 +8,6 @@
 #include "PropertyList.h"
 #include "Version.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <ctime>
 
@@ -172,38 +171,6 @@ void PrefsController::removePrefsForKey(std::string_view key)
     }
     if (removed)
         save("PrefsController::removePrefsForKey");
-}
-
-bool PrefsController::boolForKey(std::string_view key) const
-{
-    const Value v = getPrefsForKey(key);
-    if (v.isString())
-        return integerForKey(key) != 0;
-    return v.toBool();
-}
-
-std::int64_t PrefsController::integerForKey(std::string_view key) const
-{
-    const Value v = getPrefsForKey(key);
-    if (!v.isString())
-        return v.toInteger();
-    const std::string& s = v.toString();
-    std::int64_t result = 0;
-    const char* begin = s.data();
-    while (begin < s.data() + s.size() && *begin == ' ')
-        ++begin;
-    std::from_chars(begin, s.data() + s.size(), result);
-    return result;
-}
-
-std::string PrefsController::stringForKey(std::string_view key) const
-{
-    const Value v = getPrefsForKey(key);
-    if (v.isString())
-        return v.toString();
-    if (v.isBool() || v.isInteger())
-        return std::to_string(v.toInteger());
-    return {};
 }
 
 void PrefsController::cleanup()

@@ -11,6 +11,7 @@
 // Thread-safe: recording threads read while the main thread writes. Containers are
 // handed out and taken in as deep copies, so no caller shares state with the store.
 
+#include "PreferencesReader.h"
 #include "Value.h"
 
 #include <cstdint>
@@ -20,7 +21,7 @@
 
 namespace orvanta {
 
-class PrefsController
+class PrefsController : public PreferencesReader
 {
 public:
     /// The process-wide store on the user's preferences file, created on first use.
@@ -40,15 +41,9 @@ public:
     /// The registered keys with their initial values, in registration order.
     static Dictionary registeredDefaults();
 
-    Value getPrefsForKey(std::string_view key) const;
+    Value getPrefsForKey(std::string_view key) const override;
     void setPrefs(const Value& value, std::string_view key);
     void removePrefsForKey(std::string_view key);
-
-    /// Typed reads with the usual conversions (numbers to each other; strings of digits
-    /// to integers); a key that holds another type gives false / 0 / "".
-    bool boolForKey(std::string_view key) const;
-    std::int64_t integerForKey(std::string_view key) const;
-    std::string stringForKey(std::string_view key) const;
 
     /// At quit: record the running version and drop the settings of older versions.
     void cleanup();
