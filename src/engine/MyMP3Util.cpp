@@ -109,7 +109,14 @@ FrameRange MyMP3Util::findFirstHeaderInBuffer(const std::uint8_t* bytes, std::si
         const std::int64_t frame = h.frameLength;
         if (offset + 2 * frame > size - 4)
             break; // needs more data before this candidate can be judged
-        if (!decodeFrameHeader(second, p + frame) || !decodeFrameHeader(third, p + 2 * frame))
+        if (!decodeFrameHeader(second, p + frame))
+            continue;
+        // The third frame follows the second, whose own length may differ by its padding
+        // byte; looking 2 × the first length ahead would miss every padded second frame.
+        const std::int64_t thirdAt = offset + frame + second.frameLength;
+        if (thirdAt > size - 4)
+            break;
+        if (!decodeFrameHeader(third, bytes + thirdAt))
             continue;
         if (resumeOffset)
             *resumeOffset = static_cast<std::size_t>(offset);

@@ -49,7 +49,8 @@ public:
 
     static FrameRange findFirstHeaderInBuffer(const std::uint8_t* bytes, std::size_t length);
 
-    /// The first frame that starts a run of three valid frames. With a tag other than 0 the
+    /// The first frame that starts a run of three valid frames, each following the one
+    /// before by that frame's length. With a tag other than 0 the
     /// stream's bitrate and stereo flag are posted for that tag when a run is found.
     /// resumeOffset (optional) receives the offset from which a later search over the same
     /// bytes plus more must start again: everything before it can never start a run.

@@ -125,3 +125,18 @@ TEST(MyMP3UtilTest, PostsBitrateAndStereoOnlyForATag)
     EXPECT_EQ(seen[1].name, OVStreamStereoNotification);
     EXPECT_EQ(seen[1].userInfo, Value(true));
 }
+
+TEST(MyMP3UtilTest, PaddedFramesStillFormARun)
+{
+    // An unpadded 417-byte frame followed by padded 418-byte ones, as encoders write them.
+    test::ByteVector buffer = test::syntheticFrames(1);
+    for (int i = 0; i < 3; ++i) {
+        test::ByteVector padded = test::syntheticFrames(1, 9);
+        padded[2] = 0x92; // padding bit
+        padded.insert(padded.begin() + 4, 0x00);
+        buffer.insert(buffer.end(), padded.begin(), padded.end());
+    }
+    const FrameRange run = MyMP3Util::findFirstHeaderInBuffer(buffer.data(), buffer.size());
+    EXPECT_EQ(run.location, 0);
+    EXPECT_EQ(run.length, 417);
+}
