@@ -151,6 +151,13 @@ void MyFileWriter::addNewFileTags(Dictionary fileInformation)
     _newFileTags.push_back(std::move(fileInformation));
 }
 
+void MyFileWriter::discardQueuedFileTags()
+{
+    std::lock_guard lock(m_mutex);
+    const std::size_t keep = fileHandle >= 0 && !_newFileTags.empty() ? 1 : 0;
+    _newFileTags.resize(keep);
+}
+
 void MyFileWriter::setFreeSpaceProbe(FreeSpaceProbe probe)
 {
     std::lock_guard lock(m_mutex);

@@ -62,6 +62,8 @@ public:
     void decFileCounter();
     /// Queues the file information of a file to come (entry 0 describes the open file).
     void addNewFileTags(Dictionary fileInformation);
+    /// Drops the queued information of files to come, keeping the open file's.
+    void discardQueuedFileTags();
 
     /// Finishes the current file (moving it) and opens the next one from the queue.
     bool createNewFile();

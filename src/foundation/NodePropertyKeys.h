@@ -16,6 +16,24 @@ inline constexpr std::string_view NP_GENRE_CUSTOM = "NP_GENRE_CUSTOM";
 inline constexpr std::string_view NP_STREAM_IF_NO_ALBUM = "NP_STREAM_IF_NO_ALBUM";
 inline constexpr std::string_view NP_COMPILATION_FLAG = "NP_COMPILATION_FLAG";
 inline constexpr std::string_view NP_COMPILATION_ALBUM_LABEL = "NP_COMPILATION_ALBUM_LABEL";
+inline constexpr std::string_view NP_SCHEDULED_RECORDING_PATH = "NP_SCHEDULED_RECORDING_PATH";
+inline constexpr std::string_view NP_URLS_TO_VISIT = "NP_URLS_TO_VISIT";
+inline constexpr std::string_view NP_ALWAYSMANUAL = "NP_ALWAYSMANUAL";
+inline constexpr std::string_view NP_MANUALSPLITTYPE = "NP_MANUALSPLITTYPE";
+inline constexpr std::string_view NP_SPLITTIMEMINS = "NP_SPLITTIMEMINS";
+inline constexpr std::string_view NP_SPLITSIZEMB = "NP_SPLITSIZEMB";
+inline constexpr std::string_view NP_REWINDSECS = "NP_REWINDSECS";
+inline constexpr std::string_view NP_NUMBER_RECORDINGS = "NP_NUMBER_RECORDINGS";
+inline constexpr std::string_view NP_LANGUAGE_ENCODING = "NP_LANGUAGE_ENCODING";
+inline constexpr std::string_view NUMBER_RECORDINGS_TRACK = "NUMBER_RECORDINGS_TRACK";
+inline constexpr std::string_view SPLIT_EARLIER_OR_LATER = "SPLIT_EARLIER_OR_LATER";
+inline constexpr std::string_view NP_USERNAME = "NP_USERNAME";
+inline constexpr std::string_view NP_PASSWORD = "NP_PASSWORD";
+inline constexpr std::string_view NP_STREAMTITLE_SEPARATOR = "NP_STREAMTITLE_SEPARATOR";
+inline constexpr std::string_view NP_STREAMTITLE_CLEAN = "NP_STREAMTITLE_CLEAN";
+inline constexpr std::string_view NP_STREAMTITLE_CLEAN_LIST = "NP_STREAMTITLE_CLEAN_LIST";
+inline constexpr std::string_view NP_STREAMTITLE_IGNORE = "NP_STREAMTITLE_IGNORE";
+inline constexpr std::string_view NP_STREAMTITLE_IGNORE_LIST = "NP_STREAMTITLE_IGNORE_LIST";
 
 } // namespace orvanta::np
 

@@ -1,0 +1,129 @@
+#include "GenericClient.h"
+
+#include "GenericServer.h"
+#include "Log.h"
+#include "Mailbox.h"
+#include "RecordingThreads.h"
+
+#include <exception>
+#include <thread>
+
+namespace orvanta {
+
+GenericClient::GenericClient(std::int32_t tag, std::shared_ptr<ServerProxy> server,
+                             RecordingContext context)
+    : m_context(std::move(context)), m_serverProxy(std::move(server)), m_tag(tag)
+{}
+
+GenericClient::~GenericClient() = default;
+
+void GenericClient::setProperties(Dictionary) {}
+
+void GenericClient::listen(bool) {}
+
+void GenericClient::launchClientThreadWithTag(std::int32_t tag,
+                                              std::shared_ptr<GenericServer> server,
+                                              const RecordingContext& context, Factory factory)
+{
+    RecordingThreads::started();
+    std::thread([tag, weakServer = std::weak_ptr<GenericServer>(server), context,
+                 factory = std::move(factory)] {
+        try {
+            auto mailbox = std::make_shared<Mailbox>();
+            mailbox->adoptCurrentThread();
+            auto serverProxy = std::make_shared<ServerProxy>(weakServer, context.mainMailbox);
+            std::shared_ptr<GenericClient> client = factory(tag, serverProxy, context);
+            auto clientProxy = std::make_shared<ClientProxy>(client, mailbox);
+            if (serverProxy->registerWithTag(tag, clientProxy))
+                mailbox->serveUntil([&client] { return client->flagTerminateRunLoop(); });
+            mailbox->close();
+        } catch (const std::exception& e) {
+            logMessage("GenericClient::launchClientThreadWithTag",
+                       std::string("Client thread failed: ") + e.what());
+        }
+        RecordingThreads::finished();
+    }).detach();
+}
+
+// ---- ClientProxy ------------------------------------------------------------------------
+
+ClientProxy::ClientProxy(std::shared_ptr<GenericClient> client, std::shared_ptr<Mailbox> mailbox)
+    : m_client(std::move(client)), m_mailbox(std::move(mailbox))
+{}
+
+void ClientProxy::setProperties(Dictionary properties)
+{
+    callSyncVoid(*m_mailbox, [this, properties] { m_client->setProperties(properties); });
+}
+
+void ClientProxy::runClientInNewThread()
+{
+    callSyncVoid(*m_mailbox, [this] { m_client->runClientInNewThread(); });
+}
+
+void ClientProxy::shutDown()
+{
+    callSyncVoid(*m_mailbox, [this] { m_client->shutDown(); });
+}
+
+void ClientProxy::terminateClient()
+{
+    callSyncVoid(*m_mailbox, [this] { m_client->terminateClient(); });
+}
+
+double ClientProxy::transferRate()
+{
+    return callSync(*m_mailbox, [this] { return m_client->transferRate(); }).value_or(0.0);
+}
+
+std::string ClientProxy::currentSong()
+{
+    return callSync(*m_mailbox, [this] { return m_client->currentSong(); }).value_or(std::string());
+}
+
+bool ClientProxy::canSkipTrack()
+{
+    return callSync(*m_mailbox, [this] { return m_client->canSkipTrack(); }).value_or(false);
+}
+
+void ClientProxy::skipTrack()
+{
+    callSyncVoid(*m_mailbox, [this] { m_client->skipTrack(); });
+}
+
+std::string ClientProxy::completePath()
+{
+    return callSync(*m_mailbox, [this] { return m_client->completePath(); })
+        .value_or(std::string());
+}
+
+void ClientProxy::listen(bool on)
+{
+    callSyncVoid(*m_mailbox, [this, on] { m_client->listen(on); });
+}
+
+bool ClientProxy::isConnected() const
+{
+    return !m_mailbox->isClosed();
+}
+
+// ---- ServerProxy ------------------------------------------------------------------------
+
+ServerProxy::ServerProxy(std::weak_ptr<GenericServer> server, Mailbox& mainMailbox)
+    : m_server(std::move(server)), m_mainMailbox(mainMailbox)
+{}
+
+bool ServerProxy::registerWithTag(std::int32_t tag, std::shared_ptr<ClientProxy> client)
+{
+    return callSync(m_mainMailbox,
+                    [this, tag, client] {
+                        auto server = m_server.lock();
+                        if (!server)
+                            return false;
+                        server->registerWithTag(tag, client);
+                        return true;
+                    })
+        .value_or(false);
+}
+
+} // namespace orvanta

@@ -1,0 +1,419 @@
+#include "MP3Client.h"
+
+#include "Easy.h"
+#include "IcyHeaders.h"
+#include "Localization.h"
+#include "Log.h"
+#include "MyProxyUtil.h"
+#include "NodePropertyKeys.h"
+#include "NotificationCenter.h"
+#include "NotificationNames.h"
+#include "RecordingThreads.h"
+#include "StringExtensions.h"
+
+#include <cmath>
+#include <exception>
+#include <thread>
+
+namespace orvanta {
+
+namespace {
+
+std::int64_t monotonicSeconds()
+{
+    using namespace std::chrono;
+    return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Forwards libcurl's callbacks to the client on the worker thread.
+class TransferHandler : public curl::Handler
+{
+public:
+    explicit TransferHandler(MP3Client& client) : m_client(client) {}
+    bool onHeader(std::string_view line) override
+    {
+        m_client.parseReqHeaders(line);
+        return true;
+    }
+    bool onData(const std::uint8_t* data, std::size_t length) override
+    {
+        return m_client.writeShoutCastData(data, length);
+    }
+    bool onProgress(std::int64_t downloadedNow) override
+    {
+        return m_client.progressCallback(downloadedNow);
+    }
+
+private:
+    MP3Client& m_client;
+};
+
+std::vector<std::string> stringList(const Value& value)
+{
+    std::vector<std::string> result;
+    for (const Value& item : value.toArray()) {
+        if (item.isString())
+            result.push_back(item.toString());
+    }
+    return result;
+}
+
+} // namespace
+
+MP3Client::MP3Client(std::int32_t tag, std::shared_ptr<ServerProxy> server,
+                     RecordingContext context)
+    : GenericClient(tag, std::move(server), context),
+      fileWriter(std::make_shared<MyFileWriter>(context.center)), m_naming(context.prefs),
+      m_seconds(monotonicSeconds)
+{}
+
+MP3Client::~MP3Client() = default;
+
+void MP3Client::launchClientThreadWithTag(std::int32_t tag, std::shared_ptr<GenericServer> server,
+                                          const RecordingContext& context)
+{
+    GenericClient::launchClientThreadWithTag(
+        tag, std::move(server), context,
+        [](std::int32_t t, std::shared_ptr<ServerProxy> proxy, const RecordingContext& c) {
+            return std::make_shared<MP3Client>(t, std::move(proxy), c);
+        });
+}
+
+// ---- client thread ------------------------------------------------------------------------
+
+void MP3Client::setProperties(Dictionary properties)
+{
+    std::lock_guard lock(m_stateMutex);
+    _properties = std::move(properties);
+}
+
+void MP3Client::runClientInNewThread()
+{
+    auto self = std::static_pointer_cast<MP3Client>(shared_from_this());
+    RecordingThreads::started();
+    std::thread([self] {
+        try {
+            self->run();
+        } catch (const std::exception& e) {
+            // A worker never takes the application down; the core still hears of the end.
+            logMessage("MP3Client::run", std::string("Recording failed: ") + e.what());
+            self->m_context.center.post(OVFinishedNotification, self->tag());
+        }
+        RecordingThreads::finished();
+    }).detach();
+}
+
+void MP3Client::shutDown()
+{
+    {
+        std::lock_guard lock(m_waitMutex);
+        shutDownFlag = true;
+    }
+    m_waitCondition.notify_all();
+}
+
+double MP3Client::transferRate()
+{
+    std::lock_guard lock(m_stateMutex);
+    return _transferRateCalculator.transferRate();
+}
+
+std::string MP3Client::currentSong()
+{
+    std::lock_guard lock(m_stateMutex);
+    m_currentSongSet = true;
+    return m_currentSong;
+}
+
+bool MP3Client::canSkipTrack()
+{
+    return metaint != 0;
+}
+
+void MP3Client::skipTrack()
+{
+    if (!canSkipTrack())
+        return;
+    {
+        std::lock_guard lock(m_stateMutex);
+        const std::string skipping = localizedString("(Skipping)");
+        if (m_currentSong.rfind(skipping, 0) == 0)
+            return;
+        m_currentSong = skipping + " " + m_currentSong;
+    }
+    fileWriter->skipCurrentFile();
+}
+
+std::string MP3Client::completePath()
+{
+    const std::string path = fileWriter->completeFilePath();
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+void MP3Client::listen(bool on)
+{
+    relayFlag = on;
+}
+
+void MP3Client::setCurrentSong(std::string song)
+{
+    std::lock_guard lock(m_stateMutex);
+    m_currentSong = std::move(song);
+}
+
+void MP3Client::postAlert(const std::string& message)
+{
+    m_context.center.post(OVErrorAlertNotification, tag(),
+                          Dictionary{{OVErrorAlertNotificationMessage, message}});
+}
+
+// ---- worker thread ------------------------------------------------------------------------
+
+void MP3Client::setIVarsFromProperties()
+{
+    {
+        std::lock_guard lock(m_stateMutex);
+        _properties = Value(_properties).deepCopy().toDictionary();
+    }
+    const Dictionary& p = _properties;
+    if (const Value* path = p.find(np::NP_SCHEDULED_RECORDING_PATH); path && path->isArray())
+        m_naming.scheduledRecordingPath = path->toArray();
+    urls = stringList(p.get(np::NP_URLS_TO_VISIT));
+    ignoreMetaint = p.get(np::NP_ALWAYSMANUAL).toBool();
+    manualSplitMethod = static_cast<int>(p.get(np::NP_MANUALSPLITTYPE).toInteger());
+    splitByTimeOfSeconds = static_cast<std::uint64_t>(
+                               std::max<std::int64_t>(0, p.get(np::NP_SPLITTIMEMINS).toInteger())) *
+                           60;
+    splitByFileSizeOfBytes =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(0, p.get(np::NP_SPLITSIZEMB).toInteger()))
+        << 20;
+    rewindSeconds = std::max(0.0, p.get(np::NP_REWINDSECS).toReal());
+    numberRecordings = p.get(np::NP_NUMBER_RECORDINGS).toBool();
+    m_naming._properties = p;
+    const Value* encoding = p.find(np::NP_LANGUAGE_ENCODING);
+    languageEncoding = encoding ? static_cast<unsigned>(encoding->toInteger()) : 5;
+    numberRecordingsTrack = p.get(np::NUMBER_RECORDINGS_TRACK).toBool();
+    splitEarlierOrLater = static_cast<int>(p.get(np::SPLIT_EARLIER_OR_LATER).toInteger());
+    const std::string user = p.get(np::NP_USERNAME).toString();
+    const std::string password = p.get(np::NP_PASSWORD).toString();
+    if (!user.empty() && !password.empty())
+        _userpwd = user + ":" + password;
+
+    const PreferencesReader& prefs = m_context.prefs;
+    _useID3v1 = prefs.boolForKey("useid3v1");
+    _useID3v2 = !_useID3v1;
+    m_naming._useID3v2 = _useID3v2;
+    _replaceStreamName = prefs.boolForKey("replacestreamname");
+    _lowSpeedDisconnect = prefs.boolForKey("LowSpeedDisconnect");
+    _lowSpeedLimitSeconds = prefs.integerForKey("LowSpeedLimitSeconds");
+    _ignoreDuplicates = prefs.boolForKey("IgnoreDuplicateRecordings");
+}
+
+void MP3Client::run()
+{
+    setIVarsFromProperties();
+    splitLaterArray.clear();
+    m_naming.trackCounter = 1;
+    for (;;) {
+        const bool autoReconnect = m_context.prefs.boolForKey("AutoReconnect");
+        if (!shutDownFlag)
+            runConnectionCycle();
+        // A finite resource that arrived whole is not fetched again.
+        const bool finiteResourceDone =
+            content_length &&
+            leadingContentLength() == static_cast<std::int64_t>(m_connectionBytes);
+        if (!autoReconnect || shutDownFlag || finiteResourceDone)
+            break;
+        if (!waitBeforeReconnecting())
+            break;
+    }
+    m_context.center.post(OVFinishedNotification, tag());
+}
+
+std::int64_t MP3Client::leadingContentLength() const
+{
+    if (!content_length)
+        return -1;
+    try {
+        std::size_t used = 0;
+        const long long value = std::stoll(*content_length, &used);
+        return used == content_length->size() ? value : -1;
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+void MP3Client::runConnectionCycle()
+{
+    curl::Easy easy;
+    if (!easy)
+        return;
+    TransferHandler handler(*this);
+    easy.setOption(CURLOPT_DNS_CACHE_TIMEOUT, 0L);
+    easy.setOption(CURLOPT_VERBOSE, 0L);
+    easy.setOption(CURLOPT_NOSIGNAL, 1L);
+    easy.setOption(CURLOPT_FOLLOWLOCATION, 1L);
+    easy.setOption(CURLOPT_MAXREDIRS, 10L);
+    easy.setProgressHandler(handler);
+    easy.setOption(CURLOPT_NOPROGRESS, 0L);
+    easy.useErrorBuffer();
+    easy.setOption(CURLOPT_CONNECTTIMEOUT, 10L);
+    if (_lowSpeedDisconnect) {
+        easy.setOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
+        easy.setOption(CURLOPT_LOW_SPEED_TIME, static_cast<long>(_lowSpeedLimitSeconds));
+    }
+    curl::Slist headers;
+    if (!ignoreMetaint)
+        headers.append("Icy-MetaData: 1");
+    headers.append("User-Agent: iTunes/4.5");
+    headers.append("Pragma: no-cache");
+    easy.setOption(CURLOPT_HTTPHEADER, headers.get());
+    curl::Slist aliases{"ICY 200 OK"};
+    easy.setOption(CURLOPT_HTTP200ALIASES, aliases.get());
+    easy.setOption(CURLOPT_HEADER, 0L);
+    easy.setHeaderHandler(handler);
+    easy.setWriteHandler(handler);
+    const std::optional<std::string> proxy = MyProxyUtil::getOrvantaProxy(m_context.prefs);
+    if (proxy)
+        easy.setOption(CURLOPT_PROXY, proxy->c_str());
+    if (_userpwd.size() > 2) {
+        easy.setOption(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        easy.setOption(CURLOPT_USERPWD, _userpwd.c_str());
+    }
+
+    CURLcode result = CURLE_OK;
+    for (const std::string& address : urls) {
+        if (shutDownFlag)
+            break;
+        const std::string url = stringByTrimmingWhitespaceAndNewline(address);
+        setCurrentSong(localizedString("Connecting to:") + " " + url);
+        resetForConnection();
+        easy.setOption(CURLOPT_URL, url.c_str());
+        result = easy.perform();
+        if (!m_stopHandled)
+            flushMetadataBuffer();
+        // What a delayed split queued belongs to this connection only.
+        fileWriter->discardQueuedFileTags();
+        splitLaterArray.clear();
+        if (shutDownFlag || result == CURLE_OK || result == CURLE_COULDNT_RESOLVE_PROXY)
+            break;
+    }
+    finishConnection(result, proxy.has_value(), easy.errorText());
+}
+
+void MP3Client::resetForConnection()
+{
+    notFirstPass = false;
+    bytecount = 0;
+    metaint = 0;
+    m_naming.metaint = 0;
+    bufp.clear();
+    bufp.shrink_to_fit();
+    {
+        std::lock_guard lock(m_stateMutex);
+        _transferRateCalculator.reset();
+    }
+    _streamTitleChangedCounter = 0;
+    m_naming._sessionName = m_naming.computeSessionName();
+    content_length.reset();
+    m_connectionBytes = 0;
+    m_stopHandled = false;
+}
+
+void MP3Client::finishConnection(int result, bool proxyInUse, const std::string& curlError)
+{
+    if (result == CURLE_OK)
+        fileWriter->finishCurrentFileAndMove(true);
+    else
+        fileWriter->stopCurrentFile();
+    if (shutDownFlag)
+        return;
+    if (result == CURLE_OK && bytecount == 0 && !_receivedResponseHeader) {
+        postAlert(errorMessage.value_or(
+            localizedString("Radio station is busy and not accepting incoming connections")));
+        return;
+    }
+    if (errorMessage || result != CURLE_OK) {
+        if (result == CURLE_COULDNT_CONNECT && proxyInUse)
+            errorMessage = localizedString("Proxy not responding on specified port number");
+        const std::string message = errorMessage.value_or(curlError);
+        logMessage("MP3Client::run", message);
+        postAlert(message);
+    }
+}
+
+bool MP3Client::waitBeforeReconnecting()
+{
+    const std::int64_t seconds = m_context.prefs.integerForKey("AutoReconnectWaitSeconds");
+    if (seconds <= 0)
+        return !shutDownFlag;
+    std::unique_lock lock(m_waitMutex);
+    m_waitCondition.wait_for(lock, std::chrono::seconds(seconds),
+                             [this] { return shutDownFlag.load(); });
+    return !shutDownFlag;
+}
+
+bool MP3Client::progressCallback(std::int64_t downloadedNow)
+{
+    {
+        std::lock_guard lock(m_stateMutex);
+        _transferRateCalculator.update(static_cast<double>(downloadedNow));
+    }
+    if (shutDownFlag) {
+        // Ends a transfer that receives nothing, instead of waiting for the next block.
+        closeFileForStop();
+        return false;
+    }
+    return true;
+}
+
+void MP3Client::parseReqHeaders(std::string_view line)
+{
+    _receivedResponseHeader = true;
+    const auto header = parseHeaderLine(line);
+    if (!header)
+        return;
+    const std::string& name = header->name;
+    const std::string& value = header->value;
+    if (name == "icy-metaint") {
+        const auto interval = validMetaint(value);
+        if (!interval) {
+            logMessage("MP3Client::parseReqHeaders",
+                       "Ignoring icy-metaint \"" + value +
+                           "\" (not 1 to 65536): recording without metadata");
+            return;
+        }
+        metaint = *interval;
+        m_naming.metaint = *interval;
+        // Room for metaint audio bytes on each side of the largest metadata block.
+        bufp.assign(static_cast<std::size_t>(2 * *interval + 8162), 0);
+        bytecount = 0;
+        metaoffset = *interval;
+        return;
+    }
+    if (name == "icy-br" || name == "x-audiocast-bitrate") {
+        if (const auto bitrate = leadingInteger(value)) {
+            m_naming.icy_br = *bitrate;
+            m_context.center.post(OVStreamBitrateNotification, tag(), *bitrate);
+        }
+        return;
+    }
+    if (name == "icy-name" || name == "x-audiocast-name") {
+        m_naming.icy_name = value;
+        m_haveIcyName = true;
+    } else if (name == "icy-genre" || name == "x-audiocast-genre") {
+        m_naming.icy_genre = value;
+        m_haveIcyGenre = true;
+    } else if (name == "icy-url" || name == "x-audiocast-url") {
+        icy_url = value;
+    } else if (name == "icy-notice1" || name == "x-audiocast-location") {
+        icy_notice1 = value;
+    } else if (name == "icy-notice2" || name == "x-audiocast-description") {
+        icy_notice2 = value;
+    } else if (name == "content-length") {
+        content_length = value;
+    }
+}
+
+} // namespace orvanta

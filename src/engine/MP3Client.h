@@ -1,0 +1,148 @@
+#pragma once
+
+// Records one direct MP3 stream: connects to each of the station's addresses in turn,
+// reads the ICY response headers, separates the audio from the in-band metadata, starts a
+// new file at the quietest point around each title change (or by time or size when the
+// stream has no titles), reconnects when told to, and reports by notifications.
+//
+// Thread: made on its client thread, which serves the server's calls; run() and the
+// transfer callbacks run on the worker thread. Fields both threads touch are atomics or
+// sit behind m_stateMutex; the file writer has its own lock.
+
+#include "GenericClient.h"
+#include "MyFileWriter.h"
+#include "StreamTitle.h"
+#include "TrackNaming.h"
+#include "TransferRateCalculator.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvanta {
+
+class MP3Client : public GenericClient
+{
+public:
+    MP3Client(std::int32_t tag, std::shared_ptr<ServerProxy> server, RecordingContext context);
+    ~MP3Client() override;
+
+    static void launchClientThreadWithTag(std::int32_t tag, std::shared_ptr<GenericServer> server,
+                                          const RecordingContext& context);
+
+    // Client thread (through the server's proxy).
+    void setProperties(Dictionary properties) override;
+    void runClientInNewThread() override;
+    void shutDown() override;
+    double transferRate() override;
+    std::string currentSong() override;
+    bool canSkipTrack() override;
+    void skipTrack() override;
+    std::string completePath() override;
+    void listen(bool on) override;
+
+    // Worker thread.
+    void run();
+    void setIVarsFromProperties();
+    /// Header callback: one line with its line end.
+    void parseReqHeaders(std::string_view line);
+    /// Body callback: false aborts the transfer.
+    bool writeShoutCastData(const std::uint8_t* data, std::size_t length);
+    /// Progress callback: false aborts the transfer (a stop request).
+    bool progressCallback(std::int64_t downloadedNow);
+
+    /// Seconds of monotonic time, for split timing (tests replace it).
+    using SecondsClock = std::function<std::int64_t()>;
+    void setSecondsClock(SecondsClock clock) { m_seconds = std::move(clock); }
+
+private:
+    struct Connection; // per-connection state, see MP3Client.cpp
+
+    void runConnectionCycle();
+    void resetForConnection();
+    void finishConnection(int result, bool proxyInUse, const std::string& curlError);
+    std::int64_t leadingContentLength() const;
+    bool waitBeforeReconnecting();
+    void setCurrentSong(std::string song);
+    void postAlert(const std::string& message);
+    void closeFileForStop();
+    void flushMetadataBuffer();
+
+    bool firstBlockOfConnection();
+    void writeMetadataBranch(const std::uint8_t* data, std::size_t length);
+    void handleFullBuffer();
+    void writeNoMetadataBranch(const std::uint8_t* data, std::size_t length);
+    void createNewFileInSession();
+    void createNewFileInSessionForTags(Dictionary tags);
+    std::unique_ptr<StreamTitle> titleFromMetadata(const std::uint8_t* block, std::size_t length);
+
+    // Settings (worker only, read in setIVarsFromProperties).
+    Dictionary _properties;
+    std::vector<std::string> urls;
+    bool ignoreMetaint = false;
+    int manualSplitMethod = 0;
+    std::uint64_t splitByTimeOfSeconds = 0;
+    std::uint64_t splitByFileSizeOfBytes = 0;
+    double rewindSeconds = 0;
+    int splitEarlierOrLater = 0;
+    double splitLaterSeconds = 0;
+    bool numberRecordings = false;
+    bool numberRecordingsTrack = false;
+    unsigned languageEncoding = 5;
+    bool _useID3v1 = false;
+    bool _useID3v2 = true;
+    bool _replaceStreamName = false;
+    bool _lowSpeedDisconnect = true;
+    std::int64_t _lowSpeedLimitSeconds = 10;
+    bool _ignoreDuplicates = false;
+    std::string _userpwd;
+
+    // From the response headers (worker); the rest live in m_naming.
+    std::string icy_url;
+    std::string icy_notice1;
+    std::string icy_notice2;
+
+    // Per connection (worker).
+    std::optional<std::string> content_length;
+    std::uint64_t m_connectionBytes = 0;
+    std::uint64_t contentLengthCounter = 0;
+    bool notFirstPass = false;
+    bool m_haveIcyName = false;
+    bool m_haveIcyGenre = false;
+    std::vector<std::uint8_t> bufp;
+    std::int64_t bytecount = 0;
+    std::int64_t metaoffset = 0;
+    int _streamTitleChangedCounter = 0;
+    std::deque<std::int64_t> splitLaterArray; // due seconds of delayed splits
+    std::int64_t stopWatch = 0;
+    bool m_stopHandled = false;
+    bool _receivedResponseHeader = false;
+    std::optional<std::string> errorMessage;
+    bool m_writerConfigured = false;
+
+    // Shared with the client thread.
+    std::atomic<bool> shutDownFlag{false};
+    std::atomic<bool> relayFlag{false};
+    std::atomic<std::int64_t> metaint{0};
+    std::mutex m_stateMutex; // guards currentSong, the rate meter, _streamTitle's text
+    std::string m_currentSong;
+    bool m_currentSongSet = false;
+    TransferRateCalculator _transferRateCalculator;
+    std::unique_ptr<StreamTitle> _streamTitle; // worker only
+    const std::shared_ptr<MyFileWriter> fileWriter;
+    TrackNaming m_naming; // worker only
+
+    std::mutex m_waitMutex; // the reconnection wait, woken by shutDown()
+    std::condition_variable m_waitCondition;
+
+    SecondsClock m_seconds;
+};
+
+} // namespace orvanta

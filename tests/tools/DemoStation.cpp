@@ -1,0 +1,208 @@
+// orvanta-demo-station: the test ICY server on a fixed port with real MP3 audio, for trying
+// Orvanta by hand.
+//
+//   orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N] [--for SECONDS]
+//
+// Songs are PCM tones separated by one second of digital silence, encoded with `lame` at
+// 128 kbit/s mono. The stream is served at /stream in Shoutcast style, looped and paced at
+// 16000 bytes/s, with the title "Orvanta Demo - Song N" changing in the middle of the silence
+// before song N and repeated in every metadata block. Half a second of silence at both ends
+// makes the loop join a one-second gap too, with song 1's title starting at byte 0.
+
+#include "IcyTestServer.h"
+#include "Mp3Fixtures.h"
+#include "TempDir.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <pthread.h>
+
+namespace {
+
+using orvanta::test::ByteVector;
+
+constexpr std::uint64_t kBytesPerSecond = 16000; // 128 kbit/s
+constexpr int kSampleRate = 44100;
+
+struct Options
+{
+    int port = 8765;
+    int metaint = 16000;
+    double songSeconds = 20;
+    int songs = 5;
+    double forSeconds = 0; // 0: until SIGINT or SIGTERM
+};
+
+void usage()
+{
+    std::cerr << "usage: orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N]"
+                 " [--for SECONDS]\n";
+}
+
+bool parseNumber(const char* text, double min, double max, double* out)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(value >= min && value <= max))
+        return false;
+    *out = value;
+    return true;
+}
+
+bool parseOptions(int argc, char** argv, Options* options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help" || name == "-h")
+            return false;
+        if (i + 1 >= argc) {
+            std::cerr << "missing value for " << name << "\n";
+            return false;
+        }
+        double value = 0;
+        const char* text = argv[++i];
+        if (name == "--port" && parseNumber(text, 1, 65535, &value))
+            options->port = static_cast<int>(value);
+        else if (name == "--metaint" && parseNumber(text, 0, 1 << 20, &value))
+            options->metaint = static_cast<int>(value);
+        else if (name == "--song-seconds" && parseNumber(text, 1, 3600, &value))
+            options->songSeconds = value;
+        else if (name == "--songs" && parseNumber(text, 1, 100, &value))
+            options->songs = static_cast<int>(value);
+        else if (name == "--for" && parseNumber(text, 0, 1e9, &value))
+            options->forSeconds = value;
+        else {
+            std::cerr << "bad option or value: " << name << " " << text << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+ByteVector silence(double seconds)
+{
+    return ByteVector(static_cast<std::size_t>(seconds * kSampleRate) * 2, 0);
+}
+
+// encodeWithLame without gtest: the same lame command; throws on failure.
+ByteVector encode(const ByteVector& pcm)
+{
+    orvanta::test::TempDir dir;
+    const std::string raw = dir.file("songs.raw");
+    const std::string mp3 = dir.file("songs.mp3");
+    {
+        std::ofstream out(raw, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size()));
+        if (!out.good())
+            throw std::runtime_error("cannot write " + raw);
+    }
+    std::string output;
+    const int status = orvanta::test::runCommand(
+        "lame --silent -t -r -s 44.1 --bitwidth 16 --signed --little-endian -m m --cbr -b 128 '" +
+            raw + "' '" + mp3 + "'",
+        &output);
+    if (status != 0)
+        throw std::runtime_error("lame failed (is it installed?): " + output);
+    const std::string bytes = orvanta::test::readFile(mp3);
+    if (bytes.empty())
+        throw std::runtime_error("lame produced no audio");
+    return ByteVector(bytes.begin(), bytes.end());
+}
+
+orvanta::test::IcyMount demoMount(const Options& options)
+{
+    orvanta::test::IcyMount mount;
+    mount.style = orvanta::test::IcyMount::Style::Shoutcast;
+    mount.name = "Orvanta Demo Station";
+    mount.genre = "Demo";
+    mount.bitrate = 128;
+    mount.loop = true;
+    mount.metaint = options.metaint;
+    mount.repeatTitle = true;
+    mount.bytesPerSecond = kBytesPerSecond;
+
+    ByteVector pcm = silence(0.5);
+    const ByteVector songs =
+        orvanta::test::pcmSongs(std::vector<double>(static_cast<std::size_t>(options.songs), options.songSeconds), 1.0);
+    pcm.insert(pcm.end(), songs.begin(), songs.end());
+    const ByteVector tail = silence(0.5);
+    pcm.insert(pcm.end(), tail.begin(), tail.end());
+    mount.audio = encode(pcm);
+
+    // The middle of the gap before song n (1-based) is at (n - 1) × (song + 1 s of silence).
+    for (int n = 1; n <= options.songs; ++n) {
+        const double at = (n - 1) * (options.songSeconds + 1.0);
+        mount.titles.push_back({static_cast<std::uint64_t>(at * kBytesPerSecond),
+                                "Orvanta Demo - Song " + std::to_string(n), false});
+    }
+    return mount;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parseOptions(argc, argv, &options)) {
+        usage();
+        return 2;
+    }
+    try {
+        const orvanta::test::IcyMount mount = demoMount(options);
+        const std::size_t audioBytes = mount.audio.size();
+
+        // Block the stop signals in every thread (the server's threads inherit the mask) and
+        // take them synchronously below, so that the server's destructor runs normally.
+        sigset_t stopSignals;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGINT);
+        sigaddset(&stopSignals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+        orvanta::test::IcyTestServer server(static_cast<std::uint16_t>(options.port));
+        server.addMount("/stream", mount);
+        std::cerr << "orvanta-demo-station: " << options.songs << " songs of " << options.songSeconds
+                  << " s, " << audioBytes << " bytes of MP3 per pass, metaint " << options.metaint
+                  << ", 16000 bytes/s\n";
+        std::cout << "Demo station at " << server.url("/stream") << std::endl;
+
+        int received = 0;
+        if (options.forSeconds > 0) {
+            const auto deadline = std::chrono::steady_clock::now() +
+                                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(options.forSeconds));
+            for (;;) {
+                const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0)
+                    break;
+                timespec timeout{};
+                timeout.tv_sec = static_cast<std::time_t>(left.count() / 1'000'000'000);
+                timeout.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
+                received = sigtimedwait(&stopSignals, nullptr, &timeout);
+                if (received > 0 || errno == EAGAIN)
+                    break;
+                received = 0; // interrupted by something else: wait on
+            }
+        } else {
+            sigwait(&stopSignals, &received);
+        }
+        if (received > 0)
+            std::cerr << "orvanta-demo-station: stopping on signal " << received << "\n";
+        // The server's destructor closes every connection and joins its threads.
+    } catch (const std::exception& error) {
+        std::cerr << "orvanta-demo-station: " << error.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
