@@ -13,6 +13,8 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev python3
     # independent readers and encoders for the recording tests
     python3-mutagen lame mpg123
+    # a real streaming server and source client for the integration suite
+    icecast2 ezstream
 )
 
 missing=()

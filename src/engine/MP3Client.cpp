@@ -8,12 +8,15 @@
 #include "NodePropertyKeys.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
+#include "PrefsKeys.h"
 #include "RecordingThreads.h"
 #include "StringExtensions.h"
 
 #include <cmath>
 #include <exception>
 #include <thread>
+
+#include <sys/socket.h>
 
 namespace orvanta {
 
@@ -47,6 +50,20 @@ public:
 private:
     MP3Client& m_client;
 };
+
+// Audio arrives in small packets; waking for each one costs more than handling it. The
+// kernel wakes the transfer only once this much is waiting (or the connection ends), about
+// half a second of a 128 kbit/s stream; low-speed and stop checks run on libcurl's own timer.
+constexpr int kReceiveLowWater = 8192;
+
+int setReceiveLowWater(void*, curl_socket_t socket, curlsocktype purpose)
+{
+    if (purpose == CURLSOCKTYPE_IPCXN) {
+        const int lowWater = kReceiveLowWater;
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVLOWAT, &lowWater, sizeof lowWater);
+    }
+    return CURL_SOCKOPT_OK;
+}
 
 std::vector<std::string> stringList(const Value& value)
 {
@@ -201,13 +218,13 @@ void MP3Client::setIVarsFromProperties()
         _userpwd = user + ":" + password;
 
     const PreferencesReader& prefs = m_context.prefs;
-    _useID3v1 = prefs.boolForKey("useid3v1");
+    _useID3v1 = prefs.boolForKey(prefs::kUseID3v1);
     _useID3v2 = !_useID3v1;
     m_naming._useID3v2 = _useID3v2;
-    _replaceStreamName = prefs.boolForKey("replacestreamname");
-    _lowSpeedDisconnect = prefs.boolForKey("LowSpeedDisconnect");
-    _lowSpeedLimitSeconds = prefs.integerForKey("LowSpeedLimitSeconds");
-    _ignoreDuplicates = prefs.boolForKey("IgnoreDuplicateRecordings");
+    _replaceStreamName = prefs.boolForKey(prefs::kReplaceStreamName);
+    _lowSpeedDisconnect = prefs.boolForKey(prefs::kLowSpeedDisconnect);
+    _lowSpeedLimitSeconds = prefs.integerForKey(prefs::kLowSpeedLimitSeconds);
+    _ignoreDuplicates = prefs.boolForKey(prefs::kIgnoreDuplicateRecordings);
 }
 
 void MP3Client::run()
@@ -216,7 +233,7 @@ void MP3Client::run()
     splitLaterArray.clear();
     m_naming.trackCounter = 1;
     for (;;) {
-        const bool autoReconnect = m_context.prefs.boolForKey("AutoReconnect");
+        const bool autoReconnect = m_context.prefs.boolForKey(prefs::kAutoReconnect);
         if (!shutDownFlag)
             runConnectionCycle();
         // A finite resource that arrived whole is not fetched again.
@@ -259,6 +276,7 @@ void MP3Client::runConnectionCycle()
     easy.setOption(CURLOPT_NOPROGRESS, 0L);
     easy.useErrorBuffer();
     easy.setOption(CURLOPT_CONNECTTIMEOUT, 10L);
+    curl_easy_setopt(easy.get(), CURLOPT_SOCKOPTFUNCTION, setReceiveLowWater);
     if (_lowSpeedDisconnect) {
         easy.setOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
         easy.setOption(CURLOPT_LOW_SPEED_TIME, static_cast<long>(_lowSpeedLimitSeconds));
@@ -345,7 +363,7 @@ void MP3Client::finishConnection(int result, bool proxyInUse, const std::string&
 
 bool MP3Client::waitBeforeReconnecting()
 {
-    const std::int64_t seconds = m_context.prefs.integerForKey("AutoReconnectWaitSeconds");
+    const std::int64_t seconds = m_context.prefs.integerForKey(prefs::kAutoReconnectWaitSeconds);
     if (seconds <= 0)
         return !shutDownFlag;
     std::unique_lock lock(m_waitMutex);

@@ -9,6 +9,7 @@
 #include "NodePropertyKeys.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
+#include "PrefsKeys.h"
 #include "QuietGap.h"
 
 #include <cmath>
@@ -134,11 +135,11 @@ bool MP3Client::firstBlockOfConnection()
     if (!numberRecordingsTrack)
         m_naming.trackCounter = 0;
     const PreferencesReader& prefs = m_context.prefs;
-    if (prefs.boolForKey("diskspacesafety"))
+    if (prefs.boolForKey(prefs::kDiskSpaceSafety))
         fileWriter->setDiskSpaceSafety(true);
-    if (prefs.boolForKey("ignorefilesize"))
+    if (prefs.boolForKey(prefs::kIgnoreFileSize))
         fileWriter->setIgnoreFileSizeBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(
-                                               0, prefs.integerForKey("ignorefilesizekb"))) *
+                                               0, prefs.integerForKey(prefs::kIgnoreFileSizeKB))) *
                                            1024);
     createNewFileInSession();
     return true;

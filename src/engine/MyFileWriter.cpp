@@ -11,6 +11,7 @@
 #include "MyMP3Util.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
+#include "StringExtensions.h"
 
 #include <cerrno>
 #include <cmath>
@@ -27,17 +28,6 @@ namespace {
 
 constexpr std::size_t kMaxNameBytes = 255;
 constexpr std::string_view kExtension = ".mp3";
-
-/// The longest prefix of s within maxBytes that does not split a UTF-8 sequence.
-std::string truncateUtf8(const std::string& s, std::size_t maxBytes)
-{
-    if (s.size() <= maxBytes)
-        return s;
-    std::size_t cut = maxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
-        --cut;
-    return s.substr(0, cut);
-}
 
 std::string replaceFirst(std::string text, std::string_view placeholder, const std::string& value)
 {

@@ -1,5 +1,7 @@
 #include "MyProxyUtil.h"
 
+#include "PrefsKeys.h"
+
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -68,9 +70,10 @@ std::optional<std::string> gnomeProxy()
 
 std::optional<std::string> MyProxyUtil::getOrvantaProxy(const PreferencesReader& prefs)
 {
-    if (prefs.boolForKey("useproxy")) {
-        const auto port = static_cast<std::uint16_t>(prefs.integerForKey("proxyport") & 0xFFFF);
-        return prefs.stringForKey("proxyhost") + ":" + std::to_string(port);
+    if (prefs.boolForKey(prefs::kUseProxy)) {
+        const auto port =
+            static_cast<std::uint16_t>(prefs.integerForKey(prefs::kProxyPort) & 0xFFFF);
+        return prefs.stringForKey(prefs::kProxyHost) + ":" + std::to_string(port);
     }
     return getSCFProxyHTTP();
 }

@@ -4,7 +4,9 @@
 #include "Localization.h"
 #include "MyFileWriter.h"
 #include "NodePropertyKeys.h"
+#include "PrefsKeys.h"
 #include "StreamTitle.h"
+#include "StringExtensions.h"
 
 #include <cstdio>
 
@@ -15,27 +17,6 @@ namespace orvanta {
 namespace {
 
 constexpr std::size_t kMaxNameBytes = 255;
-
-// Layout bits of DirLayout and ScheduledDirLayout, in the order their folders nest.
-enum : std::int64_t {
-    kGenreLevel = 1,
-    kStreamLevel = 2,
-    kScheduleLevel = 4,
-    kArtistLevel = 8,
-    kAlbumLevel = 16,
-    kDayLevel = 32,
-    kSessionLevel = 64,
-};
-
-std::string truncateUtf8(const std::string& s, std::size_t maxBytes)
-{
-    if (s.size() <= maxBytes)
-        return s;
-    std::size_t cut = maxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
-        --cut;
-    return s.substr(0, cut);
-}
 
 std::string format(const char* pattern, auto... args)
 {
@@ -125,7 +106,7 @@ std::string TrackNaming::untitledTrackTitle(const QDateTime& now) const
                                  : localizedString("Unknown Track");
     const int hour = now.time().hour();
     const int minute = now.time().minute();
-    const bool military = m_prefs.boolForKey("MilitaryTimeInFilenames");
+    const bool military = m_prefs.boolForKey(prefs::kMilitaryTimeInFilenames);
     const std::string minutes = minute != 0 ? format(".%02d", minute) : std::string();
     const std::string date = now.date().toString(QStringLiteral("yyyy-MM-dd")).toStdString();
     if (military)
@@ -137,32 +118,32 @@ std::string TrackNaming::untitledTrackTitle(const QDateTime& now) const
 
 std::string TrackNaming::computeRecordingPath(const Dictionary& fileInformation) const
 {
-    std::string path = m_prefs.stringForKey("downloadpath");
-    const std::int64_t layout =
-        m_prefs.integerForKey(scheduledRecordingPath ? "ScheduledDirLayout" : "DirLayout");
+    std::string path = m_prefs.stringForKey(prefs::kDownloadPath);
+    const std::int64_t layout = m_prefs.integerForKey(
+        scheduledRecordingPath ? prefs::kScheduledDirLayout : prefs::kDirLayout);
     const Dictionary tags = fileInformation.get(fileinfo::kID3Tags).toDictionary();
     auto append = [&path](const std::string& level) { path += "/" + level; };
 
-    if (layout & kGenreLevel)
+    if (layout & prefs::kLayoutGenre)
         append(folderLevel(icy_genre, localizedString("Unknown Genre")));
-    if (layout & kStreamLevel)
+    if (layout & prefs::kLayoutStream)
         append(folderLevel(icy_name, localizedString("Unknown Stream"),
                            format(" [%lld Kbps]", static_cast<long long>(icy_br))));
-    if ((layout & kScheduleLevel) && scheduledRecordingPath) {
+    if ((layout & prefs::kLayoutScheduledName) && scheduledRecordingPath) {
         const std::string name = scheduledRecordingPath->empty()
                                      ? std::string()
                                      : scheduledRecordingPath->at(0).toString();
         append(folderLevel(name, localizedString("Unknown Scheduled Recording")));
     }
-    if (layout & kArtistLevel)
+    if (layout & prefs::kLayoutArtist)
         append(folderLevel(tagText(tags, "TPE1"), localizedString("Unknown Artist")));
-    if (layout & kAlbumLevel)
+    if (layout & prefs::kLayoutAlbum)
         append(folderLevel(tagText(tags, "TALB"), localizedString("Unknown Album")));
-    if (layout & kDayLevel) {
+    if (layout & prefs::kLayoutDay) {
         const QDateTime now = m_clock();
         append(QLocale().toString(now.date(), QStringLiteral("dddd, dd MMM yyyy")).toStdString());
     }
-    if ((layout & kSessionLevel) && !_sessionName.empty())
+    if ((layout & prefs::kLayoutTime) && !_sessionName.empty())
         append(folderLevel(_sessionName, localizedString("session")));
     return path;
 }
@@ -186,7 +167,7 @@ std::string TrackNaming::computeSessionName() const
     const std::string session = localizedString("session");
     const std::string seconds =
         second >= 1 ? std::to_string(second) + localizedString("secs") : std::string();
-    if (m_prefs.boolForKey("MilitaryTimeInFilenames"))
+    if (m_prefs.boolForKey(prefs::kMilitaryTimeInFilenames))
         return session + format(" %02d.%02d ", hour, minute) + seconds;
     const int dialHour = hour >= 12 ? hour - 12 : hour;
     const std::string minutes = minute != 0 ? format(".%02d", minute) : std::string();

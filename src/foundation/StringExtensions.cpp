@@ -63,6 +63,16 @@ bool isWhitespaceOrNewline(char32_t cp)
 
 } // namespace
 
+std::string truncateUtf8(const std::string& utf8, std::size_t maxBytes)
+{
+    if (utf8.size() <= maxBytes)
+        return utf8;
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
+        --cut;
+    return utf8.substr(0, cut);
+}
+
 Bytes unicharsAsData(std::string_view utf8)
 {
     Bytes out;

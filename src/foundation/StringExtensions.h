@@ -23,6 +23,9 @@ std::size_t unicharsLengthInBytes(std::string_view utf8);
 /// separators, tab, line feed to carriage return, next line, line and paragraph separators).
 std::string stringByTrimmingWhitespaceAndNewline(std::string_view utf8);
 
+/// The longest prefix of utf8 within maxBytes that does not split a character.
+std::string truncateUtf8(const std::string& utf8, std::size_t maxBytes);
+
 /// Decodes one code point at pos and advances pos; invalid input yields U+FFFD and
 /// advances by one byte.
 char32_t decodeUtf8(std::string_view utf8, std::size_t& pos);

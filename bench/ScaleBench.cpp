@@ -1,0 +1,188 @@
+// How many real-time recordings one process holds: starts N recordings of the demo station
+// (a separate process, paced at 128 kbit/s on loopback), records for a while, and reports
+// the recorder's CPU per stream-hour, its resident memory per recording, and whether any
+// recording fell behind the stream.
+//
+//   scale_bench STATION_BINARY N [SECONDS]
+
+#include "GenericServer.h"
+#include "Global.h"
+#include "MP3Client.h"
+#include "Mailbox.h"
+#include "NotificationCenter.h"
+#include "NotificationNames.h"
+#include "PreferencesReader.h"
+#include "RecordingThreads.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace orvanta;
+using Clock = std::chrono::steady_clock;
+
+struct Prefs : PreferencesReader
+{
+    Dictionary values;
+    Value getPrefsForKey(std::string_view key) const override { return values.get(key); }
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double residentMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    }
+    return 0;
+}
+
+std::uint64_t folderBytes(const std::filesystem::path& folder)
+{
+    std::uint64_t total = 0;
+    std::error_code ignored;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_regular_file(ignored))
+            total += it->file_size(ignored);
+    }
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: scale_bench STATION_BINARY N [SECONDS]\n");
+        return 2;
+    }
+    const std::string station = argv[1];
+    const int count = std::atoi(argv[2]);
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
+    const std::string port = std::to_string(20000 + (::getpid() % 20000));
+    const auto folder = std::filesystem::temp_directory_path() / ("orvanta-scale-" + port);
+    std::filesystem::remove_all(folder);
+
+    // The station runs in a process of its own, so only the recorder is measured here.
+    pid_t stationPid = 0;
+    std::vector<std::string> args = {station,   "--port", port,
+                                     "--songs", "2",      "--song-seconds",
+                                     "180",     "--for",  std::to_string(seconds + 120)};
+    std::vector<char*> argvStation;
+    for (auto& a : args)
+        argvStation.push_back(a.data());
+    argvStation.push_back(nullptr);
+    if (::posix_spawn(&stationPid, station.c_str(), nullptr, nullptr, argvStation.data(),
+                      environ) != 0) {
+        std::perror("posix_spawn");
+        return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(20)); // the station encodes its songs first
+
+    const curl::Global curlGlobal;
+    Prefs prefs;
+    prefs.values = Dictionary{{"downloadpath", folder.string()}, {"DirLayout", 2},
+                              {"diskspacesafety", true},         {"LowSpeedDisconnect", true},
+                              {"LowSpeedLimitSeconds", 10},      {"AutoReconnect", false}};
+    NotificationCenter center;
+    Mailbox main;
+    main.adoptCurrentThread();
+    std::atomic<int> finished{0};
+    std::atomic<int> alerts{0};
+    center.addObserver(OVErrorAlertNotification, [&](const Notification& n) {
+        if (!n.userInfo.toDictionary().get(OVErrorAlertNotificationMessage).toString().empty())
+            ++alerts;
+    });
+    center.addObserver(OVFinishedNotification, [&](const Notification&) {
+        ++finished;
+        main.wake();
+    });
+
+    const double baseMiB = residentMiB();
+    const auto launchTime = Clock::now();
+    std::vector<std::shared_ptr<MP3Server>> servers;
+    const std::string url = "http://127.0.0.1:" + port + "/stream";
+    for (int i = 0; i < count; ++i) {
+        auto server = std::make_shared<MP3Server>(Dictionary{{"NP_URLS_TO_VISIT", Array{url}},
+                                                             {"NP_STREAMTITLE_SEPARATOR", "-"},
+                                                             {"NP_STREAMTITLE_PATTERN", 2}});
+        servers.push_back(server);
+        MP3Client::launchClientThreadWithTag(i + 1, server,
+                                             RecordingContext{center, prefs, main, nullptr});
+    }
+    main.serveUntil(
+        [&] {
+            for (const auto& s : servers)
+                if (!s->clientProxy())
+                    return false;
+            return true;
+        },
+        std::chrono::seconds(60));
+
+    // Let every connection settle, then measure a window of steady recording.
+    const auto settle = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < settle)
+        main.serveUntil([] { return false; }, std::chrono::milliseconds(50));
+    const double cpuBefore = cpuSeconds();
+    const auto windowStart = Clock::now();
+    const auto windowEnd = windowStart + std::chrono::seconds(seconds);
+    while (Clock::now() < windowEnd)
+        main.serveUntil([] { return false; }, std::chrono::milliseconds(50));
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double window = std::chrono::duration<double>(Clock::now() - windowStart).count();
+    const double memMiB = residentMiB() - baseMiB;
+
+    int stillRunning = 0;
+    const auto stopTime = Clock::now();
+    for (const auto& s : servers) {
+        if (s->clientProxy()->isConnected())
+            ++stillRunning;
+        s->terminate();
+    }
+    main.serveUntil([&] { return finished.load() == count; }, std::chrono::seconds(60));
+    for (int i = 0; i < 200 && RecordingThreads::running() > 0; ++i)
+        main.serveUntil([] { return false; }, std::chrono::milliseconds(50));
+
+    ::kill(stationPid, SIGTERM);
+    ::waitpid(stationPid, nullptr, 0);
+
+    // Every recording ran from its launch to the stop; what it wrote is on disc by now.
+    const double recordedSeconds = std::chrono::duration<double>(stopTime - launchTime).count();
+    const double expected = 16000.0 * recordedSeconds * count;
+    const double recorded = static_cast<double>(folderBytes(folder));
+    const double streamHours = count * window / 3600.0;
+    std::printf("recordings %d  window %.0f s  CPU %.2f s = %.3f CPU-s per stream-hour  "
+                "RSS +%.1f MiB = %.0f KiB per recording  recorded %.1f%% of the stream  "
+                "running at the end %d  finished %d  alerts %d\n",
+                count, window, cpu, cpu / streamHours, memMiB, memMiB * 1024 / count,
+                100.0 * recorded / expected, stillRunning, finished.load(), alerts.load());
+    std::filesystem::remove_all(folder);
+    return 0;
+}
