@@ -3,6 +3,9 @@
 # ThreadSanitizer). Both install the Debian packages they need first.
 
 JOBS ?= 2
+# Clones in other folders (CI) share the compiler cache.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 CMAKE_FLAGS ?= -G Ninja -DORVANTA_WERROR=ON
 CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
 # GCC 12's ThreadSanitizer cannot map its shadow memory with the address-space randomisation
