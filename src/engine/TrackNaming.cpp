@@ -1,6 +1,7 @@
 #include "TrackNaming.h"
 
 #include "DictionaryExtensions.h"
+#include "HistoryRules.h"
 #include "Localization.h"
 #include "MyFileWriter.h"
 #include "NodePropertyKeys.h"
@@ -179,14 +180,7 @@ bool TrackNaming::historyContainsStreamTitle(const std::string& streamTitle) con
 {
     const Array history =
         historySnapshot ? historySnapshot() : _properties.get(np::NP_HISTORY).toArray();
-    for (const Value& entry : history) {
-        const Dictionary d = entry.toDictionary();
-        const Value* title = d.find(fileinfo::kStreamTitle);
-        if (title && title->isString() && title->toString() == streamTitle &&
-            d.contains(fileinfo::kDateCompleted))
-            return true;
-    }
-    return false;
+    return historyContainsCompletedTitle(history, streamTitle);
 }
 
 } // namespace orvanta

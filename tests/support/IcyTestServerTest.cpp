@@ -126,7 +126,8 @@ public:
 private:
     static int remaining(Clock::time_point deadline)
     {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         return static_cast<int>(std::max<long long>(ms, 0));
     }
 
@@ -140,7 +141,8 @@ private:
 std::string getRequest(const std::string& path, const std::vector<std::string>& headers = {},
                        const std::string& method = "GET")
 {
-    std::string out = method + " " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nUser-Agent: iTunes/4.5\r\n";
+    std::string out =
+        method + " " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nUser-Agent: iTunes/4.5\r\n";
     for (const auto& line : headers)
         out += line + "\r\n";
     return out + "\r\n";
@@ -154,8 +156,9 @@ struct Response
     bool eof = false;
 };
 
-Response fetch(std::uint16_t port, const std::string& path, const std::vector<std::string>& headers = {},
-               std::size_t maxBody = SIZE_MAX, int timeoutMs = 5000)
+Response fetch(std::uint16_t port, const std::string& path,
+               const std::vector<std::string>& headers = {}, std::size_t maxBody = SIZE_MAX,
+               int timeoutMs = 5000)
 {
     Client client(port);
     Response response;
@@ -194,8 +197,8 @@ std::string asString(const std::vector<std::uint8_t>& bytes)
 struct MetaBlock
 {
     std::uint64_t afterAudioByte = 0;
-    int length = 0;     // L
-    std::string bytes;  // the L × 16 bytes
+    int length = 0;    // L
+    std::string bytes; // the L × 16 bytes
     std::string text() const { return bytes.substr(0, bytes.find('\0')); }
 };
 
@@ -323,7 +326,8 @@ TEST(IcyTestServer, FramesMetadataWithTitlesAtChosenOffsets)
     IcyMount mount;
     mount.audio = testAudio(10100);
     mount.metaint = 1000;
-    mount.titles = {{0, "First"}, {2500, "Skipped"}, {2600, "Second"}, {7000, "Third"}, {20000, "Never"}};
+    mount.titles = {
+        {0, "First"}, {2500, "Skipped"}, {2600, "Second"}, {7000, "Third"}, {20000, "Never"}};
     server.addMount("/stream", mount);
 
     const Response response = fetch(server.port(), "/stream", kAskMetadata);
@@ -332,8 +336,8 @@ TEST(IcyTestServer, FramesMetadataWithTitlesAtChosenOffsets)
     EXPECT_FALSE(d.truncated);
     EXPECT_EQ(d.audio, asString(mount.audio));
     ASSERT_EQ(d.blocks.size(), 10u);
-    const std::vector<std::string> expected = {wrapped("First"), "", wrapped("Second"), "", "", "",
-                                               wrapped("Third"), "", "", ""};
+    const std::vector<std::string> expected = {
+        wrapped("First"), "", wrapped("Second"), "", "", "", wrapped("Third"), "", "", ""};
     for (std::size_t k = 0; k < d.blocks.size(); ++k) {
         SCOPED_TRACE("block " + std::to_string(k));
         EXPECT_EQ(d.blocks[k].afterAudioByte, (k + 1) * 1000);
@@ -372,7 +376,8 @@ TEST(IcyTestServer, RawMetadataIsSentAsIsPaddedToSixteen)
     IcyMount mount;
     mount.audio = testAudio(2000);
     mount.metaint = 1000;
-    const std::string garbage = std::string("\xff\xfeStreamTitle='broken", 20) + std::string(3, '\x01');
+    const std::string garbage =
+        std::string("\xff\xfeStreamTitle='broken", 20) + std::string(3, '\x01');
     mount.titles = {{0, garbage, true}};
     server.addMount("/stream", mount);
 
@@ -519,7 +524,8 @@ TEST(IcyTestServer, LoopRepeatsAudioAndTheTitleScheduleOnEveryPass)
     ASSERT_GE(d.blocks.size(), 7u);
     const std::vector<std::string> expected = {"A", "B", "A", "B", "A", "", "B"};
     for (std::size_t k = 0; k < 7; ++k)
-        EXPECT_EQ(d.blocks[k].text(), expected[k].empty() ? "" : wrapped(expected[k])) << "block " << k;
+        EXPECT_EQ(d.blocks[k].text(), expected[k].empty() ? "" : wrapped(expected[k]))
+            << "block " << k;
     std::string looped;
     while (looped.size() < d.audio.size())
         looped += asString(mount.audio);
@@ -542,11 +548,13 @@ TEST(IcyTestServer, BasicAuthentication)
     EXPECT_EQ(none.head.rfind("HTTP/1.0 401 ", 0), 0u) << none.head;
     EXPECT_TRUE(hasHeaderName(none.head, "WWW-Authenticate")) << none.head;
 
-    const Response wrong = fetch(server.port(), "/private", {"Authorization: Basic YWxpY2U6d3Jvbmc="});
+    const Response wrong =
+        fetch(server.port(), "/private", {"Authorization: Basic YWxpY2U6d3Jvbmc="});
     EXPECT_EQ(wrong.head.rfind("HTTP/1.0 401 ", 0), 0u) << wrong.head;
 
     // base64("alice:secret")
-    const Response right = fetch(server.port(), "/private", {"Authorization: Basic YWxpY2U6c2VjcmV0"});
+    const Response right =
+        fetch(server.port(), "/private", {"Authorization: Basic YWxpY2U6c2VjcmV0"});
     EXPECT_EQ(right.head.rfind("ICY 200 OK\r\n", 0), 0u) << right.head;
     EXPECT_EQ(right.body, asString(mount.audio));
 }
@@ -587,7 +595,8 @@ TEST(IcyTestServer, UnknownPathAndConfiguredErrors)
     EXPECT_TRUE(missing.eof);
 
     const Response unavailable = fetch(server.port(), "/busy");
-    EXPECT_EQ(unavailable.head.rfind("HTTP/1.0 503 Service Unavailable\r\n", 0), 0u) << unavailable.head;
+    EXPECT_EQ(unavailable.head.rfind("HTTP/1.0 503 Service Unavailable\r\n", 0), 0u)
+        << unavailable.head;
 
     // The query string does not take part in the lookup.
     const Response query = fetch(server.port(), "/stream?type=.mp3");
@@ -625,7 +634,8 @@ TEST(IcyTestServer, AddFileServesAPlainResponse)
     const Response response = fetch(server.port(), "/listen.pls");
     EXPECT_EQ(response.head.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << response.head;
     EXPECT_TRUE(hasLine(response.head, "Content-Type: audio/x-scpls")) << response.head;
-    EXPECT_TRUE(hasLine(response.head, "Content-Length: " + std::to_string(playlist.size()))) << response.head;
+    EXPECT_TRUE(hasLine(response.head, "Content-Length: " + std::to_string(playlist.size())))
+        << response.head;
     EXPECT_EQ(response.body, playlist);
     EXPECT_TRUE(response.eof);
 }
@@ -649,7 +659,8 @@ TEST(IcyTestServer, OversizedRequestHeadGets400)
 {
     IcyTestServer server;
     Client client(server.port());
-    ASSERT_TRUE(client.send("GET /stream HTTP/1.0\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n"));
+    ASSERT_TRUE(
+        client.send("GET /stream HTTP/1.0\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n"));
     EXPECT_EQ(client.readHead().rfind("HTTP/1.0 400 ", 0), 0u);
     client.readToEnd();
     EXPECT_TRUE(client.eof());
@@ -738,10 +749,11 @@ TEST(IcyTestServer, PacingIsRoughlyRight)
     const auto start = Clock::now();
     EXPECT_EQ(client.read(24000).size(), 24000u);
     const double elapsed = secondsSince(start);
-    EXPECT_GT(elapsed, 0.5);  // 24000 bytes at 32000 bytes/s: 0.75 s
+    EXPECT_GT(elapsed, 0.5); // 24000 bytes at 32000 bytes/s: 0.75 s
     EXPECT_LT(elapsed, 1.5);
     // Not much ahead of the schedule (one send of at most sendChunk bytes).
-    EXPECT_LE(static_cast<double>(24000 + client.pendingBytes()), secondsSince(start) * 32000 + 4096 + 200);
+    EXPECT_LE(static_cast<double>(24000 + client.pendingBytes()),
+              secondsSince(start) * 32000 + 4096 + 200);
 }
 
 TEST(IcyTestServer, DropAllConnectionsClosesOpenConnections)
@@ -900,7 +912,8 @@ TEST(IcyTestServerProxy, ForwardsARequestAndCountsIt)
 
     Client client(proxy.port());
     const std::string url = server.url("/stream?x=1");
-    ASSERT_TRUE(client.send("GET " + url + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
+    ASSERT_TRUE(client.send("GET " + url +
+                            " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
                             "\r\nProxy-Connection: Keep-Alive\r\nIcy-MetaData: 1\r\n\r\n"));
     const std::string head = client.readHead();
     EXPECT_EQ(head.rfind("ICY 200 OK\r\n", 0), 0u) << head;
