@@ -35,6 +35,16 @@ inline constexpr std::string_view NP_STREAMTITLE_CLEAN_LIST = "NP_STREAMTITLE_CL
 inline constexpr std::string_view NP_STREAMTITLE_IGNORE = "NP_STREAMTITLE_IGNORE";
 inline constexpr std::string_view NP_STREAMTITLE_IGNORE_LIST = "NP_STREAMTITLE_IGNORE_LIST";
 
+inline constexpr std::string_view NP_TYPE = "NP_TYPE";
+inline constexpr std::string_view NP_URLS = "NP_URLS";
+inline constexpr std::string_view NP_SELECTEDURLINDEX = "NP_SELECTEDURLINDEX";
+inline constexpr std::string_view NP_PRESET_ID = "NP_PRESET_ID";
+inline constexpr std::string_view NP_OUTLINEVIEW_GROUP_EXPAND = "NP_OUTLINEVIEW_GROUP_EXPAND";
+inline constexpr std::string_view NP_BITRATE = "NP_BITRATE";
+inline constexpr std::string_view NP_STEREO = "NP_STEREO";
+inline constexpr std::string_view NP_COMMENT = "NP_COMMENT";
+inline constexpr std::string_view NP_RECORDING_SCHEDULE = "NP_RECORDING_SCHEDULE";
+
 } // namespace orvanta::np
 
 namespace orvanta::fileinfo {

@@ -1,0 +1,331 @@
+#include "MyOLVController.h"
+
+#include "AtomicFile.h"
+#include "FileManagerExtensions.h"
+#include "Localization.h"
+#include "Log.h"
+#include "NodePropertyKeys.h"
+#include "PrefsController.h"
+#include "PresetCatalog.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTimer>
+
+namespace orvanta {
+
+namespace {
+
+constexpr unsigned kPrivateFileMode = 0600; // the library holds station passwords
+constexpr std::string_view kPresetKeyName = "PRESET_KEY_NAME";
+constexpr const char* kStandardPresetID = "Standard";
+
+// Numbers compare by value whatever their stored kind (an old node's rewind seconds are a
+// real, the preset's may be an integer).
+bool sameSetting(const Value& a, const Value& b)
+{
+    if (a.isNumber() && b.isNumber()) {
+        return a.toReal() == b.toReal();
+    }
+    return a == b;
+}
+
+} // namespace
+
+MyOLVController::MyOLVController(PrefsController* prefs, std::string supportFolder)
+    : m_prefs(prefs), m_supportFolder(std::move(supportFolder)),
+      m_root(Node::nodeWithName("Root", Node::kGroup))
+{}
+
+MyOLVController::~MyOLVController()
+{
+    *m_alive = false;
+}
+
+std::string MyOLVController::defaultSupportFolder()
+{
+    std::optional<std::string> folder =
+        findSystemFolderType(kApplicationSupportFolderType, FolderDomain::User);
+    return folder.value_or(".") + "/Orvanta";
+}
+
+std::string MyOLVController::libraryPath() const
+{
+    return m_supportFolder + "/" + std::string(kLibraryFileName);
+}
+
+std::string MyOLVController::backupPath() const
+{
+    return libraryPath() + "(backup)";
+}
+
+// ---------------------------------------------------------------------------------------
+// Loading and saving
+
+MyOLVController::LoadResult MyOLVController::loadOLVData()
+{
+    m_root.reset();
+    m_loadFailed = false;
+    m_draggedNodes.clear();
+
+    Value legacy = m_prefs ? m_prefs->getPrefsForKey(kLegacyDefaultsKey) : Value();
+    if (legacy.isData()) {
+        const Bytes& data = legacy.toData();
+        Node::setUseOldStyleCoding(true);
+        std::string error;
+        m_root = Node::unarchiveRoot(
+            std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), error);
+        Node::setUseOldStyleCoding(false);
+        if (m_root) {
+            m_root->setParent(nullptr);
+            saveOLVData();
+            m_prefs->removePrefsForKey(kLegacyDefaultsKey);
+            treeChanged();
+            return LoadResult::Migrated;
+        }
+        // The old value stays where it is; the current file, if any, is the library.
+        logMessage("MyOLVController::loadOLVData", "old library unreadable: " + error);
+    }
+
+    const std::string path = libraryPath();
+    std::error_code exists;
+    if (!std::filesystem::exists(path, exists) && !exists) {
+        m_root = Node::nodeWithName("Root", Node::kGroup);
+        treeChanged();
+        return LoadResult::FirstRun;
+    }
+    std::string error;
+    std::optional<std::string> bytes = readWholeFile(path, error);
+    if (bytes) {
+        m_root = Node::unarchiveRoot(*bytes, error);
+    }
+    if (!m_root) {
+        logMessage("MyOLVController::loadOLVData", error);
+        m_loadFailed = true;
+        // An empty tree keeps the rest of the program working until it quits; saves are
+        // refused so the unreadable file and its backup stay for the user to recover.
+        m_root = Node::nodeWithName("Root", Node::kGroup);
+        if (m_alert) {
+            char text[4096];
+            std::snprintf(text, sizeof text,
+                          localizedString("The file \"%s\" may be corrupt.  Please remove this "
+                                          "file, rename the backup file, and then restart "
+                                          "Orvanta.")
+                              .c_str(),
+                          path.c_str());
+            m_alert(localizedString("Failed to open radio stream data"), text);
+        }
+        treeChanged();
+        return LoadResult::Unreadable;
+    }
+    m_root->setParent(nullptr);
+    refreshBackup(*bytes);
+    treeChanged();
+    return LoadResult::Loaded;
+}
+
+void MyOLVController::refreshBackup(const std::string& bytesRead)
+{
+    // The library file is only ever replaced by rename, never written in place, so a hard
+    // link to the file just read stays a copy of these bytes; it saves writing a large
+    // library twice at every start. Where links are not possible, the bytes are written.
+    const std::string temporary = backupPath() + ".new";
+    ::unlink(temporary.c_str());
+    if (::link(libraryPath().c_str(), temporary.c_str()) == 0) {
+        struct stat linked
+        {};
+        if (::stat(temporary.c_str(), &linked) == 0 &&
+            static_cast<std::size_t>(linked.st_size) == bytesRead.size() &&
+            ::rename(temporary.c_str(), backupPath().c_str()) == 0) {
+            ::chmod(backupPath().c_str(), kPrivateFileMode);
+            return;
+        }
+        ::unlink(temporary.c_str());
+    }
+    std::string error;
+    if (!writeFileAtomically(backupPath(), bytesRead, kPrivateFileMode, error)) {
+        logMessage("MyOLVController::loadOLVData", "backup not written: " + error);
+    }
+}
+
+bool MyOLVController::writeLibrary(bool leaveNodesUntouched)
+{
+    if (!m_root) {
+        return false;
+    }
+    if (m_loadFailed) {
+        logMessage("MyOLVController::saveOLVData",
+                   "not saved: the library file could not be read and is kept as it is");
+        return false;
+    }
+    createDirectoriesAtPath(m_supportFolder, 0700);
+    std::string error;
+    if (!writeFileAtomically(libraryPath(), Node::archiveRoot(*m_root, leaveNodesUntouched),
+                             kPrivateFileMode, error)) {
+        logMessage("MyOLVController::saveOLVData", error);
+        return false;
+    }
+    return true;
+}
+
+bool MyOLVController::saveOLVData()
+{
+    return writeLibrary(false);
+}
+
+void MyOLVController::libraryDidChange()
+{
+    if (m_savePending) {
+        return; // the save already scheduled will include this change
+    }
+    m_savePending = true;
+    std::weak_ptr<bool> alive = m_alive;
+    auto task = [this, alive] {
+        if (alive.lock()) {
+            runDelayedSave();
+        }
+    };
+    if (m_scheduler) {
+        m_scheduler(kDelayedSaveInterval, task);
+        return;
+    }
+    if (!m_timer) {
+        m_timer = std::make_unique<QTimer>();
+        m_timer->setSingleShot(true);
+        QObject::connect(m_timer.get(), &QTimer::timeout, [this] { runDelayedSave(); });
+    }
+    m_timer->start(kDelayedSaveInterval);
+}
+
+void MyOLVController::runDelayedSave()
+{
+    m_savePending = false;
+    writeLibrary(true);
+}
+
+void MyOLVController::treeChanged()
+{
+    if (m_treeChanged) {
+        m_treeChanged();
+    }
+}
+
+bool MyOLVController::cleanPresetsForStreams(PresetCatalog& presets)
+{
+    bool changed = false;
+    for (Node* stream : getAllStreams()) {
+        std::optional<Value> presetID = stream->propertyForKey(np::NP_PRESET_ID);
+        if (presetID) {
+            if (presets.presetIDExists(presetID->toString())) {
+                continue;
+            }
+            stream->setProperty(Value(kStandardPresetID), np::NP_PRESET_ID);
+            changed = true;
+            continue;
+        }
+        Dictionary standard = presets.standardPreset();
+        Dictionary own;
+        bool differs = false;
+        for (const auto& [key, standardValue] : standard) {
+            if (key == kPresetKeyName) {
+                continue;
+            }
+            if (std::optional<Value> value = stream->propertyForKey(key)) {
+                own.set(key, *value);
+                differs = differs || !sameSetting(*value, standardValue);
+            }
+        }
+        if (!differs) {
+            stream->setProperty(Value(kStandardPresetID), np::NP_PRESET_ID);
+        } else {
+            std::string name;
+            do {
+                name = localizedString("Custom") + " " + std::to_string(m_customCounter++);
+            } while (presets.presetNameExists(name));
+            stream->setProperty(Value(presets.addPreset(own, name)), np::NP_PRESET_ID);
+        }
+        changed = true;
+    }
+    return changed;
+}
+
+MyOLVController::LoadResult MyOLVController::startUp(PresetCatalog& presets)
+{
+    LoadResult result = loadOLVData();
+    if (result != LoadResult::Unreadable && cleanPresetsForStreams(presets)) {
+        saveOLVData();
+    }
+    return result;
+}
+
+void MyOLVController::cleanup(const std::vector<Node*>& expandedGroups)
+{
+    markAllExpandedGroups(expandedGroups);
+    saveOLVData();
+}
+
+void MyOLVController::markAllExpandedGroups(const std::vector<Node*>& expandedGroups)
+{
+    for (Node* group : expandedGroups) {
+        if (group->nodeType() == Node::kGroup) {
+            group->setProperty(Value(true), np::NP_OUTLINEVIEW_GROUP_EXPAND);
+        }
+    }
+}
+
+std::vector<Node*> MyOLVController::expandAllMarkedGroups()
+{
+    std::vector<Node*> marked;
+    for (Node* group : getAllGroups()) {
+        std::optional<Value> mark = group->propertyForKey(np::NP_OUTLINEVIEW_GROUP_EXPAND);
+        if (mark && mark->toBool()) {
+            group->setProperty(Value(false), np::NP_OUTLINEVIEW_GROUP_EXPAND);
+            marked.push_back(group);
+        }
+    }
+    return marked;
+}
+
+// ---------------------------------------------------------------------------------------
+// Queries
+
+std::vector<Node*> MyOLVController::getAllStreams() const
+{
+    std::vector<Node*> streams;
+    Node::getAllChildrenOfNode(m_root.get(), Node::kStream, streams);
+    return streams;
+}
+
+std::vector<Node*> MyOLVController::getAllGroups() const
+{
+    std::vector<Node*> groups;
+    Node::getAllChildrenOfNode(m_root.get(), Node::kGroup, groups);
+    return groups;
+}
+
+std::vector<Node*> MyOLVController::getAllSelectedStreams(const std::vector<Node*>& selection) const
+{
+    std::vector<Node*> streams;
+    auto addOnce = [&streams](Node* node) {
+        if (std::find(streams.begin(), streams.end(), node) == streams.end()) {
+            streams.push_back(node);
+        }
+    };
+    for (Node* node : selection) {
+        if (node->nodeType() == Node::kStream) {
+            addOnce(node);
+        } else if (node->nodeType() == Node::kGroup) {
+            std::vector<Node*> below;
+            Node::getAllChildrenOfNode(node, Node::kStream, below);
+            std::for_each(below.begin(), below.end(), addOnce);
+        }
+    }
+    return streams;
+}
+
+} // namespace orvanta

@@ -1,0 +1,309 @@
+// The list's commands and its drop rules, on plain inputs.
+
+#include "MyOLVController.h"
+
+#include "AtomicFile.h"
+#include "Localization.h"
+#include "Log.h"
+#include "NodePropertyKeys.h"
+#include "PlaylistHelpers.h"
+
+#include "Easy.h"
+#include "Handler.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include <QString>
+
+namespace orvanta {
+
+namespace {
+
+constexpr std::size_t kMaxPlaylistBytes = 1 << 20;
+constexpr long kPlaylistTimeoutSeconds = 5;
+
+std::string lowerCased(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+        .toLower()
+        .toStdString();
+}
+
+// Collects a playlist body, refusing anything larger than a playlist can be.
+class BodyCollector : public curl::Handler
+{
+public:
+    std::string body;
+    bool onHeader(std::string_view) override { return true; }
+    bool onData(const std::uint8_t* data, std::size_t length) override
+    {
+        if (body.size() + length > kMaxPlaylistBytes) {
+            return false;
+        }
+        body.append(reinterpret_cast<const char*>(data), length);
+        return true;
+    }
+    bool onProgress(std::int64_t) override { return true; }
+};
+
+std::optional<std::string> fetchPlaylist(const std::string& url)
+{
+    curl::Easy easy;
+    if (!easy) {
+        return std::nullopt;
+    }
+    BodyCollector collector;
+    curl::Slist headers;
+    headers.append("Cache-Control: no-cache");
+    headers.append("Pragma: no-cache");
+    easy.setOption(CURLOPT_URL, url);
+    easy.setOption(CURLOPT_PROTOCOLS_STR, std::string_view("http,https"));
+    easy.setOption(CURLOPT_FOLLOWLOCATION, 1L);
+    easy.setOption(CURLOPT_REDIR_PROTOCOLS_STR, std::string_view("http,https"));
+    easy.setOption(CURLOPT_TIMEOUT, kPlaylistTimeoutSeconds);
+    easy.setOption(CURLOPT_NOSIGNAL, 1L);
+    easy.setOption(CURLOPT_FRESH_CONNECT, 1L);
+    easy.setOption(CURLOPT_HTTPHEADER, headers);
+    easy.setWriteHandler(collector);
+    if (easy.perform() != CURLE_OK) {
+        return std::nullopt;
+    }
+    long status = 0;
+    easy.getInfo(CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 400) {
+        return std::nullopt;
+    }
+    return collector.body;
+}
+
+} // namespace
+
+void MyOLVController::addToRootNode(const NodePtr& node)
+{
+    m_root->addChild(node);
+    treeChanged();
+    libraryDidChange();
+}
+
+Node* MyOLVController::addStream(Node* selected)
+{
+    return addChild(Node::kStream, selected ? selected : m_root.get(), localizedString("Stream"),
+                    localizedString("URL"));
+}
+
+Node* MyOLVController::addGroup(Node* selected)
+{
+    return addChild(Node::kGroup, selected ? selected : m_root.get(), localizedString("Folder"),
+                    "");
+}
+
+Node* MyOLVController::addChild(std::int64_t type, const std::string& name, const std::string& url)
+{
+    return addChild(type, m_root.get(), name, url);
+}
+
+Node* MyOLVController::addChild(std::int64_t type, Node* parent, const std::string& name,
+                                const std::string& url)
+{
+    if (parent != nullptr && parent->nodeType() == Node::kStream) {
+        parent = parent->parent();
+    }
+    if (parent == nullptr) {
+        logMessage("MyOLVController::addChild", "parent was nil");
+        return nullptr;
+    }
+    NodePtr node = Node::nodeWithName(name, url, type);
+    parent->addChild(node);
+    treeChanged();
+    libraryDidChange();
+    return node.get();
+}
+
+void MyOLVController::deleteNodes(const std::vector<Node*>& selection)
+{
+    // Held here so that removing a group does not free a selected node inside it while the
+    // loop still has to look at it.
+    std::vector<NodePtr> held;
+    for (Node* node : selection) {
+        held.push_back(node->shared_from_this());
+    }
+    bool removed = false;
+    for (const NodePtr& node : held) {
+        bool busy = node->status() != 0;
+        if (node->nodeType() == Node::kGroup) {
+            std::vector<Node*> streams;
+            Node::getAllChildrenOfNode(node.get(), Node::kStream, streams);
+            busy = std::any_of(streams.begin(), streams.end(),
+                               [](const Node* stream) { return stream->status() != 0; });
+        }
+        if (!busy && node->parent() != nullptr) {
+            node->removeFromParent();
+            removed = true;
+        }
+    }
+    treeChanged();
+    if (removed) {
+        libraryDidChange();
+    }
+}
+
+bool MyOLVController::sortByColumn(std::string_view columnIdentifier)
+{
+    if (columnIdentifier == "ripperStatus" || columnIdentifier == "listenStatus" ||
+        columnIdentifier == "timerStatus" || columnIdentifier == "stereo") {
+        return false;
+    }
+    std::string name =
+        std::string(columnIdentifier) + "Comparison" +
+        (columnIdentifier == _selectedColumn && !_sortIsAscending ? "Ascending" : "Descending") +
+        ":";
+    Node::Comparison comparison = Node::comparisonNamed(name);
+    if (comparison == nullptr) {
+        return false;
+    }
+    _sortIsAscending = columnIdentifier == _selectedColumn && !_sortIsAscending;
+    _selectedColumn = columnIdentifier;
+    m_root->sortUsingSelector(comparison);
+    treeChanged();
+    libraryDidChange();
+    return true;
+}
+
+bool MyOLVController::setObjectValue(Node* node, std::string_view columnIdentifier,
+                                     const std::string& text)
+{
+    if (columnIdentifier == "stream") {
+        node->setProperty(Value(text), np::NP_NAME);
+    } else if (columnIdentifier == "comment") {
+        node->setProperty(Value(text), np::NP_COMMENT);
+    } else {
+        return false;
+    }
+    libraryDidChange();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Drag and drop
+
+void MyOLVController::writeItems(const std::vector<Node*>& rows)
+{
+    m_draggedNodes.clear();
+    for (Node* node : Node::minimumNodeCoverFromNodesInArray(rows)) {
+        m_draggedNodes.push_back(node->shared_from_this());
+    }
+}
+
+MyOLVController::DragOperation MyOLVController::validateDrop(const DropInput& input,
+                                                             Node* target) const
+{
+    if (target != nullptr && target->nodeType() != Node::kGroup) {
+        return DragOperation::None;
+    }
+    if (!input.internal) {
+        return DragOperation::Move;
+    }
+    Node* into = target ? target : m_root.get();
+    std::vector<Node*> dragged;
+    for (const NodePtr& node : m_draggedNodes) {
+        dragged.push_back(node.get());
+    }
+    return into->isDescendantOfNodeInArray(dragged) ? DragOperation::None : DragOperation::Move;
+}
+
+std::vector<NodePtr> MyOLVController::nodesFromDrop(const DropInput& input)
+{
+    std::vector<NodePtr> created;
+    if (input.url && lowerCased(*input.url).starts_with(kRedirectorPrefix)) {
+        created.push_back(
+            Node::nodeWithName(input.urlTitle.value_or(""), *input.url, Node::kStream));
+        return created;
+    }
+    if (input.text) {
+        const std::string& text = *input.text;
+        if (text.empty()) {
+            return created;
+        }
+        if (!lowerCased(text).ends_with(".pls")) {
+            created.push_back(Node::nodeWithName(text, text, Node::kStream));
+            return created;
+        }
+        std::optional<std::string> body = m_fetcher ? m_fetcher(text) : fetchPlaylist(text);
+        if (!body || body->empty()) {
+            return created;
+        }
+        std::string playlist =
+            QString::fromLatin1(body->data(), static_cast<qsizetype>(body->size())).toStdString();
+        std::vector<std::string> titles = PLSHelper::getTitles(playlist);
+        if (titles.empty()) {
+            return created;
+        }
+        std::string name = titles.front().empty() ? text : titles.front();
+        created.push_back(Node::nodeWithName(name, text, Node::kStream));
+        return created;
+    }
+    for (const std::string& file : input.fileNames) {
+        if (lowerCased(std::filesystem::path(file).extension().string()) != ".pls") {
+            continue;
+        }
+        std::string error;
+        std::optional<std::string> content = readWholeFile(file, error);
+        if (!content) {
+            logMessage("MyOLVController::acceptDrop", error);
+            continue;
+        }
+        std::vector<std::string> addresses = PLSHelper::parse(*content);
+        std::vector<std::string> titles = PLSHelper::getTitles(*content);
+        if (addresses.empty()) {
+            continue;
+        }
+        std::string name = titles.empty() || titles.front().empty() ? file : titles.front();
+        created.push_back(Node::nodeWithName(name, addresses, Node::kStream));
+    }
+    return created;
+}
+
+std::vector<Node*> MyOLVController::acceptDrop(const DropInput& input, Node* target, int childIndex)
+{
+    Node* into = target ? target : m_root.get();
+    std::vector<Node*> result;
+    // Validation refuses these; a drop that skipped it must not tear the tree apart.
+    if (validateDrop(input, target) == DragOperation::None) {
+        return result;
+    }
+    if (input.internal) {
+        std::size_t index = childIndex < 0 ? 0 : static_cast<std::size_t>(childIndex);
+        std::vector<NodePtr> moved = m_draggedNodes;
+        for (const NodePtr& node : moved) {
+            if (node->parent() == into && into->indexOfChild(node.get()) < index) {
+                --index;
+            }
+            node->removeFromParent();
+        }
+        if (childIndex < 0) {
+            into->addChildren(moved);
+        } else {
+            into->insertChildren(moved, index);
+        }
+        for (const NodePtr& node : moved) {
+            result.push_back(node.get());
+        }
+    } else {
+        for (const NodePtr& node : nodesFromDrop(input)) {
+            if (childIndex < 0) {
+                into->addChild(node);
+            } else {
+                into->insertChild(node, static_cast<std::size_t>(childIndex));
+            }
+            result.push_back(node.get());
+        }
+    }
+    if (!result.empty()) {
+        treeChanged();
+        libraryDidChange();
+    }
+    return result;
+}
+
+} // namespace orvanta

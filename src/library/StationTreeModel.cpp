@@ -1,0 +1,225 @@
+#include "StationTreeModel.h"
+
+#include "NodePropertyKeys.h"
+
+namespace orvanta {
+
+namespace {
+
+bool hasActiveSchedule(const Node& node)
+{
+    std::optional<Value> schedules = node.propertyForKey(np::NP_RECORDING_SCHEDULE);
+    if (!schedules || !schedules->isArray()) {
+        return false;
+    }
+    for (const Value& entry : schedules->toArray()) {
+        if (entry.toDictionary().get("ACTIVE").toBool()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString textProperty(const Node& node, std::string_view key)
+{
+    std::optional<Value> value = node.propertyForKey(key);
+    return value ? QString::fromStdString(value->toString()) : QString();
+}
+
+} // namespace
+
+StationTreeModel::StationTreeModel(MyOLVController& controller, QObject* parent)
+    : QAbstractItemModel(parent), m_controller(controller)
+{
+    m_controller.setTreeChangedHandler([this] { reload(); });
+}
+
+StationTreeModel::~StationTreeModel()
+{
+    m_controller.setTreeChangedHandler(nullptr);
+}
+
+const char* StationTreeModel::columnIdentifier(int column)
+{
+    static const char* const kIdentifiers[] = {
+        "ripperStatus", "listenStatus", "timerStatus", "stream", "bitrate", "stereo", "comment"};
+    return column >= 0 && column < kColumnCount ? kIdentifiers[column] : "";
+}
+
+Node* StationTreeModel::nodeForIndex(const QModelIndex& index) const
+{
+    return index.isValid() ? static_cast<Node*>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex StationTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (!hasIndex(row, column, parent)) {
+        return {};
+    }
+    const Node* parentNode = parent.isValid() ? nodeForIndex(parent) : m_controller.rootNode();
+    return createIndex(row, column, parentNode->childAtIndex(static_cast<std::size_t>(row)).get());
+}
+
+QModelIndex StationTreeModel::indexForNode(const Node* node, int column) const
+{
+    if (node == nullptr || node->parent() == nullptr) {
+        return {};
+    }
+    std::size_t row = node->parent()->indexOfChild(node);
+    if (row == Node::kNotFound || !node->isDescendantOfNode(m_controller.rootNode())) {
+        return {};
+    }
+    return createIndex(static_cast<int>(row), column, const_cast<Node*>(node));
+}
+
+QModelIndex StationTreeModel::parent(const QModelIndex& child) const
+{
+    Node* node = nodeForIndex(child);
+    if (node == nullptr || node->parent() == m_controller.rootNode()) {
+        return {};
+    }
+    return indexForNode(node->parent());
+}
+
+int StationTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.column() > 0) {
+        return 0;
+    }
+    const Node* node = parent.isValid() ? nodeForIndex(parent) : m_controller.rootNode();
+    return node ? static_cast<int>(node->childrenCount()) : 0;
+}
+
+int StationTreeModel::columnCount(const QModelIndex&) const
+{
+    return kColumnCount;
+}
+
+bool StationTreeModel::hasChildren(const QModelIndex& parent) const
+{
+    return rowCount(parent) > 0; // an empty group shows no disclosure control
+}
+
+QVariant StationTreeModel::data(const QModelIndex& index, int role) const
+{
+    const Node* node = nodeForIndex(index);
+    if (node == nullptr) {
+        return {};
+    }
+    const int column = index.column();
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        switch (column) {
+        case Stream:
+            return textProperty(*node, np::NP_NAME);
+        case Bitrate: {
+            std::optional<Value> bitrate = node->propertyForKey(np::NP_BITRATE);
+            std::int64_t kbps = bitrate ? bitrate->toInteger() : 0;
+            return kbps != 0 ? QStringLiteral("%1 kbps").arg(kbps) : QString();
+        }
+        case Stereo: {
+            std::optional<Value> stereo = node->propertyForKey(np::NP_STEREO);
+            return stereo && stereo->toBool() ? QStringLiteral("][") : QString();
+        }
+        case Comment:
+            return textProperty(*node, np::NP_COMMENT);
+        default:
+            return {};
+        }
+    }
+    if (role == Qt::TextAlignmentRole) {
+        if (column == Bitrate || column == Stereo) {
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+        }
+        if (column == Comment) {
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+        }
+        return {};
+    }
+    if (role != ImageNameRole) {
+        return {};
+    }
+    switch (column) {
+    case Stream:
+        return node->nodeType() == Node::kGroup ? QStringLiteral("folder")
+                                                : QStringLiteral("stream16");
+    case RipperStatus:
+        if (node->status() == 1) {
+            return node->rippingStatus() == 0 ? QStringLiteral("aquaDotYellow")
+                                              : QStringLiteral("aquaDotOnline");
+        }
+        return node->valueForKey("alertMessage") ? QVariant(QStringLiteral("AlertCaution"))
+                                                 : QVariant();
+    case ListenStatus:
+        return node->listenStatus() ? QVariant(QStringLiteral("speaker8x9")) : QVariant();
+    case TimerStatus:
+        if (node->timerStatus() == 1) {
+            return QStringLiteral("redDotOnline");
+        }
+        return hasActiveSchedule(*node) ? QVariant(QStringLiteral("Clock")) : QVariant();
+    default:
+        return {};
+    }
+}
+
+bool StationTreeModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    Node* node = nodeForIndex(index);
+    if (node == nullptr || role != Qt::EditRole) {
+        return false;
+    }
+    if (!m_controller.setObjectValue(node, columnIdentifier(index.column()),
+                                     value.toString().toStdString())) {
+        return false;
+    }
+    Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+QVariant StationTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) {
+        return {};
+    }
+    if (role == ColumnIdentifierRole) {
+        return QString::fromLatin1(columnIdentifier(section));
+    }
+    if (role == ImageNameRole) {
+        static const char* const kHeaderImages[] = {"ripperStatus", "speaker8x9",
+                                                    "timerStatusHeader"};
+        return section <= TimerStatus ? QVariant(QString::fromLatin1(kHeaderImages[section]))
+                                      : QVariant();
+    }
+    return {};
+}
+
+Qt::ItemFlags StationTreeModel::flags(const QModelIndex& index) const
+{
+    const Node* node = nodeForIndex(index);
+    if (node == nullptr) {
+        return Qt::ItemIsDropEnabled; // the root takes drops
+    }
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    if (index.column() == Stream || index.column() == Comment) {
+        result |= Qt::ItemIsEditable;
+    }
+    if (node->nodeType() == Node::kGroup) {
+        result |= Qt::ItemIsDropEnabled;
+    }
+    return result;
+}
+
+void StationTreeModel::reloadItem(const Node* node)
+{
+    QModelIndex first = indexForNode(node, 0);
+    if (first.isValid()) {
+        Q_EMIT dataChanged(first, indexForNode(node, kColumnCount - 1));
+    }
+}
+
+void StationTreeModel::reload()
+{
+    beginResetModel();
+    endResetModel();
+}
+
+} // namespace orvanta

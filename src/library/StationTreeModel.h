@@ -1,0 +1,62 @@
+#pragma once
+
+// The station tree as a Qt item model for the station list: one row per node, the columns
+// of the list (status images, name, bitrate, stereo, comment). Images are given by name in
+// ImageNameRole; the view maps names to pictures. Edits of the name and comment go through
+// the controller, so they schedule the library's delayed save.
+//
+// Ownership: borrows the controller, which must outlive the model; takes the controller's
+// tree-changed hook and resets itself on every change of the tree's shape.
+// Thread: main.
+
+#include "MyOLVController.h"
+
+#include <QAbstractItemModel>
+
+namespace orvanta {
+
+class StationTreeModel : public QAbstractItemModel
+{
+public:
+    enum Column {
+        RipperStatus,
+        ListenStatus,
+        TimerStatus,
+        Stream,
+        Bitrate,
+        Stereo,
+        Comment,
+        kColumnCount
+    };
+    enum Role { ImageNameRole = Qt::UserRole + 1, ColumnIdentifierRole };
+
+    explicit StationTreeModel(MyOLVController& controller, QObject* parent = nullptr);
+    ~StationTreeModel() override;
+
+    static const char* columnIdentifier(int column);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    /// The node of a row; nullptr for the invalid index (the root).
+    Node* nodeForIndex(const QModelIndex& index) const;
+    /// The index of a node in the tree (column 0); invalid for the root or a stranger.
+    QModelIndex indexForNode(const Node* node, int column = 0) const;
+    /// Redraws one node's row (status changes).
+    void reloadItem(const Node* node);
+    /// Rebuilds the whole model after the tree changed.
+    void reload();
+
+private:
+    MyOLVController& m_controller;
+};
+
+} // namespace orvanta
