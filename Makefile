@@ -47,7 +47,10 @@ test-tsan: deps
 bench: deps
 	cmake -S . -B build-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DORVANTA_BUILD_BENCH=ON
 	cmake --build build-bench -j $(JOBS)
-	@for b in build-bench/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+	@for b in build-bench/bench/*_bench; do \
+		case "$$b" in *scale_bench) continue;; esac; "$$b" || exit 1; \
+	done
+	@echo "Scale run: bench/scale.sh [SECONDS] [COUNTS...]"
 
 clean:
 	rm -rf build build-asan build-tsan build-bench
