@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include <fcntl.h>
@@ -119,6 +120,16 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, unsign
         ::close(dir);
     }
     return true;
+}
+
+std::string damagedFileSuffix()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "damaged-%Y%m%d-%H%M%S", &local);
+    return buffer;
 }
 
 std::optional<std::string> moveFileAside(const std::string& path, const std::string& suffix)

@@ -24,6 +24,9 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, unsign
 /// Renames from to to unless something already exists at to (then false, errno EEXIST).
 bool renameWithoutReplacing(const std::string& from, const std::string& to);
 
+/// "damaged-YYYYMMDD-HHMMSS" in local time, for files kept aside because they cannot be read.
+std::string damagedFileSuffix();
+
 /// Renames path to a free "<path>.<suffix>[-N]" beside it without replacing anything;
 /// returns the new path, or nothing when the rename failed.
 std::optional<std::string> moveFileAside(const std::string& path, const std::string& suffix);

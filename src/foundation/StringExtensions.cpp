@@ -1,5 +1,7 @@
 #include "StringExtensions.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace orvanta {
@@ -62,6 +64,21 @@ bool isWhitespaceOrNewline(char32_t cp)
 }
 
 } // namespace
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() &&
+           startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
 
 std::string truncateUtf8(const std::string& utf8, std::size_t maxBytes)
 {

@@ -26,6 +26,10 @@ std::string stringByTrimmingWhitespaceAndNewline(std::string_view utf8);
 /// The longest prefix of utf8 within maxBytes that does not split a character.
 std::string truncateUtf8(const std::string& utf8, std::size_t maxBytes);
 
+/// ASCII case-insensitive prefix and suffix tests (addresses, file endings, playlist keys).
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix);
+
 /// Decodes one code point at pos and advances pos; invalid input yields U+FFFD and
 /// advances by one byte.
 char32_t decodeUtf8(std::string_view utf8, std::size_t& pos);

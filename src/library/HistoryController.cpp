@@ -82,7 +82,7 @@ Value fromVariant(const QVariant& v)
 
 const std::vector<std::string>& HistoryController::columnIdentifiers()
 {
-    static const std::vector<std::string> columns = {"status", "songName", "artist",
+    static const std::vector<std::string> columns = {"status", "songName",    "artist",
                                                      "album",  "trackNumber", "location"};
     return columns;
 }
@@ -130,7 +130,8 @@ void HistoryController::clear(const std::vector<int>& selectedRows)
     beginResetModel();
     for (std::size_t i = _nodeHistory->size(); i-- > 0;) {
         const Value& item = _nodeHistory->at(i);
-        if (std::any_of(doomed.begin(), doomed.end(), [&](const Value& d) { return d.isSameObject(item); }))
+        if (std::any_of(doomed.begin(), doomed.end(),
+                        [&](const Value& d) { return d.isSameObject(item); }))
             _nodeHistory->removeAt(i);
     }
     endResetModel();
@@ -224,8 +225,8 @@ bool HistoryController::setData(const QModelIndex& index, const QVariant& value,
 {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    setObjectValue(fromVariant(value), columnIdentifiers()[static_cast<std::size_t>(index.column())],
-                   index.row());
+    setObjectValue(fromVariant(value),
+                   columnIdentifiers()[static_cast<std::size_t>(index.column())], index.row());
     emit dataChanged(index, index);
     return true;
 }

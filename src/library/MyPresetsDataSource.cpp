@@ -17,16 +17,6 @@ namespace orvanta {
 
 namespace {
 
-std::string damagedSuffix()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "damaged-%Y%m%d-%H%M%S", &local);
-    return buffer;
-}
-
 bool pathExists(const std::string& path)
 {
     struct stat st
@@ -143,7 +133,7 @@ bool MyPresetsDataSource::savePresets(PresetsController&, const Dictionary& pres
     if (m_path.empty())
         return false;
     if (m_unreadableFileInPlace && pathExists(m_path)) {
-        const auto aside = moveFileAside(m_path, damagedSuffix());
+        const auto aside = moveFileAside(m_path, damagedFileSuffix());
         if (!aside) {
             logMessage(kOperation, "The unreadable presets file could not be moved aside (" +
                                        std::string(std::strerror(errno)) +

@@ -11,21 +11,6 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() &&
-           startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
 // Every CR LF, lone CR and lone LF ends a line: playlists edited on several systems mix them,
 // and splitting at one kind only would glue entries together.
 std::vector<std::string_view> splitLines(std::string_view text)

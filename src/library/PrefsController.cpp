@@ -28,16 +28,6 @@ std::string musicFolder()
     return std::string(home ? home : "") + "/Music";
 }
 
-std::string timestampSuffix()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "damaged-%Y%m%d-%H%M%S", &local);
-    return buffer;
-}
-
 } // namespace
 
 PrefsController& PrefsController::sharedInstance()
@@ -116,7 +106,7 @@ void PrefsController::load()
         return;
     }
     // Keep the damaged file for the user to inspect; the next save writes a fresh one.
-    const auto aside = moveFileAside(m_storePath, timestampSuffix());
+    const auto aside = moveFileAside(m_storePath, damagedFileSuffix());
     logMessage("PrefsController::load",
                "Preferences could not be read (" + error + "); starting from the initial values" +
                    (aside ? ", damaged file kept as " + *aside : ", damaged file left in place"));

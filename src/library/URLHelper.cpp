@@ -22,21 +22,6 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // one, so an undecided body this long is a stream.
 constexpr std::size_t kSniffLimit = 1024;
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() &&
-           startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
 bool isWebAddress(std::string_view address)
 {
     return startsWithIgnoringCase(address, "http://") ||

@@ -13,9 +13,11 @@ namespace {
 Dictionary entry(const std::string& title, std::initializer_list<const char*> flags,
                  bool completed = false)
 {
-    Dictionary e{{"STREAMTITLE", title},
-                 {"ID3TAGS", Dictionary{{"TPE1", "Artist"}, {"TIT2", title}, {"TALB", "Album"}, {"TRCK", "3"}}},
-                 {"location", "/music/" + title + ".mp3"}};
+    Dictionary e{
+        {"STREAMTITLE", title},
+        {"ID3TAGS",
+         Dictionary{{"TPE1", "Artist"}, {"TIT2", title}, {"TALB", "Album"}, {"TRCK", "3"}}},
+        {"location", "/music/" + title + ".mp3"}};
     for (const char* flag : flags)
         e.set(flag, 1);
     if (completed)
@@ -49,21 +51,27 @@ TEST(HistoryControllerTest, StatusAndLocationSayWhatBecameOfEachFile)
     for (const auto& c : cases)
         history.append(c.entry);
     HistoryController controller;
-    QAbstractItemModelTester tester(&controller, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&controller,
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     controller.setNodeHistory(history);
     ASSERT_EQ(controller.rowCount(), 7);
     for (int row = 0; row < 7; ++row) {
         const Case& c = cases[row];
         EXPECT_EQ(controller.objectValue("status", row).toString(), c.status) << row;
         EXPECT_EQ(controller.objectValue("location", row).toString(), c.location) << row;
-        EXPECT_EQ(controller.objectValue("songName", row).toString(), c.entry.get("STREAMTITLE").toString());
+        EXPECT_EQ(controller.objectValue("songName", row).toString(),
+                  c.entry.get("STREAMTITLE").toString());
         EXPECT_EQ(controller.objectValue("trackNumber", row).toString(), "3");
-        EXPECT_EQ(controller.data(controller.index(row, 2), HistoryController::IgnoredRole).toBool(), c.grey)
+        EXPECT_EQ(
+            controller.data(controller.index(row, 2), HistoryController::IgnoredRole).toBool(),
+            c.grey)
             << row;
-        EXPECT_FALSE(controller.data(controller.index(row, 0), HistoryController::IgnoredRole).toBool())
+        EXPECT_FALSE(
+            controller.data(controller.index(row, 0), HistoryController::IgnoredRole).toBool())
             << "the status image is never grey";
     }
-    EXPECT_EQ(controller.objectValue("STREAMTITLE", 1).toString(), "Again") << "other columns by key";
+    EXPECT_EQ(controller.objectValue("STREAMTITLE", 1).toString(), "Again")
+        << "other columns by key";
 }
 
 TEST(HistoryControllerTest, ClearRemovesExactlyTheSelectedEntriesFromTheNodesOwnList)
@@ -73,7 +81,8 @@ TEST(HistoryControllerTest, ClearRemovesExactlyTheSelectedEntriesFromTheNodesOwn
         history.append(entry(title, {}, true));
     history.append(history.at(0).deepCopy()); // equal content, another entry
     HistoryController controller;
-    QAbstractItemModelTester tester(&controller, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&controller,
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     controller.setNodeHistory(history);
     controller.clear({0, 2, 4});
     ASSERT_EQ(history.size(), 3u) << "the node's own list is edited";
@@ -87,7 +96,8 @@ TEST(HistoryControllerTest, ClearRemovesExactlyTheSelectedEntriesFromTheNodesOwn
 TEST(HistoryControllerTest, TitleEditsAndAppendsFollowTheLiveList)
 {
     HistoryController controller;
-    QAbstractItemModelTester tester(&controller, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&controller,
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(controller.windowTitle(), "History");
     EXPECT_EQ(controller.rowCount(), 0);
     controller.setWindowTitle("Jazz FM");

@@ -51,55 +51,60 @@ struct IcyTitle
 struct IcyMount
 {
     enum class Style { Shoutcast, Icecast };
-    Style style = Style::Shoutcast;   // Shoutcast: "ICY 200 OK"; Icecast: "HTTP/1.0 200 OK" + icy-*
-    std::vector<std::uint8_t> audio;  // body audio bytes
-    bool loop = false;                // repeat audio forever (until the client goes or the server stops)
-    int metaint = 0;                  // 0: no metadata framing and no icy-metaint header
-    bool metadataOnlyWhenAsked = true;// frame metadata only when the request carried "Icy-MetaData: 1"
-    std::vector<IcyTitle> titles;     // in increasing atAudioByte
-    bool repeatTitle = false;         // false: a title goes out once (later blocks have L = 0);
-                                      // true: every block repeats the current title
+    Style style = Style::Shoutcast;  // Shoutcast: "ICY 200 OK"; Icecast: "HTTP/1.0 200 OK" + icy-*
+    std::vector<std::uint8_t> audio; // body audio bytes
+    bool loop = false; // repeat audio forever (until the client goes or the server stops)
+    int metaint = 0;   // 0: no metadata framing and no icy-metaint header
+    bool metadataOnlyWhenAsked =
+        true;                     // frame metadata only when the request carried "Icy-MetaData: 1"
+    std::vector<IcyTitle> titles; // in increasing atAudioByte
+    bool repeatTitle = false;     // false: a title goes out once (later blocks have L = 0);
+                                  // true: every block repeats the current title
     std::string name = "Test Station", genre = "Test", url;
-    int bitrate = 128;                // icy-br
+    int bitrate = 128;                             // icy-br
     std::string metaintHeaderName = "icy-metaint"; // e.g. "Icy-MetaInt" (case-insensitive parsing)
-    std::string metaintHeaderValue;   // non-empty: sent instead of the real number (e.g. "0",
-                                      // "70000", "abc"); the body is framed by `metaint` only if
-                                      // the value is the real one
+    std::string metaintHeaderValue; // non-empty: sent instead of the real number (e.g. "0",
+                                    // "70000", "abc"); the body is framed by `metaint` only if
+                                    // the value is the real one
     std::vector<std::string> extraHeaders; // raw header lines without line end
-    bool sendContentLength = false;   // Content-Length = size of the whole body (audio plus metadata)
-    std::string user, password;       // non-empty: require HTTP basic authentication, else 401
-    std::string redirectTo;           // non-empty: answer "302 Found" with this Location
-    int statusCode = 200;             // e.g. 404 or 503 to answer with that error and a short body
+    bool sendContentLength = false; // Content-Length = size of the whole body (audio plus metadata)
+    std::string user, password;     // non-empty: require HTTP basic authentication, else 401
+    std::string redirectTo;         // non-empty: answer "302 Found" with this Location
+    int statusCode = 200;           // e.g. 404 or 503 to answer with that error and a short body
     std::string contentType = "audio/mpeg";
-    std::uint64_t bytesPerSecond = 0; // 0: as fast as the socket takes it; else paced
+    std::uint64_t bytesPerSecond = 0;               // 0: as fast as the socket takes it; else paced
     std::uint64_t stallAfterBodyBytes = UINT64_MAX; // stop sending (connection stays open)
-    std::uint64_t closeAfterBodyBytes = UINT64_MAX; // close the connection after this many body bytes
-    std::size_t sendChunk = 4096;     // bytes per send() (at most)
-    int headerDelayMs = 0;            // wait before answering
+    std::uint64_t closeAfterBodyBytes =
+        UINT64_MAX;               // close the connection after this many body bytes
+    std::size_t sendChunk = 4096; // bytes per send() (at most)
+    int headerDelayMs = 0;        // wait before answering
 };
 
 class IcyTestServer
 {
 public:
-    IcyTestServer();                            // 127.0.0.1 on a free port, accepting at once
-    explicit IcyTestServer(std::uint16_t port); // fixed port; throws std::runtime_error if it cannot bind
-    ~IcyTestServer();                           // stops accepting, closes every connection, joins every thread
+    IcyTestServer(); // 127.0.0.1 on a free port, accepting at once
+    explicit IcyTestServer(
+        std::uint16_t port); // fixed port; throws std::runtime_error if it cannot bind
+    ~IcyTestServer();        // stops accepting, closes every connection, joins every thread
     IcyTestServer(const IcyTestServer&) = delete;
     IcyTestServer& operator=(const IcyTestServer&) = delete;
 
-    void addMount(const std::string& path, IcyMount mount); // e.g. "/stream"; replaces an existing one
-    void addFile(const std::string& path, std::string contentType, std::string body); // 200 + Content-Length
-    void removePath(const std::string& path);   // later requests for it get 404
+    void addMount(const std::string& path,
+                  IcyMount mount); // e.g. "/stream"; replaces an existing one
+    void addFile(const std::string& path, std::string contentType,
+                 std::string body);           // 200 + Content-Length
+    void removePath(const std::string& path); // later requests for it get 404
 
     std::uint16_t port() const;
     std::string url(const std::string& path = "/stream") const; // "http://127.0.0.1:PORT/stream"
-    int connectionCount() const;                // requests received so far (all paths; counted when
-                                                // the request head has arrived, before answering)
-    std::vector<std::string> requests() const;  // the raw request heads (up to and including the
-                                                // blank line), in order
+    int connectionCount() const;               // requests received so far (all paths; counted when
+                                               // the request head has arrived, before answering)
+    std::vector<std::string> requests() const; // the raw request heads (up to and including the
+                                               // blank line), in order
     bool waitForConnections(int count, int timeoutMs) const; // until connectionCount() >= count
-    int openConnectionCount() const;            // client connections open right now
-    void dropAllConnections();                  // closes every open client connection now
+    int openConnectionCount() const;                         // client connections open right now
+    void dropAllConnections(); // closes every open client connection now
 
 private:
     struct Impl;
@@ -120,8 +125,8 @@ public:
     IcyTestProxy& operator=(const IcyTestProxy&) = delete;
 
     std::uint16_t port() const;
-    std::string hostAndPort() const;            // "127.0.0.1:PORT"
-    int requestCount() const;                   // parsed requests, refused ones included
+    std::string hostAndPort() const;                // "127.0.0.1:PORT"
+    int requestCount() const;                       // parsed requests, refused ones included
     std::vector<std::string> requestedUrls() const; // their request targets, in order
 
 private:

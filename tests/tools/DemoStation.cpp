@@ -45,8 +45,9 @@ struct Options
 
 void usage()
 {
-    std::cerr << "usage: orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N]"
-                 " [--for SECONDS]\n";
+    std::cerr
+        << "usage: orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N]"
+           " [--for SECONDS]\n";
 }
 
 bool parseNumber(const char* text, double min, double max, double* out)
@@ -102,7 +103,8 @@ ByteVector encode(const ByteVector& pcm)
     const std::string mp3 = dir.file("songs.mp3");
     {
         std::ofstream out(raw, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size()));
+        out.write(reinterpret_cast<const char*>(pcm.data()),
+                  static_cast<std::streamsize>(pcm.size()));
         if (!out.good())
             throw std::runtime_error("cannot write " + raw);
     }
@@ -132,8 +134,8 @@ orvanta::test::IcyMount demoMount(const Options& options)
     mount.bytesPerSecond = kBytesPerSecond;
 
     ByteVector pcm = silence(0.5);
-    const ByteVector songs =
-        orvanta::test::pcmSongs(std::vector<double>(static_cast<std::size_t>(options.songs), options.songSeconds), 1.0);
+    const ByteVector songs = orvanta::test::pcmSongs(
+        std::vector<double>(static_cast<std::size_t>(options.songs), options.songSeconds), 1.0);
     pcm.insert(pcm.end(), songs.begin(), songs.end());
     const ByteVector tail = silence(0.5);
     pcm.insert(pcm.end(), tail.begin(), tail.end());
@@ -171,9 +173,9 @@ int main(int argc, char** argv)
 
         orvanta::test::IcyTestServer server(static_cast<std::uint16_t>(options.port));
         server.addMount("/stream", mount);
-        std::cerr << "orvanta-demo-station: " << options.songs << " songs of " << options.songSeconds
-                  << " s, " << audioBytes << " bytes of MP3 per pass, metaint " << options.metaint
-                  << ", 16000 bytes/s\n";
+        std::cerr << "orvanta-demo-station: " << options.songs << " songs of "
+                  << options.songSeconds << " s, " << audioBytes
+                  << " bytes of MP3 per pass, metaint " << options.metaint << ", 16000 bytes/s\n";
         std::cout << "Demo station at " << server.url("/stream") << std::endl;
 
         int received = 0;
