@@ -1,0 +1,180 @@
+#include "RecordingHandOver.h"
+
+#include "HistoryController.h"
+#include "Log.h"
+#include "NodePropertyKeys.h"
+#include "PrefsKeys.h"
+
+#include <QString>
+
+namespace orvanta {
+
+namespace {
+
+bool sameIgnoringCase(const std::string& a, const std::string& b)
+{
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+void applyPlaylistUpdate(Dictionary& historyEntry, const PlaylistUpdate& update)
+{
+    historyEntry.set(fileinfo::kLocation, Value(update.location));
+    historyEntry.set(handover::kPlaylist, Value(update.playlist));
+    historyEntry.set(handover::kItunesCopy, Value(update.itunesCopy));
+}
+
+RecordingHandOver::RecordingHandOver(const ScriptRunner& runner, const PreferencesReader& prefs)
+    : m_runner(runner), m_prefs(prefs)
+{}
+
+RecordingHandOver::~RecordingHandOver()
+{
+    waitForAll();
+}
+
+std::optional<PlaylistUpdate>
+RecordingHandOver::addCompletedFileToPlaylistSync(const std::string& fileLocation,
+                                                  const std::string& playlistName) const
+{
+    const std::string deleteSource = m_prefs.boolForKey(prefs::kPlaylistDeleteSource) ? "1" : "0";
+    const ScriptResult result =
+        m_runner.runHandler(handover::kPlaylistScript, handover::kPlaylistHandler,
+                            {fileLocation, playlistName, deleteSource});
+    if (!result.ok())
+        return std::nullopt;
+    PlaylistUpdate update;
+    update.location = result.resultText();
+    // A handler that says nothing has not told where the track is; replacing the entry's
+    // location with an empty text would lose the only record of the file.
+    if (update.location.empty()) {
+        logMessage("RecordingHandOver::addCompletedFileToPlaylist",
+                   "The playlist script returned no location for " + fileLocation);
+        return std::nullopt;
+    }
+    update.playlist = playlistName;
+    update.itunesCopy = !sameIgnoringCase(update.location, fileLocation);
+    return update;
+}
+
+void RecordingHandOver::addCompletedFileToPlaylist(const Array& arguments, PlaylistDone done)
+{
+    if (arguments.size() != 3 || !arguments[0].isString() || !arguments[1].isString() ||
+        !arguments[2].isDictionary()) {
+        logMessage("RecordingHandOver::addCompletedFileToPlaylist",
+                   "Expected file location, playlist name and history entry");
+        return;
+    }
+    std::string fileLocation = arguments[0].toString();
+    std::string playlistName = arguments[1].toString();
+    // The worker only carries the entry back; it never reads or writes it.
+    Dictionary entry = arguments[2].toDictionary();
+    if (!done)
+        done = [](const Dictionary&) { HistoryController::sharedInstance().needsDisplay(); };
+
+    startWorker([this, fileLocation = std::move(fileLocation),
+                 playlistName = std::move(playlistName), entry = std::move(entry),
+                 done = std::move(done)]() mutable {
+        auto update = addCompletedFileToPlaylistSync(fileLocation, playlistName);
+        if (!update)
+            return;
+        postToMainThread([entry = std::move(entry), update = std::move(*update),
+                          done = std::move(done)]() mutable {
+            applyPlaylistUpdate(entry, update);
+            done(entry);
+        });
+    });
+}
+
+ScriptResult
+RecordingHandOver::setCompletedTracksAsCompilationSync(const std::string& albumLabel) const
+{
+    return m_runner.runHandler(handover::kCompilationScript, handover::kCompilationHandler,
+                               {albumLabel});
+}
+
+void RecordingHandOver::setCompletedTracksAsCompilation(const std::string& albumLabel,
+                                                        CompilationDone done)
+{
+    startWorker([this, albumLabel, done = std::move(done)]() mutable {
+        ScriptResult result = setCompletedTracksAsCompilationSync(albumLabel);
+        if (done)
+            postToMainThread(
+                [result = std::move(result), done = std::move(done)]() { done(result); });
+    });
+}
+
+void RecordingHandOver::waitForAll()
+{
+    std::list<std::unique_ptr<Worker>> workers;
+    {
+        std::lock_guard guard(m_workersLock);
+        workers.swap(m_workers);
+    }
+    for (auto& worker : workers)
+        worker->thread.join();
+}
+
+std::size_t RecordingHandOver::runningCount() const
+{
+    std::lock_guard guard(m_workersLock);
+    std::size_t running = 0;
+    for (const auto& worker : m_workers)
+        running += worker->finished ? 0 : 1;
+    return running;
+}
+
+void RecordingHandOver::startWorker(std::function<void()> body)
+{
+    reapFinished();
+    auto worker = std::make_unique<Worker>();
+    Worker* raw = worker.get();
+    std::lock_guard guard(m_workersLock);
+    raw->thread = std::thread([raw, body = std::move(body)]() mutable {
+        body();
+        // Drop what the job holds before reporting, so nothing outlives the join.
+        body = nullptr;
+        raw->finished = true;
+    });
+    m_workers.push_back(std::move(worker));
+}
+
+void RecordingHandOver::reapFinished()
+{
+    std::lock_guard guard(m_workersLock);
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
+        if ((*it)->finished) {
+            (*it)->thread.join();
+            it = m_workers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void RecordingHandOver::postToMainThread(std::function<void()> call)
+{
+    {
+        std::lock_guard lock(m_resultsMutex);
+        m_results.push_back(std::move(call));
+    }
+    m_mainContext.post();
+}
+
+void RecordingHandOver::deliverResults()
+{
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(m_resultsMutex);
+            if (m_results.empty())
+                return;
+            call = std::move(m_results.front());
+            m_results.pop_front();
+        }
+        call();
+    }
+}
+
+} // namespace orvanta

@@ -1,0 +1,127 @@
+#pragma once
+
+// Hands finished recordings to the music player through its scripts:
+// addCompletedFileToPlaylist puts a completed file into a user playlist of the player,
+// setCompletedTracksAsCompilation marks a recording's tracks as a compilation.
+//
+// Each hand-over runs on a short-lived thread of its own, because a script may take long
+// and holds the process-wide script lock meanwhile. The worker never touches the history
+// entry: it computes a PlaylistUpdate, and the update is applied on the thread that owns
+// this object (the main thread) through a queued call. The synchronous forms do the
+// script part only and serve tests and callers that already run on a worker.
+//
+// Ownership: MainController owns the instance; it keeps the ScriptRunner and the
+// preferences by reference, so both must outlive it. The destructor waits for running
+// hand-overs (each bounded by the runner's time limit) and drops updates not yet applied.
+//
+// Thread: create, start and destroy on the main thread (with a Qt event loop); the
+// synchronous functions are safe on any thread.
+
+#include "PreferencesReader.h"
+#include "ScriptRunner.h"
+#include "Value.h"
+
+#include <atomic>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "WakeUpReceiver.h"
+
+#include <deque>
+
+namespace orvanta {
+
+namespace handover {
+// History-entry keys written by the playlist hand-over.
+inline constexpr std::string_view kPlaylist = "playlist";
+inline constexpr std::string_view kItunesCopy = "itunesCopy";
+
+inline constexpr std::string_view kPlaylistScript = "addToUserPlaylist";
+inline constexpr std::string_view kPlaylistHandler = "addtouserplaylist";
+inline constexpr std::string_view kCompilationScript = "setAlbumAsCompilation";
+inline constexpr std::string_view kCompilationHandler = "setalbumascompilation";
+} // namespace handover
+
+/// What a successful playlist hand-over changes in the file's history entry.
+struct PlaylistUpdate
+{
+    std::string location; // where the player keeps the track now
+    std::string playlist;
+    bool itunesCopy = false; // the player holds its own copy, elsewhere than the file
+
+    bool operator==(const PlaylistUpdate&) const = default;
+};
+
+/// Writes the update into the entry ("location", "playlist", "itunesCopy").
+void applyPlaylistUpdate(Dictionary& historyEntry, const PlaylistUpdate& update);
+
+class RecordingHandOver
+{
+public:
+    /// Runs on the main thread once the update has been applied to the entry.
+    using PlaylistDone = std::function<void(const Dictionary& historyEntry)>;
+    /// Runs on the main thread with the script's outcome.
+    using CompilationDone = std::function<void(const ScriptResult& result)>;
+
+    RecordingHandOver(const ScriptRunner& runner, const PreferencesReader& prefs);
+    ~RecordingHandOver();
+    RecordingHandOver(const RecordingHandOver&) = delete;
+    RecordingHandOver& operator=(const RecordingHandOver&) = delete;
+
+    /// The script part of the playlist hand-over: runs "addtouserplaylist" with the file
+    /// location, the playlist name and 1 or 0 for the preference PlaylistDeleteSource.
+    /// Nothing on any failure, so the entry keeps its own location.
+    std::optional<PlaylistUpdate>
+    addCompletedFileToPlaylistSync(const std::string& fileLocation,
+                                   const std::string& playlistName) const;
+
+    /// Starts the hand-over for a three-element list (file location, playlist name, history
+    /// entry) on a thread of its own. On success the entry is updated on the main thread,
+    /// then done runs there; by default HistoryController is told needsDisplay. A list of
+    /// another shape is logged and ignored.
+    void addCompletedFileToPlaylist(const Array& arguments, PlaylistDone done = {});
+
+    /// Runs "setalbumascompilation" with the album label and waits for it.
+    ScriptResult setCompletedTracksAsCompilationSync(const std::string& albumLabel) const;
+
+    /// The same on a thread of its own; done, when given, runs on the main thread.
+    void setCompletedTracksAsCompilation(const std::string& albumLabel, CompilationDone done = {});
+
+    /// Waits until every started hand-over has finished its script (not for the queued
+    /// main-thread part). For shut-down and tests.
+    void waitForAll();
+
+    /// Hand-overs whose threads have not finished yet.
+    std::size_t runningCount() const;
+
+private:
+    struct Worker
+    {
+        std::thread thread;
+        std::atomic<bool> finished{false};
+    };
+
+    void startWorker(std::function<void()> body);
+    void reapFinished();
+    void postToMainThread(std::function<void()> call);
+
+    const ScriptRunner& m_runner;
+    const PreferencesReader& m_prefs;
+    // Results from the workers wait here until the main thread drains them; our own lock
+    // hands them over, so no functor crosses threads inside Qt (ThreadSanitizer cannot see
+    // Qt's locking). Results still waiting when the object goes are dropped with it.
+    void deliverResults();
+    std::mutex m_resultsMutex;
+    std::deque<std::function<void()>> m_results;
+    WakeUpReceiver m_mainContext{[this] { deliverResults(); }};
+
+    mutable std::mutex m_workersLock;
+    std::list<std::unique_ptr<Worker>> m_workers;
+};
+
+} // namespace orvanta
