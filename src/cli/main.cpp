@@ -1,10 +1,11 @@
-// orvanta-cli: the application core without a window.
+// orvanta-cli: the station library, presets and preferences of Orvanta from a terminal.
 
-#include "PrefsController.h"
-#include "PropertyList.h"
+#include "Cli.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -12,43 +13,62 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: orvanta-cli COMMAND\n"
-                               "\n"
-                               "commands:\n"
-                               "  defaults   list every preference with its current value\n"
-                               "  version    print the version\n"
-                               "  help       print this text\n";
+constexpr const char* kUsage =
+    "usage: orvanta-cli COMMAND [ARGUMENTS]\n"
+    "\n"
+    "commands:\n"
+    "  stations                          list the library as a tree\n"
+    "  add-stream NAME URL... [--in GROUP] [--preset NAME] [--user U --password P]\n"
+    "  add-group NAME [--in GROUP]\n"
+    "  remove PATH                       remove a station or group (\"Group/Name\")\n"
+    "  history PATH                      list a station's recording history\n"
+    "  defaults [KEY [VALUE]]            list, read or write the preferences\n"
+    "  defaults --delete KEY             bring back a preference's initial value\n"
+    "  presets                           list the presets\n"
+    "  preset NAME|ID [KEY [VALUE]]      show or change a preset\n"
+    "  preset-add NAME [--from NAME]\n"
+    "  preset-rename NAME NEW\n"
+    "  preset-delete NAME\n"
+    "  schedule PATH list|add|remove|activate|deactivate [ARGUMENTS]\n"
+    "      add --name N (--once DATE START STOP | --daily START STOP |\n"
+    "                    --weekly DAY START STOP | --weekdays START STOP |\n"
+    "                    --weekends START STOP) [--active]\n"
+    "      remove|activate|deactivate ENTRY-NAME   (times HH:MM, DATE YYYY-MM-DD)\n"
+    "  next                              print the next scheduled start, or \"none\"\n"
+    "  version                           print the version\n"
+    "  help                              print this text\n";
 
-std::string describe(const orvanta::Value& value)
-{
-    using Type = orvanta::Value::Type;
-    switch (value.type()) {
-    case Type::Bool:
-        return value.toBool() ? "true" : "false";
-    case Type::Integer:
-        return std::to_string(value.toInteger());
-    case Type::Real:
-        return std::to_string(value.toReal());
-    case Type::String:
-        return "\"" + value.toString() + "\"";
-    case Type::Date:
-        return orvanta::formatPropertyListDate(value.toDate());
-    default:
-        return std::string("(") + orvanta::Value::typeName(value.type()) + ")";
-    }
-}
+using Runner = int (*)(orvanta::cli::Args);
 
-int listDefaults()
+struct Command
 {
-    auto& prefs = orvanta::PrefsController::sharedInstance();
-    const orvanta::Dictionary user = prefs.userValues();
-    std::printf("# preferences in %s\n", prefs.storePath().c_str());
-    for (const auto& [key, initial] : orvanta::PrefsController::registeredDefaults()) {
-        const bool stored = user.contains(key);
-        std::printf("%s = %s%s\n", key.c_str(), describe(prefs.getPrefsForKey(key)).c_str(),
-                    stored ? "" : "  (initial)");
+    std::string_view name;
+    Runner run;
+};
+
+constexpr Command kCommands[] = {
+    {"stations", orvanta::cli::runStations},
+    {"add-stream", orvanta::cli::runAddStream},
+    {"add-group", orvanta::cli::runAddGroup},
+    {"remove", orvanta::cli::runRemove},
+    {"history", orvanta::cli::runHistory},
+    {"defaults", orvanta::cli::runDefaults},
+    {"presets", orvanta::cli::runPresets},
+    {"preset", orvanta::cli::runPreset},
+    {"preset-add", orvanta::cli::runPresetAdd},
+    {"preset-rename", orvanta::cli::runPresetRename},
+    {"preset-delete", orvanta::cli::runPresetDelete},
+    {"schedule", orvanta::cli::runSchedule},
+    {"next", orvanta::cli::runNext},
+};
+
+int usageError(const std::string& message)
+{
+    if (!message.empty()) {
+        std::fprintf(stderr, "orvanta-cli: %s\n", message.c_str());
     }
-    return 0;
+    std::fputs(kUsage, stderr);
+    return orvanta::cli::kExitUsage;
 }
 
 } // namespace
@@ -57,16 +77,27 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const std::string_view command = argc > 1 ? argv[1] : "help";
-    if (command == "defaults" && argc == 2)
-        return listDefaults();
-    if (command == "version" && argc == 2) {
+    orvanta::cli::Args args(argv + std::min(argc, 2), argv + argc);
+    if (command == "version" && args.empty()) {
         std::printf("orvanta-cli %s\n", orvanta::kBundleVersion);
-        return 0;
+        return orvanta::cli::kExitOk;
     }
-    if ((command == "help" || command == "--help") && argc <= 2) {
+    if ((command == "help" || command == "--help") && args.empty()) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return orvanta::cli::kExitOk;
     }
-    std::fputs(kUsage, stderr);
-    return 2;
+    for (const Command& entry : kCommands) {
+        if (entry.name != command) {
+            continue;
+        }
+        try {
+            return entry.run(std::move(args));
+        } catch (const orvanta::cli::UsageError& error) {
+            return usageError(std::string(command) + ": " + error.what());
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "orvanta-cli: %s\n", error.what());
+            return orvanta::cli::kExitFailure;
+        }
+    }
+    return usageError("unknown command \"" + std::string(command) + "\"");
 }

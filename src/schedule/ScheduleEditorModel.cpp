@@ -61,6 +61,9 @@ std::string timeText(int hour, int minute, const ScheduleClockStyle& style)
         std::snprintf(minutes, sizeof minutes, ":%02d", minute);
         text += minutes;
     }
+    // A 24-hour clock has no designations: "22PM" would be plainly wrong.
+    if (!style.twelveHourClock)
+        return text;
     return text + (hour > 11 ? style.pmString : style.amString);
 }
 

@@ -88,6 +88,13 @@ TEST_F(ScheduleEditorModel, RecurringEntriesAndTheirDescriptions)
                   .get(schedkey::DESCRIPTION)
                   .toString(),
               "Daily, 0:05-23 ");
+    // A 24-hour clock shows no designations even when the locale has them.
+    const ScheduleClockStyle twentyFourWithDesignations{false, "AM", "PM"};
+    EXPECT_EQ(createScheduleModelFromDisplay(values(true, kDaily, 22, 0, 1, 0),
+                                             twentyFourWithDesignations)
+                  .get(schedkey::DESCRIPTION)
+                  .toString(),
+              "Daily, 22-1 (next day)");
 }
 
 struct OnceCase

@@ -1,0 +1,186 @@
+// orvanta-cli commands on the recording-style presets: presets, preset, preset-add,
+// preset-rename, preset-delete.
+
+#include "Cli.h"
+
+#include "MyPresetsDataSource.h"
+#include "PresetsController.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace orvanta::cli {
+
+namespace {
+
+/// The user's presets file; a save that writes nothing becomes a Failure.
+class CheckedPresetStore : public PresetsDataSource
+{
+public:
+    void loadPresets(PresetsController& controller, Dictionary& presets) override
+    {
+        m_file.loadPresets(controller, presets);
+    }
+
+    bool savePresets(PresetsController& controller, const Dictionary& presets) override
+    {
+        if (!m_file.savePresets(controller, presets)) {
+            throw Failure("could not write the presets to " + m_file.presetsPath());
+        }
+        return true;
+    }
+
+    Dictionary standardPreset() const override { return m_file.standardPreset(); }
+
+private:
+    MyPresetsDataSource m_file;
+};
+
+std::string nameOf(const PresetsController& presets, const std::string& identifier)
+{
+    return presets.presetNameForID(identifier).value_or(identifier);
+}
+
+void refuseStandard(const std::string& identifier, const char* what)
+{
+    if (identifier == presetkeys::kStandardPresetID) {
+        throw Failure(std::string("the built-in preset \"Standard\" cannot be ") + what);
+    }
+}
+
+Value presetValue(const PresetsController& presets, const std::string& identifier,
+                  const std::string& key)
+{
+    if (!presets.standardPreset().contains(key)) {
+        throw Failure("no preset key \"" + key + "\"");
+    }
+    return presets.presetForID(identifier).get(key);
+}
+
+} // namespace
+
+void attachPresetStore(PresetsController& presets)
+{
+    presets.setDataSource(std::make_shared<CheckedPresetStore>());
+}
+
+std::string presetIDForName(const PresetsController& presets, const std::string& nameOrID)
+{
+    if (presets.presetIDExists(nameOrID)) {
+        return nameOrID;
+    }
+    for (const std::string& identifier : presets.sortedPresetIDs()) {
+        if (presets.presetNameForID(identifier) == nameOrID) {
+            return identifier;
+        }
+    }
+    throw Failure("no preset named \"" + nameOrID + "\"");
+}
+
+int runPresets(Args args)
+{
+    if (!args.empty()) {
+        throw UsageError("presets takes no arguments");
+    }
+    PresetsController presets;
+    attachPresetStore(presets);
+    for (const std::string& identifier : presets.sortedPresetIDs()) {
+        std::printf("%s\t%s\n", identifier.c_str(), nameOf(presets, identifier).c_str());
+    }
+    return kExitOk;
+}
+
+int runPreset(Args args)
+{
+    rejectUnknownOptions(args);
+    if (args.empty() || args.size() > 3) {
+        throw UsageError("preset needs a name or identifier, then optionally a key and value");
+    }
+    PresetsController presets;
+    attachPresetStore(presets);
+    const std::string identifier = presetIDForName(presets, args[0]);
+    if (args.size() == 1) {
+        for (const auto& [key, value] : presets.presetForID(identifier)) {
+            std::printf("%s = %s\n", key.c_str(), describe(value).c_str());
+        }
+        return kExitOk;
+    }
+    const Value current = presetValue(presets, identifier, args[1]);
+    if (args.size() == 2) {
+        std::printf("%s\n", describe(current, false).c_str());
+        return kExitOk;
+    }
+    refuseStandard(identifier, "changed");
+    const Value::Type type = presets.standardPreset().get(args[1]).type();
+    const auto value = parseValueAs(args[2], type);
+    if (!value) {
+        throw Failure("\"" + args[2] + "\" is not a valid " + Value::typeName(type) +
+                      " for preset key \"" + args[1] + "\"");
+    }
+    presets.selectPresetWithID(identifier);
+    presets.setObject(*value, args[1]);
+    presets.savePreset();
+    return kExitOk;
+}
+
+int runPresetAdd(Args args)
+{
+    const auto from = takeOption(args, "--from");
+    rejectUnknownOptions(args);
+    if (args.size() != 1) {
+        throw UsageError("preset-add needs exactly one name");
+    }
+    PresetsController presets;
+    attachPresetStore(presets);
+    if (args[0].empty() || presets.presetNameExists(args[0])) {
+        throw Failure("a preset named \"" + args[0] + "\" already exists");
+    }
+    const Dictionary base =
+        from ? presets.presetForID(presetIDForName(presets, *from)) : presets.standardPreset();
+    std::printf("%s\n", presets.addPreset(base, args[0]).c_str());
+    return kExitOk;
+}
+
+int runPresetRename(Args args)
+{
+    rejectUnknownOptions(args);
+    if (args.size() != 2) {
+        throw UsageError("preset-rename needs the preset and its new name");
+    }
+    PresetsController presets;
+    attachPresetStore(presets);
+    const std::string identifier = presetIDForName(presets, args[0]);
+    refuseStandard(identifier, "renamed");
+    if (args[1].empty() || presets.presetNameExists(args[1])) {
+        throw Failure("a preset named \"" + args[1] + "\" already exists");
+    }
+    presets.selectPresetWithID(identifier);
+    const auto sheet = presets.renamePreset();
+    const NameSheetOutcome outcome = presets.closeNameInputPanel(*sheet, true, args[1]);
+    if (outcome.nameTaken) {
+        throw Failure(outcome.alertMessage);
+    }
+    return kExitOk;
+}
+
+int runPresetDelete(Args args)
+{
+    rejectUnknownOptions(args);
+    if (args.size() != 1) {
+        throw UsageError("preset-delete needs exactly one preset");
+    }
+    // The library is read first: stations that used the preset go back to "Standard".
+    Library library;
+    PresetsController presets;
+    attachPresetStore(presets);
+    const std::string identifier = presetIDForName(presets, args[0]);
+    refuseStandard(identifier, "deleted");
+    presets.selectPresetWithID(identifier);
+    presets.deletePreset();
+    if (library.controller().cleanPresetsForStreams(presets)) {
+        library.save();
+    }
+    return kExitOk;
+}
+
+} // namespace orvanta::cli

@@ -1,0 +1,305 @@
+// orvanta-cli run as a separate process in a home of its own.
+
+#include "MyOLVController.h"
+#include "NodePropertyKeys.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <regex>
+#include <string>
+
+namespace {
+
+using orvanta::test::fileExists;
+using orvanta::test::readFile;
+using orvanta::test::runCommand;
+
+std::string quoted(const std::string& text)
+{
+    std::string result = "'";
+    for (char c : text) {
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return result + "'";
+}
+
+struct Result
+{
+    int status = -1;
+    std::string output;
+};
+
+class CliTest : public ::testing::Test
+{
+protected:
+    Result run(std::initializer_list<std::string> args) const
+    {
+        std::string command = "env HOME=" + quoted(m_home.path()) +
+                              " XDG_CONFIG_HOME=" + quoted(m_home.file("config")) +
+                              " XDG_DATA_HOME=" + quoted(m_home.file("data")) + " TZ=UTC " +
+                              quoted(ORVANTA_CLI_PATH);
+        for (const std::string& arg : args) {
+            command += " " + quoted(arg);
+        }
+        Result result;
+        result.status = runCommand(command, &result.output);
+        return result;
+    }
+
+    std::string libraryPath() const { return m_home.file("data/Orvanta/radiostreams.data"); }
+    std::string prefsPath() const { return m_home.file("config/Orvanta/Orvanta.plist"); }
+
+    /// The Python type name and value of a stored preference, e.g. "int 8080".
+    std::string storedPreference(const std::string& key) const
+    {
+        std::string output;
+        const std::string script = "import plistlib,sys; d=plistlib.load(open(sys.argv[1],'rb'));"
+                                   "v=d.get(sys.argv[2]); print(type(v).__name__, v)";
+        runCommand("/usr/bin/python3 -c " + quoted(script) + " " + quoted(prefsPath()) + " " +
+                       quoted(key),
+                   &output);
+        return output;
+    }
+
+    orvanta::test::TempDir m_home;
+};
+
+TEST_F(CliTest, AddsListsAndRemovesStationsInGroups)
+{
+    ASSERT_EQ(run({"add-group", "Jazz"}).status, 0);
+    ASSERT_EQ(run({"add-group", "Late", "--in", "Jazz"}).status, 0);
+    ASSERT_EQ(run({"add-stream", "Blue Note", "http://a/1", "http://a/2", "--in", "Jazz/Late",
+                   "--user", "ann", "--password", "pw"})
+                  .status,
+              0);
+    ASSERT_EQ(run({"add-stream", "Top", "http://top/"}).status, 0);
+    EXPECT_TRUE(fileExists(libraryPath()));
+
+    const Result listed = run({"stations"});
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    EXPECT_NE(listed.output.find("group Jazz\n  group Late\n    stream Blue Note\n"
+                                 "        address: http://a/1\n        address: http://a/2\n"
+                                 "        preset: Standard\n"),
+              std::string::npos)
+        << listed.output;
+    EXPECT_NE(listed.output.find("stream Top\n    address: http://top/\n"), std::string::npos);
+
+    // The same name twice in one group would make paths ambiguous.
+    const Result twice = run({"add-stream", "Top", "http://other/"});
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_NE(twice.output.find("already exists"), std::string::npos);
+
+    ASSERT_EQ(run({"remove", "Jazz/Late/Blue Note"}).status, 0);
+    const Result after = run({"stations"});
+    EXPECT_EQ(after.output.find("Blue Note"), std::string::npos);
+    EXPECT_NE(after.output.find("group Late"), std::string::npos);
+    ASSERT_EQ(run({"remove", "Jazz"}).status, 0);
+    EXPECT_EQ(run({"stations"}).output, "stream Top\n    address: http://top/\n"
+                                        "    preset: Standard\n    status: idle\n");
+}
+
+TEST_F(CliTest, HistoryShowsEachEntrysStatusAndLocation)
+{
+    ASSERT_EQ(run({"add-stream", "Top", "http://top/"}).status, 0);
+    EXPECT_EQ(run({"history", "Top"}).output, "");
+    {
+        // The recording core is not part of the command line: the entries are written the
+        // way it leaves them in the library.
+        orvanta::MyOLVController library(nullptr, m_home.file("data/Orvanta"));
+        ASSERT_EQ(library.loadOLVData(), orvanta::MyOLVController::LoadResult::Loaded);
+        ASSERT_EQ(library.rootNode()->childrenCount(), 1u);
+        orvanta::Dictionary recorded{{"location", "/music/a.mp3"}};
+        orvanta::Dictionary incomplete{{"location", "/music/b.mp3"}, {"incomplete", true}};
+        orvanta::Dictionary small{{"location", "/music/c.mp3"}, {"tooSmall", true}};
+        library.rootNode()->childAtIndex(0)->setProperty(
+            orvanta::Value(orvanta::Array{recorded, incomplete, small}), orvanta::np::NP_HISTORY);
+        ASSERT_TRUE(library.saveOLVData());
+    }
+    const Result history = run({"history", "Top"});
+    EXPECT_EQ(history.status, 0);
+    EXPECT_EQ(history.output, "recorded\t/music/a.mp3\n"
+                              "ignored\tIncomplete - /music/b.mp3\n"
+                              "ignored\tRecording too small - ignored\n");
+    ASSERT_EQ(run({"add-group", "G"}).status, 0);
+    const Result group = run({"history", "G"});
+    EXPECT_EQ(group.status, 1);
+    EXPECT_NE(group.output.find("only stations have a history"), std::string::npos);
+}
+
+TEST_F(CliTest, DefaultsKeepTheirTypes)
+{
+    ASSERT_EQ(run({"defaults", "proxyport", "8080"}).status, 0);
+    ASSERT_EQ(run({"defaults", "useproxy", "true"}).status, 0);
+    ASSERT_EQ(run({"defaults", "proxyhost", "42"}).status, 0);
+    ASSERT_EQ(run({"defaults", "myratio", "1.5"}).status, 0);
+    ASSERT_EQ(run({"defaults", "mynote", "hello there"}).status, 0);
+    EXPECT_EQ(storedPreference("proxyport"), "int 8080\n");
+    EXPECT_EQ(storedPreference("useproxy"), "bool True\n");
+    EXPECT_EQ(storedPreference("proxyhost"), "str 42\n"); // a string key stays a string
+    EXPECT_EQ(storedPreference("myratio"), "float 1.5\n");
+    EXPECT_EQ(storedPreference("mynote"), "str hello there\n");
+
+    EXPECT_EQ(run({"defaults", "proxyport"}).output, "8080\n");
+    EXPECT_NE(run({"defaults"}).output.find("mynote = \"hello there\""), std::string::npos);
+
+    ASSERT_EQ(run({"defaults", "--delete", "proxyport"}).status, 0);
+    EXPECT_EQ(storedPreference("proxyport"), "NoneType None\n");
+    ASSERT_EQ(run({"defaults", "--delete", "mynote"}).status, 0);
+    const Result gone = run({"defaults", "mynote"});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_NE(gone.output.find("no preference \"mynote\""), std::string::npos);
+
+    const Result bad = run({"defaults", "proxyport", "80x"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.output.find("not a valid integer"), std::string::npos);
+    EXPECT_EQ(run({"defaults", "--delete"}).status, 2);
+}
+
+TEST_F(CliTest, PresetsAreAddedChangedRenamedAndDeleted)
+{
+    const Result added = run({"preset-add", "Loud"});
+    ASSERT_EQ(added.status, 0) << added.output;
+    const std::string identifier = added.output.substr(0, added.output.find('\n'));
+    EXPECT_NE(run({"presets"}).output.find(identifier + "\tLoud\n"), std::string::npos);
+
+    ASSERT_EQ(run({"preset", "Loud", "NP_SPLITSIZEMB", "7"}).status, 0);
+    EXPECT_EQ(run({"preset", identifier, "NP_SPLITSIZEMB"}).output, "7\n");
+    ASSERT_EQ(run({"preset-add", "Copy", "--from", "Loud"}).status, 0);
+    EXPECT_EQ(run({"preset", "Copy", "NP_SPLITSIZEMB"}).output, "7\n");
+
+    EXPECT_EQ(run({"preset-add", "Loud"}).status, 1);
+    EXPECT_EQ(run({"preset", "Standard", "NP_SPLITSIZEMB", "9"}).status, 1);
+    EXPECT_EQ(run({"preset", "Loud", "NP_SPLITSIZEMB", "many"}).status, 1);
+    const Result unknownKey = run({"preset", "Loud", "NO_SUCH_KEY"});
+    EXPECT_EQ(unknownKey.status, 1);
+    EXPECT_NE(unknownKey.output.find("no preset key \"NO_SUCH_KEY\""), std::string::npos);
+
+    ASSERT_EQ(run({"add-stream", "Top", "http://top/", "--preset", "Loud"}).status, 0);
+    EXPECT_NE(run({"stations"}).output.find("preset: Loud\n"), std::string::npos);
+    ASSERT_EQ(run({"preset-rename", "Loud", "Quiet"}).status, 0);
+    EXPECT_NE(run({"stations"}).output.find("preset: Quiet\n"), std::string::npos);
+    ASSERT_EQ(run({"preset-delete", "Quiet"}).status, 0);
+    EXPECT_EQ(run({"presets"}).output.find("Quiet"), std::string::npos);
+    EXPECT_NE(run({"stations"}).output.find("preset: Standard\n"), std::string::npos);
+    EXPECT_EQ(run({"preset-delete", "Standard"}).status, 1);
+    EXPECT_EQ(run({"add-stream", "X", "http://x/", "--preset", "Gone"}).status, 1);
+}
+
+TEST_F(CliTest, SchedulesOfEveryFrequencyAreAddedListedAndEdited)
+{
+    ASSERT_EQ(run({"add-stream", "Top", "http://top/"}).status, 0);
+    EXPECT_EQ(run({"next"}).output, "none\n");
+    ASSERT_EQ(
+        run({"schedule", "Top", "add", "--name", "Morning", "--daily", "07:00", "08:30"}).status,
+        0);
+    ASSERT_EQ(run({"schedule", "Top", "add", "--name", "Late", "--weekly", "tue", "22:00", "01:00",
+                   "--active"})
+                  .status,
+              0);
+    ASSERT_EQ(
+        run({"schedule", "Top", "add", "--name", "Once", "--once", "2099-01-02", "10:00", "11:00"})
+            .status,
+        0);
+    ASSERT_EQ(
+        run({"schedule", "Top", "add", "--name", "Work", "--weekdays", "09:00", "10:00"}).status,
+        0);
+    ASSERT_EQ(
+        run({"schedule", "Top", "add", "--name", "Rest", "--weekends", "09:00", "10:00"}).status,
+        0);
+
+    const Result listed = run({"schedule", "Top", "list"});
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    EXPECT_NE(listed.output.find("Morning\tinactive\tDaily, 7AM-8:30AM"), std::string::npos)
+        << listed.output;
+    EXPECT_NE(listed.output.find("Late\tactive\tEvery Tuesday, 10PM-1AM (next day)"),
+              std::string::npos);
+    EXPECT_NE(listed.output.find("Once\tinactive\t"), std::string::npos);
+    EXPECT_NE(listed.output.find("Work\tinactive\tWeekdays, 9AM-10AM"), std::string::npos);
+    EXPECT_NE(listed.output.find("Rest\tinactive\tWeekends, 9AM-10AM"), std::string::npos);
+    EXPECT_NE(run({"stations"}).output.find("    schedule: Daily, 7AM-8:30AM"), std::string::npos);
+
+    // The same entry twice, or a second entry of the same name, is refused.
+    EXPECT_EQ(
+        run({"schedule", "Top", "add", "--name", "Morning", "--daily", "07:00", "08:30"}).status,
+        1);
+    EXPECT_EQ(run({"schedule", "Top", "add", "--name", "Late", "--daily", "01:00", "02:00"}).status,
+              1);
+
+    ASSERT_EQ(run({"schedule", "Top", "deactivate", "Late"}).status, 0);
+    EXPECT_EQ(run({"next"}).output, "none\n");
+    ASSERT_EQ(run({"schedule", "Top", "activate", "Once"}).status, 0);
+    EXPECT_EQ(run({"next"}).output, "2099-01-02 10:00 UTC\n");
+    ASSERT_EQ(run({"schedule", "Top", "activate", "Morning"}).status, 0);
+    const std::string next = run({"next"}).output;
+    EXPECT_TRUE(std::regex_match(next, std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2} 07:00 UTC\n")))
+        << next;
+
+    ASSERT_EQ(run({"schedule", "Top", "remove", "Rest"}).status, 0);
+    const Result after = run({"schedule", "Top", "list"});
+    EXPECT_EQ(after.output.find("Rest"), std::string::npos);
+    EXPECT_NE(after.output.find("Morning\tactive"), std::string::npos);
+    EXPECT_NE(after.output.find("Late\tinactive"), std::string::npos);
+}
+
+TEST_F(CliTest, BadInputLeavesTheLibraryAsItWas)
+{
+    ASSERT_EQ(run({"add-group", "Jazz"}).status, 0);
+    ASSERT_EQ(run({"add-stream", "Top", "http://top/", "--in", "Jazz"}).status, 0);
+    const std::string before = readFile(libraryPath());
+
+    const Result unknown = run({"remove", "Jazz/Nope"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.output.find("no station or group \"Jazz/Nope\""), std::string::npos);
+    EXPECT_EQ(run({"add-stream", "X", "http://x/", "--in", "Jazz/Top"}).status, 1);
+    EXPECT_EQ(run({"history", "Nope"}).status, 1);
+
+    const Result command = run({"frobnicate"});
+    EXPECT_EQ(command.status, 2);
+    EXPECT_NE(command.output.find("unknown command \"frobnicate\""), std::string::npos);
+    EXPECT_NE(command.output.find("usage: orvanta-cli"), std::string::npos);
+    EXPECT_EQ(run({"add-stream", "OnlyName"}).status, 2);
+    EXPECT_EQ(run({"add-stream", "X", "http://x/", "--user", "ann"}).status, 2);
+    EXPECT_EQ(run({"add-group", "X", "--colour", "red"}).status, 2);
+    EXPECT_EQ(run({"remove"}).status, 2);
+
+    const Result badTime =
+        run({"schedule", "Jazz/Top", "add", "--name", "N", "--daily", "25:00", "26:00"});
+    EXPECT_EQ(badTime.status, 2);
+    EXPECT_NE(badTime.output.find("\"25:00\" is not a time"), std::string::npos);
+    EXPECT_EQ(
+        run({"schedule", "Jazz/Top", "add", "--name", "N", "--once", "2030-02-30", "1:00", "2:00"})
+            .status,
+        2);
+    EXPECT_EQ(
+        run({"schedule", "Jazz/Top", "add", "--name", "N", "--weekly", "someday", "01:00", "02:00"})
+            .status,
+        2);
+    EXPECT_EQ(run({"schedule", "Jazz/Top", "add", "--daily", "01:00", "02:00"}).status, 2);
+    EXPECT_EQ(run({"schedule", "Jazz/Top", "add", "--name", "N", "--daily", "01:00", "02:00",
+                   "--weekends", "01:00", "02:00"})
+                  .status,
+              2);
+    EXPECT_EQ(run({"schedule", "Jazz/Top", "frob"}).status, 2);
+    EXPECT_EQ(run({"schedule", "Jazz/Top", "remove", "Nope"}).status, 1);
+    EXPECT_EQ(run({"schedule", "Jazz", "list"}).status, 1);
+    EXPECT_EQ(run({"schedule", "Nope", "list"}).status, 1);
+
+    EXPECT_EQ(readFile(libraryPath()), before);
+}
+
+TEST_F(CliTest, AnUnreadableLibraryIsNeverOverwritten)
+{
+    ASSERT_EQ(run({"add-group", "Jazz"}).status, 0);
+    const std::string garbage = "this is not a station library";
+    orvanta::test::writeFile(libraryPath(), garbage);
+
+    const Result added = run({"add-group", "Rock"});
+    EXPECT_EQ(added.status, 1);
+    EXPECT_GT(added.output.size(), 20u) << "the alert text explains the failure";
+    EXPECT_EQ(run({"stations"}).status, 1);
+    EXPECT_EQ(readFile(libraryPath()), garbage);
+}
+
+} // namespace
