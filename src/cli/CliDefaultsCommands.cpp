@@ -40,7 +40,8 @@ int readDefault(const std::string& key)
 
 int writeDefault(const std::string& key, const std::string& text)
 {
-    const Value* initial = PrefsController::registeredDefaults().find(key);
+    const Dictionary registered = PrefsController::registeredDefaults(); // outlives `initial`
+    const Value* initial = registered.find(key);
     Value value;
     if (initial != nullptr) {
         auto parsed = parseValueAs(text, initial->type());
