@@ -1,47 +1,12 @@
 #include "IcyHeaders.h"
 
+#include "StringExtensions.h"
+
 #include <charconv>
 
 namespace orvanta {
 
 namespace {
-
-bool isValidUtf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t length = c < 0x80         ? 1
-                                   : (c >> 5) == 6  ? 2
-                                   : (c >> 4) == 14 ? 3
-                                   : (c >> 3) == 30 ? 4
-                                                    : 0;
-        if (length == 0 || i + length > s.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-std::string latin1ToUtf8(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size() * 2);
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::string_view trimSpaces(std::string_view s)
 {
@@ -70,7 +35,7 @@ std::optional<HeaderLine> parseHeaderLine(std::string_view line)
     for (const char c : name)
         header.name += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     const std::string_view value = trimSpaces(line.substr(colon + 1));
-    header.value = isValidUtf8(value) ? std::string(value) : latin1ToUtf8(value);
+    header.value = utf8OrLatin1(value);
     return header;
 }
 

@@ -51,14 +51,8 @@ bool Mailbox::post(Task task)
 
 void Mailbox::serveAll()
 {
-    std::unique_lock lock(m_mutex);
-    while (!m_tasks.empty()) {
-        Task task = std::move(m_tasks.front());
-        m_tasks.pop_front();
-        lock.unlock();
-        task.run();
-        lock.lock();
-    }
+    // serveUntil runs every queued task before it asks whether it is done.
+    serveUntil([] { return true; });
 }
 
 void Mailbox::serveUntil(const std::function<bool()>& done)

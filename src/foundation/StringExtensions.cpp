@@ -80,6 +80,29 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view suffix)
            startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
+std::string utf8OrLatin1(std::string_view bytes)
+{
+    bool valid = true;
+    for (std::size_t pos = 0; pos < bytes.size() && valid;) {
+        const std::size_t start = pos;
+        valid = !(decodeUtf8(bytes, pos) == U'\uFFFD' && pos - start == 1);
+    }
+    if (valid)
+        return std::string(bytes);
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
 std::string truncateUtf8(const std::string& utf8, std::size_t maxBytes)
 {
     if (utf8.size() <= maxBytes)

@@ -23,6 +23,10 @@ std::size_t unicharsLengthInBytes(std::string_view utf8);
 /// separators, tab, line feed to carriage return, next line, line and paragraph separators).
 std::string stringByTrimmingWhitespaceAndNewline(std::string_view utf8);
 
+/// Bytes from the network as UTF-8: kept when they already are, else read as ISO 8859-1
+/// (every byte maps to a character, so nothing is lost).
+std::string utf8OrLatin1(std::string_view bytes);
+
 /// The longest prefix of utf8 within maxBytes that does not split a character.
 std::string truncateUtf8(const std::string& utf8, std::size_t maxBytes);
 

@@ -63,31 +63,6 @@ Sniff sniffPlaylist(std::string_view body)
     return Sniff::NotPlaylist;
 }
 
-// Playlist bytes as UTF-8: kept when they already are, else read as ISO 8859-1 (every byte
-// maps to a character, so nothing is lost).
-std::string textOfBytes(const std::string& bytes)
-{
-    bool valid = true;
-    for (std::size_t pos = 0; pos < bytes.size() && valid;) {
-        const std::size_t start = pos;
-        valid = !(decodeUtf8(bytes, pos) == U'\uFFFD' && pos - start == 1);
-    }
-    if (valid)
-        return bytes;
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            text += c;
-        } else {
-            text += static_cast<char>(0xC0 | (byte >> 6));
-            text += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return text;
-}
-
 std::size_t characterCount(std::string_view utf8)
 {
     std::size_t count = 0;
@@ -157,7 +132,7 @@ public:
         if (m_shutdown)
             answer.set("shutdown", "YES");
         else if (!m_body.empty())
-            answer.set("content", textOfBytes(m_body));
+            answer.set("content", utf8OrLatin1(m_body));
         if (!m_shutdown && m_body.empty())
             return std::nullopt;
         return answer;
