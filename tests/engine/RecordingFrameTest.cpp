@@ -93,8 +93,9 @@ TEST(MailboxTest, NestedCallsInBothDirectionsComplete)
     const auto result =
         callSync(*b, [&] { return callSync(a, [] { return 20; }).value_or(0) + 1; });
     EXPECT_EQ(result, 21);
+    // serveUntil checks its condition after each task, so this call also ends the thread;
+    // b must not be touched afterwards.
     callSyncVoid(*b, [&] { stop = true; });
-    b->wake();
     other.join();
 }
 
