@@ -1,6 +1,7 @@
 #include "RecordingHandOver.h"
 
 #include "HistoryController.h"
+#include "HistoryRules.h"
 #include "Log.h"
 #include "NodePropertyKeys.h"
 #include "PrefsKeys.h"
@@ -20,6 +21,7 @@ bool sameIgnoringCase(const std::string& a, const std::string& b)
 
 void applyPlaylistUpdate(Dictionary& historyEntry, const PlaylistUpdate& update)
 {
+    std::lock_guard lock(historyListLock());
     historyEntry.set(fileinfo::kLocation, Value(update.location));
     historyEntry.set(handover::kPlaylist, Value(update.playlist));
     historyEntry.set(handover::kItunesCopy, Value(update.itunesCopy));

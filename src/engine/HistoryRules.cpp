@@ -16,4 +16,10 @@ bool historyContainsCompletedTitle(const Array& history, const std::string& stre
     return false;
 }
 
+std::mutex& historyListLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 } // namespace orvanta

@@ -178,9 +178,11 @@ std::string TrackNaming::computeSessionName() const
 
 bool TrackNaming::historyContainsStreamTitle(const std::string& streamTitle) const
 {
-    const Array history =
-        historySnapshot ? historySnapshot() : _properties.get(np::NP_HISTORY).toArray();
-    return historyContainsCompletedTitle(history, streamTitle);
+    if (historySnapshot)
+        return historyContainsCompletedTitle(historySnapshot(), streamTitle);
+    // The list is the station's own, which the main thread appends to.
+    std::lock_guard lock(historyListLock());
+    return historyContainsCompletedTitle(_properties.get(np::NP_HISTORY).toArray(), streamTitle);
 }
 
 } // namespace orvanta

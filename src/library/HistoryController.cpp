@@ -1,6 +1,7 @@
 #include "HistoryController.h"
 
 #include "DictionaryExtensions.h"
+#include "HistoryRules.h"
 #include "Localization.h"
 #include "NodePropertyKeys.h"
 
@@ -128,11 +129,14 @@ void HistoryController::clear(const std::vector<int>& selectedRows)
             doomed.push_back(_nodeHistory->at(static_cast<std::size_t>(row)));
     }
     beginResetModel();
-    for (std::size_t i = _nodeHistory->size(); i-- > 0;) {
-        const Value& item = _nodeHistory->at(i);
-        if (std::any_of(doomed.begin(), doomed.end(),
-                        [&](const Value& d) { return d.isSameObject(item); }))
-            _nodeHistory->removeAt(i);
+    {
+        std::lock_guard lock(historyListLock());
+        for (std::size_t i = _nodeHistory->size(); i-- > 0;) {
+            const Value& item = _nodeHistory->at(i);
+            if (std::any_of(doomed.begin(), doomed.end(),
+                            [&](const Value& d) { return d.isSameObject(item); }))
+                _nodeHistory->removeAt(i);
+        }
     }
     endResetModel();
 }
@@ -168,6 +172,7 @@ void HistoryController::setObjectValue(const Value& value, const std::string& co
 {
     if (!_nodeHistory || row < 0 || static_cast<std::size_t>(row) >= _nodeHistory->size())
         return;
+    std::lock_guard lock(historyListLock());
     Value& item = _nodeHistory->at(static_cast<std::size_t>(row));
     if (!item.isDictionary())
         return;
@@ -185,6 +190,7 @@ Array HistoryController::appendEntry(Dictionary& nodeProperties, const Dictionar
     Dictionary copy;
     for (const auto& [key, value] : report)
         copy.set(key, value);
+    std::lock_guard lock(historyListLock());
     history.append(copy);
     return history;
 }

@@ -159,6 +159,7 @@ void Node::setTimerStatus(std::int32_t status)
 
 std::optional<std::string> Node::valueForKey(std::string_view name) const
 {
+    std::lock_guard lock(_textFieldsLock);
     if (name == "alertMessage") {
         return _alertMessage;
     }
@@ -170,6 +171,7 @@ std::optional<std::string> Node::valueForKey(std::string_view name) const
 
 bool Node::setValueForKey(std::optional<std::string> value, std::string_view name)
 {
+    std::lock_guard lock(_textFieldsLock);
     if (name == "alertMessage") {
         _alertMessage = std::move(value);
         return true;

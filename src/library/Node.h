@@ -153,6 +153,9 @@ private:
     bool _listenStatus = false;
     std::atomic<std::int32_t> _status{0};
     std::int32_t _tag = 0;
+    // The alert and the address being tried are written by the recording's worker while
+    // the main thread shows them.
+    mutable std::mutex _textFieldsLock;
     std::optional<std::string> _alertMessage;
     std::optional<std::string> _connectingURL;
     bool _cancelStatus = false;

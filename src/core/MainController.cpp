@@ -1,0 +1,332 @@
+#include "MainController.h"
+
+#include "FileManagerExtensions.h"
+#include "GenericServer.h"
+#include "Localization.h"
+#include "Log.h"
+#include "MyOLVController.h"
+#include "NextScheduledRecording.h"
+#include "NotificationNames.h"
+#include "PrefsController.h"
+#include "PrefsKeys.h"
+#include "RecordingThreads.h"
+
+#include <csignal>
+#include <cstdio>
+
+#include <QProcess>
+#include <QStringList>
+#include <curl/curl.h>
+
+namespace orvanta {
+
+namespace {
+constexpr double kSecondsPerDay = 24 * 60 * 60;
+// The wake-up comes this long before the recording, and never sooner than kMinimumWakeDelay
+// from now: the wake alarm refuses times that are too close.
+constexpr double kWakeLead = 45;
+constexpr double kMinimumWakeDelay = 32;
+
+std::string formatDate(Date date)
+{
+    const auto seconds = static_cast<std::time_t>(date.secondsSince1970);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[64];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
+    return text;
+}
+} // namespace
+
+MainController::MainController(MainControllerParts parts)
+    : m_parts(std::move(parts)),
+      m_bridge([this](const Notification& n) { processNotification(n); }),
+      m_mailboxWakeUp([this] { m_mainMailbox->serveAll(); }),
+      m_mainMailbox(std::make_shared<Mailbox>([this] { m_mailboxWakeUp.post(); })),
+      m_handOver(m_parts.scripts, m_parts.prefs)
+{
+    m_mainMailbox->adoptCurrentThread();
+    // A peer closing a socket must never end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    const CURLcode code = curl_global_init(CURL_GLOBAL_ALL);
+    if (code != CURLE_OK) {
+        logFormat("%s : Fatal error, curl_global_init returned code: %d", "-[MainController init]",
+                  static_cast<int>(code));
+    } else {
+        m_curlReady = true;
+    }
+    m_scheduler = std::make_unique<Scheduler>(
+        *this, [this] { return m_parts.olvController.getAllStreams(); }, m_parts.clock,
+        m_parts.schedulerInterval);
+    m_statusTimer.setInterval(1000);
+    QObject::connect(&m_statusTimer, &QTimer::timeout,
+                     [this] { m_parts.frontEnd.setStatusLines(currentStatusLines()); });
+}
+
+MainController::~MainController()
+{
+    if (!m_terminated) {
+        m_scheduler->stopSchedulerDaemon();
+        m_statusTimer.stop();
+        for (auto& [tag, attempt] : m_attempts)
+            attempt->cancel();
+    }
+    // Workers still resolving find the mailbox closed and end without touching us.
+    m_mainMailbox->close();
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up and shut-down
+
+std::string MainController::startupScriptPath()
+{
+    return std::string(ORVANTA_RESOURCES_DIR) + "/migrate.sh";
+}
+
+void MainController::runStartupScript(const std::string& script)
+{
+    // Runs to completion before anything else; a failure does not stop the start.
+    const int status = QProcess::execute("/bin/bash", {QString::fromStdString(script)});
+    if (status != 0)
+        logFormat("start-up script %s ended with status %d", script.c_str(), status);
+}
+
+std::optional<std::string> MainController::applicationSupportFolder()
+{
+    const auto support = findSystemFolderType(kApplicationSupportFolderType, FolderDomain::User);
+    if (!support) {
+        raiseAlertWithTitle(localizedString("Alert"),
+                            localizedString("Can't find application support folder"));
+        return std::nullopt;
+    }
+    const std::string folder = *support + "/Orvanta";
+    createDirectoriesAtPath(folder, 0700); // nothing to do when it exists
+    return folder;
+}
+
+void MainController::awakeFromNib()
+{
+    m_parts.frontEnd.updateToolbarControls();
+    m_bridge.setupNotificationThreadingSupport();
+    for (std::string_view name : kObservedNotificationNames)
+        m_bridge.registerForNotification(m_parts.center, name);
+    startStatusTimer();
+    m_scheduler->startSchedulerDaemon();
+}
+
+bool MainController::applicationShouldTerminate()
+{
+    if (!m_parts.prefs.boolForKey(prefs::kWakeFromSleep) ||
+        !m_parts.prefs.boolForKey(prefs::kWakeFromSleepWarnIfQuitting))
+        return true;
+    const auto next = computeDateOfNextScheduledRecording();
+    if (!next)
+        return true;
+    if (m_parts.clock().secondsSince1970 + kSecondsPerDay < next->secondsSince1970)
+        return true;
+    return m_parts.frontEnd.askQuestion(
+        localizedString("Quit Orvanta"),
+        localizedString("A scheduled recording will occur within the next 24 hours.\n\n"
+                        "Are you sure you want to quit?"),
+        localizedString("OK"), localizedString("Cancel"));
+}
+
+void MainController::applicationWillTerminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    m_scheduler->stopSchedulerDaemon();
+    stopStatusTimer();
+    stopRecordingForAllWithAlertMessage(std::nullopt);
+    for (auto& [tag, attempt] : m_attempts)
+        attempt->cancel();
+    // The last files of the recordings are reported before the library is written, so
+    // their history entries are saved with it.
+    const bool allEnded = waitForRecordingThreads(kShutdownWait);
+    m_bridge.handleMachMessage();
+    m_handOver.waitForAll();
+    m_parts.olvController.cleanup({});
+    m_nodePool.clear();
+    m_threadPool.clear();
+    m_attempts.clear();
+    if (m_curlReady && allEnded) {
+        curl_global_cleanup();
+        m_curlReady = false;
+    } else if (!allEnded) {
+        logMessage("MainController", "recordings still running at shut-down; libcurl left set up");
+    }
+    m_parts.prefs.cleanup();
+}
+
+bool MainController::waitForRecordingThreads(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        // Their last calls (registration, finished reports) need the main thread.
+        m_mainMailbox->serveUntil([] { return RecordingThreads::running() == 0; },
+                                  std::chrono::milliseconds(20));
+        m_bridge.handleMachMessage();
+        if (RecordingThreads::running() == 0)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+    }
+}
+
+std::optional<Date> MainController::systemWillSleep()
+{
+    stopRecordingForAllWithAlertMessage(localizedString("Computer went to sleep"));
+    if (!m_parts.prefs.boolForKey(prefs::kWakeFromSleep) || !m_parts.wakeToolIsValid ||
+        !m_parts.wakeToolIsValid() || !m_parts.scheduleWakeFromSleep)
+        return std::nullopt;
+    const auto next = computeDateOfNextScheduledRecording();
+    if (!next)
+        return std::nullopt;
+    const double now = m_parts.clock().secondsSince1970;
+    Date wake{next->secondsSince1970 - kWakeLead};
+    if (wake.secondsSince1970 - now < kMinimumWakeDelay) {
+        wake.secondsSince1970 = now + kMinimumWakeDelay;
+        logMessage("MainController", "Orvanta would have returned kIOReturnNotReady so waking up "
+                                     "30 seconds for now.");
+    }
+    const int result = m_parts.scheduleWakeFromSleep(wake);
+    if (result == 0) {
+        logFormat("Orvanta set to wake up at %s, for the recording event at %s",
+                  formatDate(wake).c_str(), formatDate(*next).c_str());
+    } else {
+        logFormat("Orvanta failed to set wake up time due to error %d", result);
+    }
+    return wake;
+}
+
+// ---------------------------------------------------------------------------------------
+// Scheduler
+
+void MainController::startScheduledRecording(Node& node, Dictionary)
+{
+    if (node.status() == 1) {
+        // A recording of the user's is running: end it; a later tick starts the schedule.
+        stopRecordingForTag(node.tag());
+    } else {
+        startRecordingForNode(&node, kSourceScheduler);
+        node.setTimerStatus(1);
+    }
+    refresh(&node);
+}
+
+void MainController::stopScheduledRecording(Node& node)
+{
+    node.setTimerStatus(0);
+    if (node.status() == 1)
+        stopRecordingForTag(node.tag());
+    refresh(&node);
+}
+
+std::optional<Date> MainController::computeDateOfNextScheduledRecording() const
+{
+    return orvanta::computeDateOfNextScheduledRecording(m_parts.olvController.getAllStreams(),
+                                                        m_parts.clock());
+}
+
+// ---------------------------------------------------------------------------------------
+// Status display
+
+void MainController::setVisibleNode(Node* node)
+{
+    m_visibleNode = node ? node->shared_from_this() : nullptr;
+    m_parts.frontEnd.updateToolbarControls();
+}
+
+void MainController::startStatusTimer()
+{
+    m_statusTimer.start();
+}
+
+void MainController::stopStatusTimer()
+{
+    m_statusTimer.stop();
+    m_parts.frontEnd.setStatusLines({});
+}
+
+StatusLines MainController::currentStatusLines() const
+{
+    auto activeStreams = [this]() -> StatusLines {
+        const auto count = static_cast<int>(m_nodePool.size());
+        if (count == 0)
+            return {};
+        char text[256];
+        std::snprintf(text, sizeof text, "%s %d %s...", localizedString("Recording").c_str(),
+                      count, localizedString(count > 1 ? "streams" : "stream").c_str());
+        return {text, {}, true};
+    };
+    Node* node = m_visibleNode.get();
+    if (!node)
+        return activeStreams();
+    const std::string connecting = node->valueForKey("connectingURL").value_or("");
+    if (node->status() != 1) {
+        const auto alert = node->valueForKey("alertMessage");
+        if (alert && !alert->empty())
+            return {{}, *alert, false};
+        return activeStreams();
+    }
+    switch (node->rippingStatus()) {
+    case 0:
+        return {localizedString(node->cancelStatus() ? "Cancelling..." : "Connecting..."),
+                connecting, true};
+    case 1:
+        return {localizedString("Launching..."), connecting, true};
+    default:
+        break;
+    }
+    const auto server = serverForTag(node->tag());
+    if (!server)
+        return {};
+    StatusLines lines;
+    lines.spinning = true;
+    lines.song = server->currentSong();
+    const std::int64_t t = server->elapsedTime();
+    char elapsed[128];
+    if (t <= 3599) {
+        std::snprintf(elapsed, sizeof elapsed, "%s: %d:%02d",
+                      localizedString("Elapsed Time").c_str(), static_cast<int>(t / 60),
+                      static_cast<int>(t % 60));
+    } else {
+        std::snprintf(elapsed, sizeof elapsed, "%s: %d:%02d:%02d",
+                      localizedString("Elapsed Time").c_str(), static_cast<int>(t / 3600),
+                      static_cast<int>(t / 60 % 60), static_cast<int>(t % 60));
+    }
+    char rate[64];
+    std::snprintf(rate, sizeof rate, "%3.1f", server->transferRate());
+    std::string status = localizedString("%@  [%3.1f Kb/s]");
+    if (const auto at = status.find("%@"); at != std::string::npos)
+        status.replace(at, 2, elapsed);
+    if (const auto at = status.find("%3.1f"); at != std::string::npos)
+        status.replace(at, 5, rate);
+    lines.status = status;
+    return lines;
+}
+
+// ---------------------------------------------------------------------------------------
+// State
+
+Node* MainController::nodeForTag(std::int32_t tag) const
+{
+    const auto it = m_nodePool.find(tag);
+    return it == m_nodePool.end() ? nullptr : it->second.get();
+}
+
+std::shared_ptr<MP3Server> MainController::serverForTag(std::int32_t tag) const
+{
+    const auto it = m_threadPool.find(tag);
+    return it == m_threadPool.end() ? nullptr : it->second;
+}
+
+void MainController::refresh(Node* node)
+{
+    if (node)
+        m_parts.frontEnd.reloadItem(node);
+    m_parts.frontEnd.updateToolbarControls();
+}
+
+} // namespace orvanta

@@ -1,0 +1,179 @@
+#pragma once
+
+// The one controller of the application: start-up and shut-down, the actions on every
+// notification the recordings post, starting and stopping recordings, the scheduler and
+// the status display. It shows itself only through a FrontEnd (the desktop window or the
+// command line).
+//
+// A recording is known by its tag. nodePool maps the tag to the station from the start
+// request until the recording's finished notification (or until a stop while its addresses
+// are being resolved); threadPool maps it to the server once the client is launched.
+//
+// Threads: everything here runs on the main thread, which must run a Qt event loop.
+// Resolving a station's addresses happens on a worker thread of its own; the worker reads
+// nothing of the station tree and hands its result to the main thread, which decides there
+// whether (and what) to launch. Client threads reach their servers through mainMailbox(),
+// which the event loop serves.
+
+#include "FrontEnd.h"
+#include "Mailbox.h"
+#include "Node.h"
+#include "NotificationBridge.h"
+#include "RecordingHandOver.h"
+#include "ResolutionAttempt.h"
+#include "Scheduler.h"
+#include "StationResolution.h"
+#include "Value.h"
+#include "WakeUpReceiver.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QTimer>
+
+namespace orvanta {
+
+class MP3Server;
+class MyOLVController;
+class NotificationCenter;
+class PrefsController;
+class PresetsController;
+class ScriptRunner;
+
+/// What the controller works with; everything must outlive it.
+struct MainControllerParts
+{
+    NotificationCenter& center;
+    PrefsController& prefs;
+    MyOLVController& olvController;
+    PresetsController& presets;
+    const ScriptRunner& scripts;
+    FrontEnd& frontEnd;
+    /// The time the scheduler, the quit question and the sleep handler go by.
+    std::function<Date()> clock = &Date::now;
+    std::chrono::milliseconds schedulerInterval = Scheduler::kTickInterval;
+    /// The wake-up service of the system (none: waking is not possible). validTool tells
+    /// whether it may be used; scheduleWake sets the wake time and returns 0 on success.
+    std::function<bool()> wakeToolIsValid;
+    std::function<int(Date)> scheduleWakeFromSleep;
+};
+
+class MainController : public SchedulerActions
+{
+public:
+    /// How long shut-down waits for running recordings to write their last files.
+    static constexpr std::chrono::seconds kShutdownWait{5};
+    /// Where `source` of startRecordingForNode comes from.
+    static constexpr int kSourceUser = 0;
+    static constexpr int kSourceScheduler = 1;
+
+    explicit MainController(MainControllerParts parts);
+    ~MainController() override;
+    MainController(const MainController&) = delete;
+    MainController& operator=(const MainController&) = delete;
+
+    // Start-up and shut-down ---------------------------------------------------------------
+
+    /// The start-up script that comes with the program.
+    static std::string startupScriptPath();
+    /// Runs script with /bin/bash and waits for it; its exit status is only logged.
+    static void runStartupScript(const std::string& script);
+    /// <application data>/Orvanta, created when missing; nothing (after an alert) when the
+    /// user has no application-data folder.
+    std::optional<std::string> applicationSupportFolder();
+
+    /// Wiring once the front end exists: notification bridge and observers, status timer,
+    /// scheduler.
+    void awakeFromNib();
+    /// Whether quitting may go ahead now (asks when a scheduled recording is near).
+    bool applicationShouldTerminate();
+    /// The shut-down sequence; the library and the preferences are saved.
+    void applicationWillTerminate();
+    /// The system is about to sleep: stops the recordings and sets the wake-up time for the
+    /// next scheduled recording. Returns the wake time that was asked for, if any.
+    std::optional<Date> systemWillSleep();
+
+    // Recording control --------------------------------------------------------------------
+
+    /// The Record/Stop button over a selection of the library.
+    void record(const std::vector<Node*>& selection);
+    /// False when the node is recording already.
+    bool startRecordingForNode(Node* node, int source);
+    void stopRecordingForTag(std::int32_t tag);
+    /// Stops every launched recording, setting (or, without message, clearing) its alert.
+    void stopRecordingForAllWithAlertMessage(const std::optional<std::string>& message);
+    /// Skips the rest of the current track of the shown station.
+    void skipTrack();
+
+    void setAlertMessageForNode(const std::string& message, Node* node);
+    void setAlertMessageForTag(const std::string& message, std::int32_t tag);
+    void raiseAlertWithTitle(const std::string& title, const std::string& message);
+
+    // Scheduler ---------------------------------------------------------------------------
+
+    void startScheduledRecording(Node& node, Dictionary entry) override;
+    void stopScheduledRecording(Node& node) override;
+    std::optional<Date> computeDateOfNextScheduledRecording() const;
+    Scheduler& scheduler() { return *m_scheduler; }
+
+    // Status display ----------------------------------------------------------------------
+
+    void setVisibleNode(Node* node);
+    Node* visibleNode() const { return m_visibleNode.get(); }
+    /// What the status display shows now.
+    StatusLines currentStatusLines() const;
+    void startStatusTimer();
+    void stopStatusTimer();
+
+    // State -------------------------------------------------------------------------------
+
+    std::size_t activeRecordingCount() const { return m_nodePool.size(); }
+    Node* nodeForTag(std::int32_t tag) const;
+    std::shared_ptr<MP3Server> serverForTag(std::int32_t tag) const;
+    std::int32_t threadTagCounter() const { return m_threadTagCounter; }
+    Mailbox& mainMailbox() { return *m_mainMailbox; }
+    NotificationBridge& bridge() { return m_bridge; }
+    RecordingHandOver& handOver() { return m_handOver; }
+    /// Serves the main thread's calls until no recording thread or address resolution is
+    /// left; false when the time ran out first.
+    bool waitForRecordingThreads(std::chrono::milliseconds timeout);
+
+private:
+    void processNotification(const Notification& notification);
+    void handleFinished(std::int32_t tag);
+    void handleFileCompleted(std::int32_t tag, const Dictionary& entry);
+    std::string playlistNameForCompletedFile(const Node& node, const Dictionary& entry) const;
+
+    void spawnRecordingClient(const std::shared_ptr<ResolutionAttempt>& attempt);
+    /// On the main thread with a worker's result; true when the worker should try again.
+    bool finishResolution(const std::shared_ptr<ResolutionAttempt>& attempt,
+                          const StationResolution& resolution);
+    void launchRecordingClient(const NodePtr& node, std::int32_t tag,
+                               const StationResolution& resolution);
+    void resetNode(Node& node);
+    void refresh(Node* node);
+
+    MainControllerParts m_parts;
+    NotificationBridge m_bridge;
+    WakeUpReceiver m_mailboxWakeUp;
+    std::shared_ptr<Mailbox> m_mainMailbox;
+    RecordingHandOver m_handOver;
+    std::unique_ptr<Scheduler> m_scheduler;
+    QTimer m_statusTimer;
+    bool m_curlReady = false;
+    bool m_terminated = false;
+
+    NodePtr m_visibleNode;
+    std::int32_t m_threadTagCounter = 0;
+    std::map<std::int32_t, NodePtr> m_nodePool;
+    std::map<std::int32_t, std::shared_ptr<MP3Server>> m_threadPool;
+    std::map<std::int32_t, std::shared_ptr<ResolutionAttempt>> m_attempts; // resolving recordings
+};
+
+} // namespace orvanta

@@ -1,0 +1,272 @@
+// Starting and stopping recordings: address resolution on a worker, the launch of the
+// recording client on the main thread, stops, skips and the compilation hand-over.
+
+#include "MainController.h"
+
+#include "GenericClient.h"
+#include "GenericServer.h"
+#include "Localization.h"
+#include "MP3Client.h"
+#include "MyOLVController.h"
+#include "NodePropertyKeys.h"
+#include "PrefsController.h"
+#include "PrefsKeys.h"
+#include "PresetsController.h"
+#include "RecordingThreads.h"
+#include "StringExtensions.h"
+
+#include <algorithm>
+#include <ctime>
+#include <thread>
+
+namespace orvanta {
+
+namespace {
+std::vector<std::string> stringsOf(const std::optional<Value>& value)
+{
+    std::vector<std::string> strings;
+    if (!value || !value->isArray())
+        return strings;
+    for (const Value& item : value->toArray()) {
+        if (item.isString())
+            strings.push_back(item.toString());
+    }
+    return strings;
+}
+
+std::string lowercase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string compilationAlbumLabel(Date start)
+{
+    const auto seconds = static_cast<std::time_t>(start.secondsSince1970);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+    return localizedString("Compilation") + " (" + when + ")";
+}
+} // namespace
+
+void MainController::record(const std::vector<Node*>& selection)
+{
+    const int visibleStatus = m_visibleNode ? m_visibleNode->status() : 0;
+    for (Node* node : m_parts.olvController.getAllSelectedStreams(selection)) {
+        if (node->status() != visibleStatus)
+            continue;
+        if (visibleStatus == 0)
+            startRecordingForNode(node, kSourceUser);
+        else
+            stopRecordingForTag(node->tag());
+    }
+}
+
+bool MainController::startRecordingForNode(Node* node, int source)
+{
+    if (!node || node->status() == 1)
+        return false;
+    node->setStatus(1);
+    if (source == kSourceScheduler)
+        node->setTimerStatus(1);
+    setAlertMessageForNode("", node);
+    const std::int32_t tag = ++m_threadTagCounter;
+    m_nodePool[tag] = node->shared_from_this();
+    node->setTag(tag);
+    node->setRippingStatus(0);
+    node->setCancelStatus(false);
+    refresh(node);
+
+    auto attempt = std::make_shared<ResolutionAttempt>();
+    attempt->tag = tag;
+    attempt->node = node->weak_from_this();
+    attempt->urls = stringsOf(node->propertyForKey(np::NP_URLS));
+    const std::string user = node->propertyForKey(np::NP_USERNAME).value_or(Value()).toString();
+    const std::string password =
+        node->propertyForKey(np::NP_PASSWORD).value_or(Value()).toString();
+    if (!user.empty() && !password.empty())
+        attempt->credentials = user + ":" + password;
+    m_attempts[tag] = attempt;
+    spawnRecordingClient(attempt);
+    return true;
+}
+
+void MainController::spawnRecordingClient(const std::shared_ptr<ResolutionAttempt>& attempt)
+{
+    // The worker holds the mailbox, not the controller: once the controller is gone its
+    // calls fail and it ends quietly.
+    std::shared_ptr<Mailbox> mainMailbox = m_mainMailbox;
+    const PreferencesReader& prefs = m_parts.prefs;
+    RecordingThreads::started();
+    std::thread([this, attempt, mainMailbox, &prefs] {
+        for (;;) {
+            const StationResolution resolution = resolveStationURLs(
+                attempt->urls, attempt->credentials, prefs, attempt->cancelled,
+                [&attempt](const std::string& url) {
+                    if (auto node = attempt->node.lock())
+                        node->setValueForKey(url, "connectingURL");
+                });
+            const auto retry = callSync(*mainMailbox, [this, &attempt, &resolution] {
+                return finishResolution(attempt, resolution);
+            });
+            if (!retry.value_or(false))
+                break;
+            if (!attempt->waitBeforeRetry(prefs.integerForKey(prefs::kAutoReconnectWaitSeconds))) {
+                // Stopped while waiting: the main thread has reset the station already.
+                break;
+            }
+        }
+        RecordingThreads::finished();
+    }).detach();
+}
+
+bool MainController::finishResolution(const std::shared_ptr<ResolutionAttempt>& attempt,
+                                      const StationResolution& resolution)
+{
+    const NodePtr node = attempt->node.lock();
+    // A stop (or a newer recording of the station) has taken over: nothing to do here.
+    if (attempt->cancelled || !node || node->tag() != attempt->tag || node->status() != 1 ||
+        m_terminated)
+        return false;
+    if (!resolution.resolved.empty()) {
+        m_attempts.erase(attempt->tag);
+        launchRecordingClient(node, attempt->tag, resolution);
+        return false;
+    }
+    setAlertMessageForNode(
+        resolution.errorText.empty()
+            ? localizedString("Connection Failure - Busy station or invalid web address")
+            : resolution.errorText,
+        node.get());
+    if (m_parts.prefs.boolForKey(prefs::kAutoReconnect))
+        return true; // the station stays in recording state, showing its alert, and retries
+    m_attempts.erase(attempt->tag);
+    m_nodePool.erase(attempt->tag);
+    resetNode(*node);
+    refresh(node.get());
+    return false;
+}
+
+void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag,
+                                           const StationResolution& resolution)
+{
+    node->setRippingStatus(1);
+    const std::string start = stringByTrimmingWhitespaceAndNewline(resolution.resolved.front());
+    node->setValueForKey(start, "connectingURL");
+    const bool playlistSource =
+        lowercase(start).ends_with(".m3u") || resolution.playlistSources.count(start) > 0;
+
+    const Value& schedule = node->activeSchedule();
+    if (schedule.isDictionary()) {
+        const Dictionary entry = schedule.toDictionary();
+        const Value name = entry.get("NAME");
+        Array path{Value(name.isString() && !name.toString().empty()
+                             ? name.toString()
+                             : localizedString("No name"))};
+        if (entry.contains("DESCRIPTION"))
+            path.append(entry.get("DESCRIPTION"));
+        node->setProperty(Value(path), np::NP_SCHEDULED_RECORDING_PATH);
+    } else {
+        node->removePropertyForKey(np::NP_SCHEDULED_RECORDING_PATH);
+    }
+    Array urls;
+    for (const std::string& url : resolution.resolved)
+        urls.append(Value(url));
+    node->setProperty(Value(urls), np::NP_URLS_TO_VISIT);
+    const std::string presetID = node->propertyForKey(np::NP_PRESET_ID).value_or(Value()).toString();
+    node->addPropertiesFromDictionary(m_parts.presets.presetForID(presetID));
+    if (node->propertyForKey(np::NP_COMPILATION_FLAG).value_or(Value(false)).toBool())
+        node->setProperty(Value(compilationAlbumLabel(m_parts.clock())),
+                          np::NP_COMPILATION_ALBUM_LABEL);
+
+    if (playlistSource) {
+        // Playlist sources need their own client, which this build does not have.
+        setAlertMessageForNode(
+            localizedString("This station is a playlist of files, which cannot be recorded yet"),
+                               node.get());
+        m_nodePool.erase(tag);
+        resetNode(*node);
+        refresh(node.get());
+        return;
+    }
+    auto server = std::make_shared<MP3Server>(node->getCopyOfProperties());
+    const RecordingContext context{m_parts.center, m_parts.prefs, *m_mainMailbox, nullptr};
+    GenericClient::launchClientThreadWithTag(
+        tag, server, context,
+        [](std::int32_t clientTag, std::shared_ptr<ServerProxy> proxy, const RecordingContext& c) {
+            return std::make_shared<MP3Client>(clientTag, std::move(proxy), c);
+        });
+    m_threadPool[tag] = server;
+    node->setRippingStatus(2);
+    refresh(node.get());
+}
+
+void MainController::stopRecordingForTag(std::int32_t tag)
+{
+    const auto it = m_nodePool.find(tag);
+    if (it == m_nodePool.end())
+        return;
+    const NodePtr node = it->second;
+    // An older recording's tag must never stop the station's newer recording.
+    if (node->status() != 1 || node->tag() != tag) {
+        refresh(node.get());
+        return;
+    }
+    switch (node->rippingStatus()) {
+    case 0:
+        if (const auto attempt = m_attempts.find(tag); attempt != m_attempts.end()) {
+            attempt->second->cancel();
+            m_attempts.erase(attempt);
+        }
+        m_nodePool.erase(tag);
+        setAlertMessageForNode("", node.get());
+        resetNode(*node);
+        break;
+    case 2:
+        if (const auto server = serverForTag(tag))
+            server->terminate();
+        resetNode(*node);
+        break;
+    default:
+        break; // launching happens in one step on this thread, so never seen here
+    }
+    if (node->propertyForKey(np::NP_COMPILATION_FLAG).value_or(Value(false)).toBool()) {
+        const auto label = node->propertyForKey(np::NP_COMPILATION_ALBUM_LABEL);
+        if (label && label->isString())
+            m_handOver.setCompletedTracksAsCompilation(label->toString());
+        node->removePropertyForKey(np::NP_COMPILATION_ALBUM_LABEL);
+    }
+    refresh(node.get());
+}
+
+void MainController::stopRecordingForAllWithAlertMessage(const std::optional<std::string>& message)
+{
+    std::vector<std::int32_t> tags;
+    for (const auto& [tag, server] : m_threadPool)
+        tags.push_back(tag);
+    for (std::int32_t tag : tags) {
+        setAlertMessageForTag(message.value_or(""), tag);
+        stopRecordingForTag(tag);
+    }
+}
+
+void MainController::skipTrack()
+{
+    if (!m_visibleNode)
+        return;
+    if (const auto server = serverForTag(m_visibleNode->tag()))
+        server->skipTrack();
+}
+
+void MainController::resetNode(Node& node)
+{
+    node.setCancelStatus(false);
+    node.setStatus(0);
+    node.setTimerStatus(0);
+    node.setTag(0);
+}
+
+} // namespace orvanta

@@ -1,0 +1,54 @@
+#include "StationResolution.h"
+
+#include "Localization.h"
+#include "PlaylistHelpers.h"
+#include "URLHelper.h"
+
+namespace orvanta {
+
+StationResolution resolveStationURLs(const std::vector<std::string>& urls,
+                                     const std::optional<std::string>& credentials,
+                                     const PreferencesReader& prefs,
+                                     const std::atomic<bool>& cancelled,
+                                     const std::function<void(const std::string&)>& trying)
+{
+    StationResolution result;
+    for (const std::string& url : urls) {
+        if (cancelled)
+            break;
+        if (trying)
+            trying(url);
+        const auto answer = URLHelper::finalLocationOfRedirection(url, credentials, prefs);
+        if (!answer)
+            continue;
+        const std::string location = answer->get("location").toString();
+        const std::string content = answer->get("content").toString();
+        switch (URLHelper::playlistKindOfResult(*answer)) {
+        case PlaylistKind::PLS: {
+            const auto entries = PLSHelper::parse(content);
+            if (!entries.empty()) {
+                result.resolved.insert(result.resolved.end(), entries.begin(), entries.end());
+            } else if (content.find("numberofentries=0") != std::string::npos) {
+                result.errorText = localizedString("Connection Failure - Playlist is empty");
+            } else {
+                result.errorText = localizedString("Connection Failure - Playlist is invalid");
+            }
+            break;
+        }
+        case PlaylistKind::M3U:
+            if (auto stream = M3UHelper::redirectsToRawStream(content)) {
+                result.resolved.push_back(*stream);
+            } else {
+                result.resolved.push_back(location);
+                result.playlistSources.insert(location);
+            }
+            break;
+        case PlaylistKind::None:
+            result.resolved.push_back(location);
+            break;
+        }
+    }
+    return result;
+}
+
+} // namespace orvanta
