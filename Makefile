@@ -24,8 +24,7 @@ build: deps
 	cmake --build build -j $(JOBS)
 
 run: build
-	./build/src/cli/orvanta-cli help
-	./build/src/cli/orvanta-cli defaults
+	bash scripts/run.sh
 
 test: test-plain test-asan test-tsan
 

@@ -92,5 +92,7 @@ int runPresetRename(Args args);
 int runPresetDelete(Args args);
 int runSchedule(Args args);
 int runNext(Args args);
+int runRecord(Args args);
+int runRun(Args args);
 
 } // namespace orvanta::cli

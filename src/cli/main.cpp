@@ -35,6 +35,9 @@ constexpr const char* kUsage =
     "                    --weekends START STOP) [--active]\n"
     "      remove|activate|deactivate ENTRY-NAME   (times HH:MM, DATE YYYY-MM-DD)\n"
     "  next                              print the next scheduled start, or \"none\"\n"
+    "  record PATH|URL... [--for SECONDS]  record stations now; stop with Ctrl-C or after\n"
+    "                                    SECONDS, then list the files recorded\n"
+    "  run [--for SECONDS]               run like the application: record on schedules\n"
     "  version                           print the version\n"
     "  help                              print this text\n";
 
@@ -60,6 +63,8 @@ constexpr Command kCommands[] = {
     {"preset-delete", orvanta::cli::runPresetDelete},
     {"schedule", orvanta::cli::runSchedule},
     {"next", orvanta::cli::runNext},
+    {"record", orvanta::cli::runRecord},
+    {"run", orvanta::cli::runRun},
 };
 
 int usageError(const std::string& message)

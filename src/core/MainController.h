@@ -60,8 +60,8 @@ struct MainControllerParts
     std::chrono::milliseconds schedulerInterval = Scheduler::kTickInterval;
     /// The wake-up service of the system (none: waking is not possible). validTool tells
     /// whether it may be used; scheduleWake sets the wake time and returns 0 on success.
-    std::function<bool()> wakeToolIsValid;
-    std::function<int(Date)> scheduleWakeFromSleep;
+    std::function<bool()> wakeToolIsValid = {};
+    std::function<int(Date)> scheduleWakeFromSleep = {};
 };
 
 class MainController : public SchedulerActions

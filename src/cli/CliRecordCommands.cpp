@@ -1,0 +1,160 @@
+// `record` and `run`: the application core at work from a terminal.
+
+#include "CliSession.h"
+
+#include "FileManagerExtensions.h"
+#include "NodePropertyKeys.h"
+#include "PresetsController.h"
+
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <sys/stat.h>
+
+namespace orvanta::cli {
+
+namespace {
+// How long a stopped recording may take to write its last file before we give up waiting.
+constexpr std::chrono::seconds kFinishWait{15};
+
+std::optional<std::chrono::milliseconds> takeDuration(Args& args)
+{
+    const auto text = takeOption(args, "--for");
+    if (!text)
+        return std::nullopt;
+    const auto seconds = parseValueAs(*text, Value::Type::Real);
+    if (!seconds || !std::isfinite(seconds->toReal()) || seconds->toReal() <= 0)
+        throw UsageError("--for needs a positive number of seconds, not \"" + *text + "\"");
+    return std::chrono::milliseconds(static_cast<std::int64_t>(seconds->toReal() * 1000));
+}
+
+bool isAddress(const std::string& text)
+{
+    return text.find("://") != std::string::npos;
+}
+
+std::size_t historySize(const Node& node)
+{
+    const auto history = node.propertyForKey(np::NP_HISTORY);
+    return history && history->isArray() ? history->toArray().size() : 0;
+}
+
+bool isFile(const std::string& path)
+{
+    struct stat info{};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+struct Station
+{
+    Node* node;
+    std::size_t historyBefore;
+    bool launched = false;
+    std::string lastAlert; // a stop clears the alert; keep what it said
+};
+} // namespace
+
+int runRecord(Args args)
+{
+    const auto duration = takeDuration(args);
+    rejectUnknownOptions(args);
+    if (args.empty())
+        throw UsageError("record needs at least one station path or address");
+
+    CliSession session;
+    MainController& controller = session.controller();
+    // Addresses that are not in the library are recorded through stations that are not
+    // saved with it.
+    std::vector<NodePtr> unsaved;
+    std::vector<Node*> selection;
+    for (const std::string& arg : args) {
+        if (isAddress(arg)) {
+            unsaved.push_back(Node::nodeWithName(arg, arg, Node::kStream));
+            selection.push_back(unsaved.back().get());
+        } else {
+            selection.push_back(session.library().find(arg));
+        }
+    }
+    std::vector<Station> stations;
+    for (Node* node : session.library().controller().getAllSelectedStreams(selection))
+        stations.push_back({node, historySize(*node), false, {}});
+    if (stations.empty())
+        throw Failure("no station to record in the groups given");
+
+    controller.awakeFromNib();
+    if (stations.size() == 1)
+        controller.setVisibleNode(stations.front().node);
+    for (Station& station : stations) {
+        if (!controller.startRecordingForNode(station.node, MainController::kSourceUser))
+            throw Failure("\"" + station.node->name() + "\" is recording already");
+    }
+
+    auto noteLaunches = [&] {
+        for (Station& station : stations) {
+            station.launched = station.launched || station.node->rippingStatus() == 2;
+            const auto alert = station.node->valueForKey("alertMessage");
+            if (alert && !alert->empty())
+                station.lastAlert = *alert;
+        }
+    };
+    auto allEnded = [&] {
+        noteLaunches();
+        for (const Station& station : stations) {
+            if (station.node->status() == 1)
+                return false;
+        }
+        return true;
+    };
+    session.runUntil(allEnded, duration);
+
+    // As the Stop button: every station still recording is stopped.
+    for (const Station& station : stations) {
+        if (station.node->status() == 1)
+            controller.stopRecordingForTag(station.node->tag());
+    }
+    session.runUntil([&] { return controller.activeRecordingCount() == 0; }, kFinishWait);
+    controller.applicationWillTerminate();
+    session.frontEnd().finishLine();
+
+    int status = kExitOk;
+    for (const Station& station : stations) {
+        if (!station.launched) {
+            const std::string& alert = station.lastAlert;
+            std::fprintf(stderr, "orvanta-cli: %s: %s\n", station.node->name().c_str(),
+                         alert.empty() ? "the recording did not start" : alert.c_str());
+            status = kExitFailure;
+            continue;
+        }
+        const Array history =
+            station.node->propertyForKey(np::NP_HISTORY).value_or(Value(Array{})).toArray();
+        for (std::size_t i = station.historyBefore; i < history.size(); ++i) {
+            const std::string location =
+                history.at(i).toDictionary().get(fileinfo::kLocation).toString();
+            if (!location.empty() && isFile(location))
+                std::printf("%s\n", location.c_str());
+        }
+    }
+    return status;
+}
+
+int runRun(Args args)
+{
+    const auto duration = takeDuration(args);
+    rejectUnknownOptions(args);
+    if (!args.empty())
+        throw UsageError("run takes no arguments");
+    MainController::runStartupScript(MainController::startupScriptPath());
+
+    CliSession session;
+    MainController& controller = session.controller();
+    controller.applicationSupportFolder();
+    controller.awakeFromNib();
+    std::fprintf(stderr, "orvanta-cli: running; stop with Ctrl-C or SIGTERM\n");
+    session.runUntil([] { return false; }, duration);
+    session.frontEnd().finishLine();
+    controller.applicationShouldTerminate(); // says when a scheduled recording is near
+    controller.applicationWillTerminate();
+    return kExitOk;
+}
+
+} // namespace orvanta::cli

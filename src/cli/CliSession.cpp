@@ -1,0 +1,129 @@
+// The terminal front end and the running application core of orvanta-cli.
+
+#include "CliSession.h"
+
+#include "PrefsController.h"
+
+#include <atomic>
+#include <csignal>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace orvanta::cli {
+
+namespace {
+std::atomic<bool> g_signalled{false};
+
+extern "C" void noteSignal(int)
+{
+    g_signalled = true;
+}
+} // namespace
+
+TerminalFrontEnd::TerminalFrontEnd(std::FILE* out) : m_out(out), m_terminal(::isatty(fileno(out)))
+{}
+
+TerminalFrontEnd::~TerminalFrontEnd()
+{
+    finishLine();
+}
+
+void TerminalFrontEnd::setStatusLines(const StatusLines& lines)
+{
+    std::string text = lines.status;
+    if (!lines.song.empty())
+        text += text.empty() ? lines.song : " | " + lines.song;
+    if (text == m_shown)
+        return;
+    m_shown = text;
+    if (m_terminal) {
+        // Rewrite the one status line in place.
+        std::fprintf(m_out, "\r\033[K%s", text.c_str());
+        m_lineOpen = true;
+    } else if (!text.empty()) {
+        std::fprintf(m_out, "%s\n", text.c_str());
+    }
+    std::fflush(m_out);
+}
+
+void TerminalFrontEnd::finishLine()
+{
+    if (m_lineOpen) {
+        std::fputc('\n', m_out);
+        std::fflush(m_out);
+        m_lineOpen = false;
+    }
+}
+
+void TerminalFrontEnd::raiseAlert(const std::string& title, const std::string& message)
+{
+    finishLine();
+    std::fprintf(stderr, "orvanta-cli: %s: %s\n", title.c_str(), message.c_str());
+}
+
+bool TerminalFrontEnd::askQuestion(const std::string& title, const std::string& message,
+                                   const std::string&, const std::string&)
+{
+    finishLine();
+    std::fprintf(stderr, "orvanta-cli: %s: %s (going ahead)\n", title.c_str(), message.c_str());
+    return true;
+}
+
+CliSession::CliSession()
+    : m_center(NotificationCenter::defaultCenter()), m_scripts(ScriptRunner::defaultShippedFolder())
+{
+    attachPresetStore(m_presets);
+    m_library.controller().setAlertHandler(
+        [this](const std::string& title, const std::string& text) {
+            m_frontEnd.raiseAlert(title, text);
+        });
+    m_controller = std::make_unique<MainController>(MainControllerParts{
+        m_center, PrefsController::sharedInstance(), m_library.controller(), m_presets,
+        m_scripts, m_frontEnd});
+    g_signalled = false;
+    struct sigaction action{};
+    action.sa_handler = noteSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+CliSession::~CliSession()
+{
+    m_controller.reset();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+bool CliSession::signalled()
+{
+    return g_signalled;
+}
+
+bool CliSession::runUntil(const std::function<bool()>& done,
+                          std::optional<std::chrono::milliseconds> limit)
+{
+    const auto start = std::chrono::steady_clock::now();
+    auto finished = [&] {
+        return done() || signalled() ||
+               (limit && std::chrono::steady_clock::now() - start >= *limit);
+    };
+    if (!finished()) {
+        // Looked at every tenth of a second, so a signal or the end of the time is noticed
+        // promptly while the event loop sleeps otherwise.
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (finished())
+                loop.quit();
+        });
+        check.start(100);
+        loop.exec();
+    }
+    return done();
+}
+
+} // namespace orvanta::cli
