@@ -1,5 +1,7 @@
 // orvanta-cli run as a separate process in a home of its own.
 
+#include "IcyTestServer.h"
+#include "Mp3Fixtures.h"
 #include "MyOLVController.h"
 #include "NodePropertyKeys.h"
 #include "TempDir.h"
@@ -8,6 +10,7 @@
 
 #include <initializer_list>
 #include <regex>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -303,3 +306,91 @@ TEST_F(CliTest, AnUnreadableLibraryIsNeverOverwritten)
 }
 
 } // namespace
+
+namespace {
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST_F(CliTest, RecordsAStationFromTheServerThenListsItsFilesAndHistory)
+{
+    orvanta::test::IcyTestServer server;
+    orvanta::test::IcyMount mount;
+    mount.audio = orvanta::test::syntheticFrames(300);
+    mount.loop = true;
+    mount.metaint = 8000;
+    mount.bytesPerSecond = 32000;
+    mount.titles = {{0, "Artist A - First"}, {32000, "Artist B - Second"}};
+    server.addMount("/stream", mount);
+    const std::string music = m_home.file("Music");
+    ASSERT_EQ(run({"defaults", "downloadpath", music}).status, 0);
+    ASSERT_EQ(run({"add-stream", "Radio", server.url()}).status, 0);
+
+    const Result recorded = run({"record", "Radio", "--for", "2.5"});
+    ASSERT_EQ(recorded.status, 0) << recorded.output;
+    std::vector<std::string> files;
+    for (const std::string& line : linesOf(recorded.output)) {
+        if (line.starts_with(music + "/"))
+            files.push_back(line);
+    }
+    ASSERT_GE(files.size(), 2u) << recorded.output;
+    for (const std::string& file : files)
+        EXPECT_TRUE(fileExists(file)) << file;
+    EXPECT_NE(recorded.output.find("Artist A - First"), std::string::npos)
+        << "the song line shows the title being recorded";
+
+    // The files are in the station's saved history, in the order they were written.
+    const Result history = run({"history", "Radio"});
+    ASSERT_EQ(history.status, 0);
+    const auto entries = linesOf(history.output);
+    ASSERT_EQ(entries.size(), files.size()) << history.output;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        EXPECT_NE(entries[i].find(files[i]), std::string::npos) << entries[i];
+}
+
+TEST_F(CliTest, RecordingsThatCannotStartOrBadArgumentsFailWithTheirReason)
+{
+    ASSERT_EQ(run({"add-stream", "Radio", "http://127.0.0.1:" +
+                                              std::to_string(orvanta::test::unusedLoopbackPort()) +
+                                              "/stream"})
+                  .status,
+              0);
+    ASSERT_EQ(run({"defaults", "AutoReconnect", "false"}).status, 0);
+    const std::string libraryBefore = readFile(libraryPath());
+
+    const Result refused = run({"record", "Radio", "--for", "20"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("Connection Failure - Busy station or invalid web address"),
+              std::string::npos)
+        << refused.output;
+
+    const Result unknown = run({"record", "Nowhere"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.output.find("Nowhere"), std::string::npos);
+    EXPECT_EQ(run({"record"}).status, 2);
+    EXPECT_EQ(run({"record", "Radio", "--for", "0"}).status, 2);
+    EXPECT_EQ(run({"record", "Radio", "--for", "soon"}).status, 2);
+    EXPECT_EQ(run({"run", "extra"}).status, 2);
+
+    const Result stations = run({"stations"});
+    EXPECT_NE(stations.output.find("Radio"), std::string::npos) << stations.output;
+}
+
+TEST_F(CliTest, RunStartsLikeTheApplicationAndEndsInOrder)
+{
+    ASSERT_EQ(run({"add-stream", "Radio", "http://127.0.0.1:9/stream"}).status, 0);
+    const Result ran = run({"run", "--for", "0.5"});
+    EXPECT_EQ(ran.status, 0) << ran.output;
+    // The start-up script has made the data folder private; the library is saved again.
+    EXPECT_TRUE(fileExists(libraryPath()));
+    const Result stations = run({"stations"});
+    EXPECT_NE(stations.output.find("Radio"), std::string::npos) << stations.output;
+}
