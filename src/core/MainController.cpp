@@ -13,7 +13,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStringList>
 #include <curl/curl.h>
@@ -21,11 +23,25 @@
 namespace orvanta {
 
 namespace {
-constexpr double kSecondsPerDay = 24 * 60 * 60;
 // The wake-up comes this long before the recording, and never sooner than kMinimumWakeDelay
 // from now: the wake alarm refuses times that are too close.
 constexpr double kWakeLead = 45;
 constexpr double kMinimumWakeDelay = 32;
+
+// The same wall-clock time on the next calendar day: 23 or 25 hours later across a
+// daylight-saving change.
+Date oneCalendarDayAfter(Date date)
+{
+    const auto seconds = static_cast<std::time_t>(date.secondsSince1970);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    local.tm_mday += 1;
+    local.tm_isdst = -1;
+    const std::time_t later = std::mktime(&local);
+    if (later == static_cast<std::time_t>(-1))
+        return Date{date.secondsSince1970 + 24 * 60 * 60};
+    return Date{static_cast<double>(later) + (date.secondsSince1970 - static_cast<double>(seconds))};
+}
 
 std::string formatDate(Date date)
 {
@@ -122,7 +138,7 @@ bool MainController::applicationShouldTerminate()
     const auto next = computeDateOfNextScheduledRecording();
     if (!next)
         return true;
-    if (m_parts.clock().secondsSince1970 + kSecondsPerDay < next->secondsSince1970)
+    if (oneCalendarDayAfter(m_parts.clock()) < *next)
         return true;
     return m_parts.frontEnd.askQuestion(
         localizedString("Quit Orvanta"),
@@ -146,6 +162,9 @@ void MainController::applicationWillTerminate()
     const bool allEnded = waitForRecordingThreads(kShutdownWait);
     m_bridge.handleMachMessage();
     m_handOver.waitForAll();
+    // The hand-overs' results reach their history entries through queued calls on this
+    // thread: let them in before the library is written.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     m_parts.olvController.cleanup({});
     m_nodePool.clear();
     m_threadPool.clear();
@@ -235,6 +254,7 @@ std::optional<Date> MainController::computeDateOfNextScheduledRecording() const
 void MainController::setVisibleNode(Node* node)
 {
     m_visibleNode = node ? node->shared_from_this() : nullptr;
+    m_lastSongLine.clear();
     m_parts.frontEnd.updateToolbarControls();
 }
 
@@ -261,6 +281,8 @@ StatusLines MainController::currentStatusLines() const
         return {text, {}, true};
     };
     Node* node = m_visibleNode.get();
+    if (!node || node->status() != 1 || node->rippingStatus() != 2)
+        m_lastSongLine.clear();
     if (!node)
         return activeStreams();
     const std::string connecting = node->valueForKey("connectingURL").value_or("");
@@ -284,7 +306,10 @@ StatusLines MainController::currentStatusLines() const
         return {};
     StatusLines lines;
     lines.spinning = true;
-    lines.song = server->currentSong();
+    // Between titles the song line keeps showing the last one.
+    if (std::string song = server->currentSong(); !song.empty())
+        m_lastSongLine = std::move(song);
+    lines.song = m_lastSongLine;
     const std::int64_t t = server->elapsedTime();
     char elapsed[128];
     if (t <= 3599) {

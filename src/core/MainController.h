@@ -170,6 +170,7 @@ private:
     bool m_terminated = false;
 
     NodePtr m_visibleNode;
+    mutable std::string m_lastSongLine;
     std::int32_t m_threadTagCounter = 0;
     std::map<std::int32_t, NodePtr> m_nodePool;
     std::map<std::int32_t, std::shared_ptr<MP3Server>> m_threadPool;
