@@ -8,6 +8,7 @@
 #include "NodePropertyKeys.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
+#include "RelayInput.h"
 #include "PrefsKeys.h"
 #include "RecordingThreads.h"
 #include "StringExtensions.h"
@@ -171,6 +172,8 @@ std::string MP3Client::completePath()
 void MP3Client::listen(bool on)
 {
     relayFlag = on;
+    if (on && m_context.relay)
+        m_context.relay->setDelegate(weak_from_this());
 }
 
 void MP3Client::setCurrentSong(std::string song)

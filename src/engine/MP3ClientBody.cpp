@@ -7,6 +7,7 @@
 #include "Log.h"
 #include "MyMP3Util.h"
 #include "NodePropertyKeys.h"
+#include "RelayInput.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
 #include "PrefsKeys.h"

@@ -10,14 +10,14 @@ namespace orvanta {
 class Mailbox;
 class NotificationCenter;
 class PreferencesReader;
-class RawDataWriter;
+class RelayInput;
 
 struct RecordingContext
 {
     NotificationCenter& center;
     const PreferencesReader& prefs;
     Mailbox& mainMailbox;
-    std::shared_ptr<RawDataWriter> relay; // the listening relay; none until there is one
+    std::shared_ptr<RelayInput> relay; // the listening relay; none when there is none
 };
 
 } // namespace orvanta
