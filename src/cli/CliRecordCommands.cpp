@@ -57,6 +57,7 @@ struct Station
 int runRecord(Args args)
 {
     const auto duration = takeDuration(args);
+    const bool listen = takeFlag(args, "--listen");
     rejectUnknownOptions(args);
     if (args.empty())
         throw UsageError("record needs at least one station path or address");
@@ -97,8 +98,22 @@ int runRecord(Args args)
                 station.lastAlert = *alert;
         }
     };
+    // With --listen the first station is served through the relay once it records.
+    bool relayOffered = !listen;
+    auto offerRelay = [&] {
+        if (relayOffered || !stations.front().launched)
+            return;
+        relayOffered = true;
+        session.frontEnd().finishLine();
+        if (const auto url = controller.serveThroughRelay(stations.front().node))
+            std::printf("Listen at %s\n", url->c_str());
+        else
+            std::fprintf(stderr, "orvanta-cli: the relay is off (relayport is 0)\n");
+        std::fflush(stdout);
+    };
     auto allEnded = [&] {
         noteLaunches();
+        offerRelay();
         for (const Station& station : stations) {
             if (station.node->status() == 1)
                 return false;

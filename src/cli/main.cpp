@@ -35,8 +35,10 @@ constexpr const char* kUsage =
     "                    --weekends START STOP) [--active]\n"
     "      remove|activate|deactivate ENTRY-NAME   (times HH:MM, DATE YYYY-MM-DD)\n"
     "  next                              print the next scheduled start, or \"none\"\n"
-    "  record PATH|URL... [--for SECONDS]  record stations now; stop with Ctrl-C or after\n"
-    "                                    SECONDS, then list the files recorded\n"
+    "  record PATH|URL... [--for SECONDS] [--listen]\n"
+    "                                    record stations now; stop with Ctrl-C or after\n"
+    "                                    SECONDS, then list the files recorded; --listen\n"
+    "                                    serves the first one to a player on this computer\n"
     "  run [--for SECONDS]               run like the application: record on schedules\n"
     "  version                           print the version\n"
     "  help                              print this text\n";

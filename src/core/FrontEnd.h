@@ -31,6 +31,16 @@ public:
     virtual void setStatusLines(const StatusLines& lines) = 0;
     /// The history of the shown station changed.
     virtual void historyNeedsDisplay() {}
+    /// The built-in player: plays the relay through a playlist held in memory (the PLS
+    /// text). False when this front end has no player.
+    virtual bool startBuiltInPlayer(const std::string& playlistText)
+    {
+        (void)playlistText;
+        return false;
+    }
+    /// Stops the built-in player when it plays.
+    virtual void stopBuiltInPlayer() {}
+    virtual bool builtInPlayerIsPlaying() const { return false; }
     /// A modal message with the default button only.
     virtual void raiseAlert(const std::string& title, const std::string& message) = 0;
     /// A question with a default and an alternate button; true for the default one.

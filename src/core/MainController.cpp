@@ -10,6 +10,7 @@
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "RecordingThreads.h"
+#include "RelayThread.h"
 
 #include <csignal>
 #include <cstdio>
@@ -71,6 +72,11 @@ MainController::MainController(MainControllerParts parts)
     } else {
         m_curlReady = true;
     }
+    // The relay is made now, so every recording can feed it, but serves only once someone
+    // listens; port 0 turns it off.
+    const auto relayPort = static_cast<std::uint16_t>(m_parts.prefs.integerForKey(prefs::kRelayPort));
+    if (relayPort != 0)
+        m_relay = std::make_shared<RelayThread>(relayPort, m_parts.center, m_parts.prefs);
     m_scheduler = std::make_unique<Scheduler>(
         *this, [this] { return m_parts.olvController.getAllStreams(); }, m_parts.clock,
         m_parts.schedulerInterval);

@@ -44,6 +44,7 @@ class MyOLVController;
 class NotificationCenter;
 class PrefsController;
 class PresetsController;
+class RelayThread;
 class ScriptRunner;
 
 /// What the controller works with; everything must outlive it.
@@ -115,6 +116,20 @@ public:
     void setAlertMessageForTag(const std::string& message, std::int32_t tag);
     void raiseAlertWithTitle(const std::string& title, const std::string& message);
 
+    // Listening ---------------------------------------------------------------------------
+
+    /// The Listen button for the shown station: its address goes to the user's player when
+    /// it is not recording; a recording is heard through the relay. Pressed again on the
+    /// station being heard, it stops listening.
+    void listen();
+    /// Serves the recording of node through the relay without starting a player; the
+    /// relay's address, or nothing when there is no relay or node is not recording.
+    std::optional<std::string> serveThroughRelay(Node* node);
+    /// "http://localhost:PORT" of the relay; empty without relay.
+    std::string relayURL() const;
+    std::shared_ptr<RelayThread> relay() const { return m_relay; }
+    Node* listeningNode() const { return m_listeningNode.get(); }
+
     // Scheduler ---------------------------------------------------------------------------
 
     void startScheduledRecording(Node& node, Dictionary entry) override;
@@ -157,6 +172,17 @@ private:
     void launchRecordingClient(const NodePtr& node, std::int32_t tag,
                                const StationResolution& resolution);
     void resetNode(Node& node);
+
+    std::int64_t listenWithApplication() const;
+    void listenToOrvantaRelay(const std::string& url);
+    void listenToLocation(const std::string& location, bool isRelay);
+    void stopListeningToOrvantaRelay(const std::string& url);
+    void relayConnectionOpened();
+    void relayConnectionClosed();
+    /// A playlist source moved on to its next entry: the player is told to reconnect.
+    void listenAgain(std::int32_t tag);
+    /// Stopping the recording that is being heard ends the listening first.
+    void stopListeningTo(Node& node);
     void refresh(Node* node);
 
     MainControllerParts m_parts;
@@ -169,6 +195,10 @@ private:
     bool m_curlReady = false;
     bool m_terminated = false;
 
+    std::shared_ptr<RelayThread> m_relay; // none when the relay port is 0
+    std::string m_listenURL;               // set while an external player is on the relay
+    NodePtr m_listeningNode;
+    NodePtr m_listeningNodeToKill; // whose relay connection is open
     NodePtr m_visibleNode;
     mutable std::string m_lastSongLine;
     std::int32_t m_threadTagCounter = 0;

@@ -43,10 +43,10 @@ void MainController::processNotification(const Notification& n)
         stopRecordingForTag(tag);
     } else if (n.name == OVErrorAlertNotification) {
         setAlertMessageForTag(alertTextOf(n), tag);
-    } else if (n.name == OVRelayConnectionOpenedNotification ||
-               n.name == OVRelayConnectionClosedNotification ||
-               n.name == OVRelayConnectionListenNotification) {
-        // Listening through the relay: nothing is listened to without a relay.
+    } else if (n.name == OVRelayConnectionOpenedNotification) {
+        relayConnectionOpened();
+    } else if (n.name == OVRelayConnectionClosedNotification) {
+        relayConnectionClosed();
     } else if (n.name == OVRelayConnectionErrorNotification) {
         raiseAlertWithTitle(localizedString("Listen Error"), n.object.toString());
     } else if (n.name == OVStreamBitrateNotification) {
@@ -63,6 +63,8 @@ void MainController::processNotification(const Notification& n)
         handleFinished(tag);
     } else if (n.name == OVRecordingFileCompleted) {
         handleFileCompleted(tag, n.userInfo.toDictionary());
+    } else if (n.name == OVRelayConnectionListenNotification) {
+        listenAgain(tag);
     }
 }
 

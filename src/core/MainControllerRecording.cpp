@@ -6,12 +6,15 @@
 #include "GenericClient.h"
 #include "GenericServer.h"
 #include "Localization.h"
+#include "M3UClient.h"
+#include "M3UServer.h"
 #include "MP3Client.h"
 #include "MyOLVController.h"
 #include "NodePropertyKeys.h"
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "PresetsController.h"
+#include "RelayThread.h"
 #include "RecordingThreads.h"
 #include "StringExtensions.h"
 
@@ -182,23 +185,25 @@ void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag
         node->setProperty(Value(compilationAlbumLabel(m_parts.clock())),
                           np::NP_COMPILATION_ALBUM_LABEL);
 
+    std::shared_ptr<MP3Server> server;
+    const RecordingContext context{m_parts.center, m_parts.prefs, *m_mainMailbox, m_relay};
     if (playlistSource) {
-        // Playlist sources need their own client, which this build does not have.
-        setAlertMessageForNode(
-            localizedString("This station is a playlist of files, which cannot be recorded yet"),
-                               node.get());
-        m_nodePool.erase(tag);
-        resetNode(*node);
-        refresh(node.get());
-        return;
+        server = std::make_shared<M3UServer>(node->getCopyOfProperties());
+        GenericClient::launchClientThreadWithTag(
+            tag, server, context,
+            [](std::int32_t clientTag, std::shared_ptr<ServerProxy> proxy,
+               const RecordingContext& c) {
+                return std::make_shared<M3UClient>(clientTag, std::move(proxy), c);
+            });
+    } else {
+        server = std::make_shared<MP3Server>(node->getCopyOfProperties());
+        GenericClient::launchClientThreadWithTag(
+            tag, server, context,
+            [](std::int32_t clientTag, std::shared_ptr<ServerProxy> proxy,
+               const RecordingContext& c) {
+                return std::make_shared<MP3Client>(clientTag, std::move(proxy), c);
+            });
     }
-    auto server = std::make_shared<MP3Server>(node->getCopyOfProperties());
-    const RecordingContext context{m_parts.center, m_parts.prefs, *m_mainMailbox, nullptr};
-    GenericClient::launchClientThreadWithTag(
-        tag, server, context,
-        [](std::int32_t clientTag, std::shared_ptr<ServerProxy> proxy, const RecordingContext& c) {
-            return std::make_shared<MP3Client>(clientTag, std::move(proxy), c);
-        });
     m_threadPool[tag] = server;
     node->setRippingStatus(2);
     refresh(node.get());
@@ -215,6 +220,7 @@ void MainController::stopRecordingForTag(std::int32_t tag)
         refresh(node.get());
         return;
     }
+    stopListeningTo(*node);
     switch (node->rippingStatus()) {
     case 0:
         if (const auto attempt = m_attempts.find(tag); attempt != m_attempts.end()) {

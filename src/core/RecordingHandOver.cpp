@@ -107,6 +107,18 @@ void RecordingHandOver::setCompletedTracksAsCompilation(const std::string& album
     });
 }
 
+void RecordingHandOver::runHandlerInBackground(std::string scriptName, std::string handler,
+                                               std::vector<std::string> arguments)
+{
+    startWorker([this, scriptName = std::move(scriptName), handler = std::move(handler),
+                 arguments = std::move(arguments)] {
+        const ScriptResult result = m_runner.runHandler(scriptName, handler, arguments);
+        if (!result.ok())
+            logFormat("%s %s: %s", scriptName.c_str(), handler.c_str(),
+                      result.errorMessage.empty() ? "failed" : result.errorMessage.c_str());
+    });
+}
+
 void RecordingHandOver::waitForAll()
 {
     std::list<std::unique_ptr<Worker>> workers;

@@ -28,6 +28,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 #include <thread>
 
 #include "WakeUpReceiver.h"
@@ -91,6 +92,11 @@ public:
 
     /// The same on a thread of its own; done, when given, runs on the main thread.
     void setCompletedTracksAsCompilation(const std::string& albumLabel, CompilationDone done = {});
+
+    /// Runs a script handler on a thread of its own and ignores its outcome (the player's
+    /// listen and stop handlers); a failure is only logged.
+    void runHandlerInBackground(std::string scriptName, std::string handler,
+                                std::vector<std::string> arguments);
 
     /// Waits until every started hand-over has finished its script (not for the queued
     /// main-thread part). For shut-down and tests.

@@ -8,10 +8,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <initializer_list>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -393,4 +400,50 @@ TEST_F(CliTest, RunStartsLikeTheApplicationAndEndsInOrder)
     EXPECT_TRUE(fileExists(libraryPath()));
     const Result stations = run({"stations"});
     EXPECT_NE(stations.output.find("Radio"), std::string::npos) << stations.output;
+}
+
+TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
+{
+    orvanta::test::IcyTestServer server;
+    orvanta::test::IcyMount mount;
+    mount.audio = orvanta::test::syntheticFrames(300);
+    mount.loop = true;
+    mount.metaint = 8000;
+    mount.bytesPerSecond = 32000;
+    mount.titles = {{0, "Artist A - First"}};
+    server.addMount("/stream", mount);
+    const std::uint16_t relayPort = orvanta::test::unusedLoopbackPort();
+    ASSERT_EQ(run({"defaults", "downloadpath", m_home.file("Music")}).status, 0);
+    ASSERT_EQ(run({"defaults", "relayport", std::to_string(relayPort)}).status, 0);
+
+    Result recorded;
+    std::thread recorder([&] { recorded = run({"record", server.url(), "--for", "4", "--listen"}); });
+    // Play the relay as a player would, once it serves.
+    std::string heard;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    while (heard.size() < 20000 && std::chrono::steady_clock::now() < deadline) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(relayPort);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            const std::string request = "GET / HTTP/1.0\r\n\r\n";
+            ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+            timeval timeout{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+            char buffer[8192];
+            for (ssize_t n; heard.size() < 20000 && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                heard.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    recorder.join();
+    EXPECT_EQ(recorded.status, 0) << recorded.output;
+    EXPECT_NE(recorded.output.find("Listen at http://localhost:" + std::to_string(relayPort)),
+              std::string::npos)
+        << recorded.output;
+    EXPECT_EQ(heard.rfind("ICY 200 OK\r\n", 0), 0u) << heard.substr(0, 200);
+    EXPECT_GE(heard.size(), 20000u) << "the player hears the recording's audio";
 }

@@ -4,6 +4,7 @@
 
 #include "FrontEnd.h"
 #include "GenericServer.h"
+#include "M3UServer.h"
 #include "IcyTestServer.h"
 #include "MainController.h"
 #include "Mp3Fixtures.h"
@@ -15,6 +16,7 @@
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "PresetsController.h"
+#include "RelayThread.h"
 #include "RecordingThreads.h"
 #include "ScheduleEntry.h"
 #include "ScriptFixtures.h"
@@ -32,6 +34,11 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -980,4 +987,135 @@ TEST_F(MainControllerTest, NotificationsFromOtherThreadsAreActedOnInTheMainThrea
     ASSERT_TRUE(spinUntil([&] { return c.activeRecordingCount() == 0; }, 5s));
     EXPECT_EQ(alert(node), "Disk full") << "the finish keeps the alert";
     EXPECT_EQ(c.serverForTag(tag), nullptr);
+}
+
+namespace {
+
+/// A player on the relay: connects, asks for in-band titles and reads what comes.
+class RelayListener
+{
+public:
+    explicit RelayListener(std::uint16_t port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        const std::string request = "GET / HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n";
+        if (connected)
+            ::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL);
+        timeval timeout{0, 200 * 1000};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    }
+    ~RelayListener() { close(); }
+
+    /// Reads what has arrived (waits at most 200 ms).
+    void readSome()
+    {
+        char buffer[16384];
+        const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+        if (n > 0)
+            received.append(buffer, static_cast<std::size_t>(n));
+    }
+    void close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+    bool connected = false;
+    std::string received;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace
+
+TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt)
+{
+    const std::uint16_t relayPort = unusedLoopbackPort();
+    prefs.setPrefs(Value(static_cast<std::int64_t>(relayPort)), prefs::kRelayPort);
+    prefs.setPrefs(Value(1), prefs::kListenWithApplication);
+    const std::string log = dir.file("player.log");
+    writeScript(scriptsFolder, "listenToStream", "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
+    server.addMount("/live", titledMount("", 32000, true));
+    Node* idle = station("Idle", {"http://idle.example/stream"});
+    Node* node = station("Live", {server.url("/live")});
+    MainController& c = start();
+    ASSERT_NE(c.relay(), nullptr);
+
+    // A station that is not recording goes to the player as it is.
+    c.setVisibleNode(idle);
+    c.listen();
+    ASSERT_TRUE(spinUntil([&] { return lines(readFile(log)).size() == 1; }, 5s));
+    EXPECT_EQ(lines(readFile(log))[0], "listenwithitunes|http://idle.example/stream|0|");
+    EXPECT_EQ(c.listeningNode(), nullptr);
+
+    c.setVisibleNode(node);
+    ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == 2; }, 5s));
+    c.listen();
+    EXPECT_EQ(c.listeningNode(), node);
+    const auto folder = c.applicationSupportFolder();
+    ASSERT_TRUE(folder);
+    const std::string playlist = readFile(*folder + "/relay.pls");
+    EXPECT_EQ(playlist, "[playlist]\nnumberofentries=1\nFile1=http://localhost:" +
+                            std::to_string(relayPort) +
+                            "\nTitle1=[ORVANTA RELAY RADIO]\nLength1=-1\n");
+    ASSERT_TRUE(spinUntil([&] { return lines(readFile(log)).size() == 2; }, 5s));
+    EXPECT_EQ(lines(readFile(log))[1], "listenwithitunes|" + *folder + "/relay.pls|1|");
+
+    // The player connects: the recording feeds it audio with the titles in between.
+    RelayListener player(relayPort);
+    ASSERT_TRUE(player.connected);
+    ASSERT_TRUE(spinUntil([&] { return node->listenStatus(); }, 5s));
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            player.readSome();
+            return player.received.find("StreamTitle='") != std::string::npos;
+        },
+        10s));
+    EXPECT_EQ(player.received.rfind("ICY 200 OK\r\n", 0), 0u);
+    EXPECT_NE(player.received.find("icy-metaint:8192\r\n"), std::string::npos);
+
+    // The player leaves: the recording stops feeding the relay and goes on.
+    player.close();
+    ASSERT_TRUE(spinUntil([&] { return !node->listenStatus(); }, 10s));
+    EXPECT_EQ(node->status(), 1);
+
+    // Pressed again on the station being heard, listening ends.
+    c.listen();
+    EXPECT_EQ(c.listeningNode(), nullptr);
+}
+
+TEST_F(MainControllerTest, APlaylistOfFilesIsRecordedEntryByEntryThroughTheCore)
+{
+    const ByteVector& audio = threeSongs();
+    const std::string body(audio.begin(), audio.end());
+    server.addFile("/one.mp3", "audio/mpeg", body);
+    server.addFile("/two.MP3", "audio/mpeg", body);
+    server.addFile("/list.m3u", "audio/x-mpegurl",
+                   "#EXTM3U\n#EXTINF:6,First Entry\n" + server.url("/one.mp3") +
+                       "\n#EXTINF:6,Second Entry\n" + server.url("/two.MP3") + "\n");
+    Node* node = station("Files", {server.url("/list.m3u")});
+    MainController& c = start();
+
+    ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == 2; }, 5s));
+    EXPECT_NE(std::dynamic_pointer_cast<M3UServer>(c.serverForTag(node->tag())), nullptr)
+        << "a playlist that names no stream is recorded as a playlist source";
+    ASSERT_TRUE(spinUntil([&] { return c.activeRecordingCount() == 0; }, 15s));
+    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(alert(node), "");
+    const Array entries = history(node);
+    ASSERT_EQ(entries.size(), 2u);
+    for (const Value& entry : entries) {
+        const std::string location = entry.toDictionary().get(fileinfo::kLocation).toString();
+        EXPECT_TRUE(entry.toDictionary().contains(fileinfo::kDateCompleted)) << location;
+        EXPECT_EQ(readFile(location).size(), body.size()) << location;
+    }
 }

@@ -1,0 +1,173 @@
+// Listening: a station that is not recording goes straight to the user's player; one that
+// is recording is heard through the relay, which its client feeds.
+
+#include "MainController.h"
+
+#include "AtomicFile.h"
+#include "GenericServer.h"
+#include "Log.h"
+#include "NodePropertyKeys.h"
+#include "PrefsController.h"
+#include "PrefsKeys.h"
+#include "RelayThread.h"
+
+namespace orvanta {
+
+namespace {
+// listenWithApplication: which player listens.
+constexpr std::int64_t kBuiltInPlayer = 0;
+constexpr std::int64_t kSecondPlayer = 2;
+
+constexpr const char* kListenScript = "listenToStream";
+constexpr const char* kSecondPlayerScript = "listenToStreamAudion";
+
+std::string relayPlaylistFor(const std::string& relayURL)
+{
+    return "[playlist]\nnumberofentries=1\nFile1=" + relayURL +
+           "\nTitle1=[ORVANTA RELAY RADIO]\nLength1=-1\n";
+}
+} // namespace
+
+std::int64_t MainController::listenWithApplication() const
+{
+    return m_parts.prefs.integerForKey(prefs::kListenWithApplication);
+}
+
+std::string MainController::relayURL() const
+{
+    return m_relay ? "http://localhost:" + std::to_string(m_relay->relayPort()) : std::string();
+}
+
+void MainController::listen()
+{
+    const std::int64_t player = listenWithApplication();
+    const bool wasListening = m_listeningNode && m_listeningNode == m_visibleNode;
+    if (!m_visibleNode)
+        return;
+    if (m_visibleNode->status() != 1) {
+        const auto urls = m_visibleNode->propertyForKey(np::NP_URLS);
+        if (urls && urls->isArray() && urls->toArray().size() > 0)
+            listenToLocation(urls->toArray().at(0).toString(), false);
+        return;
+    }
+    if (!m_relay)
+        return;
+    m_relay->launch();
+    if (m_relay->isValidConnection() && m_listeningNode && !m_listenURL.empty()) {
+        m_relay->closeCurrentConnection();
+        stopListeningToOrvantaRelay(m_listenURL);
+        m_listenURL.clear();
+    } else if (m_parts.frontEnd.builtInPlayerIsPlaying()) {
+        m_relay->closeCurrentConnection();
+        m_parts.frontEnd.stopBuiltInPlayer();
+    }
+    m_listeningNode = nullptr;
+    if (wasListening)
+        return; // the button toggles listening off
+    if (player == kBuiltInPlayer) {
+        const std::string playlist = "[playlist]\nnumberofentries=1\nFile1=http://127.0.0.1:" +
+                                     std::to_string(m_relay->relayPort()) +
+                                     "\nTitle1=Orvanta Stream\nLength1=-1\n";
+        if (!m_parts.frontEnd.startBuiltInPlayer(playlist))
+            logMessage("MainController::listen", "this front end has no built-in player");
+        m_listeningNode = m_visibleNode;
+    } else {
+        m_listeningNode = m_visibleNode;
+        m_listenURL = relayURL();
+        listenToOrvantaRelay(m_listenURL);
+    }
+}
+
+std::optional<std::string> MainController::serveThroughRelay(Node* node)
+{
+    if (!m_relay || !node || node->status() != 1)
+        return std::nullopt;
+    m_relay->launch();
+    m_listeningNode = node->shared_from_this();
+    return relayURL();
+}
+
+void MainController::listenToOrvantaRelay(const std::string& url)
+{
+    if (listenWithApplication() == kSecondPlayer) {
+        listenToLocation(url, true);
+        return;
+    }
+    const auto folder = applicationSupportFolder();
+    if (!folder)
+        return;
+    const std::string path = *folder + "/relay.pls";
+    std::string error;
+    if (!writeFileAtomically(path, relayPlaylistFor(url), 0644, error)) {
+        logMessage("MainController::listenToOrvantaRelay", error);
+        return;
+    }
+    listenToLocation(path, true);
+}
+
+void MainController::listenToLocation(const std::string& location, bool isRelay)
+{
+    if (listenWithApplication() == kSecondPlayer)
+        m_handOver.runHandlerInBackground(kSecondPlayerScript, "listenwithaudion", {location});
+    else
+        m_handOver.runHandlerInBackground(kListenScript, "listenwithitunes",
+                                          {location, isRelay ? "1" : "0"});
+}
+
+void MainController::stopListeningToOrvantaRelay(const std::string& url)
+{
+    if (listenWithApplication() == kSecondPlayer)
+        m_handOver.runHandlerInBackground(kSecondPlayerScript, "stoplisteneningwithaudion",
+                                          {url});
+    else
+        m_handOver.runHandlerInBackground(kListenScript, "stoplisteningwithitunes", {url});
+}
+
+void MainController::relayConnectionOpened()
+{
+    if (!m_listeningNode)
+        return;
+    m_listeningNode->setListenStatus(true);
+    m_parts.frontEnd.reloadItem(m_listeningNode.get());
+    if (const auto server = serverForTag(m_listeningNode->tag()))
+        server->listen(true);
+    m_listeningNodeToKill = m_listeningNode;
+    m_parts.frontEnd.updateToolbarControls();
+}
+
+void MainController::relayConnectionClosed()
+{
+    if (!m_listeningNodeToKill)
+        return;
+    const NodePtr node = std::move(m_listeningNodeToKill);
+    node->setListenStatus(false);
+    if (const auto server = serverForTag(node->tag()))
+        server->listen(false);
+    m_parts.frontEnd.reloadItem(node.get());
+    m_parts.frontEnd.updateToolbarControls();
+}
+
+void MainController::listenAgain(std::int32_t tag)
+{
+    if (m_listenURL.empty() || !m_relay || !m_relay->isValidConnection() || !m_listeningNode ||
+        m_listeningNode->tag() != tag)
+        return;
+    m_relay->closeCurrentConnection();
+    stopListeningToOrvantaRelay(m_listenURL);
+    listenToOrvantaRelay(m_listenURL);
+}
+
+void MainController::stopListeningTo(Node& node)
+{
+    if (m_listeningNode.get() != &node || !m_relay || !m_relay->isValidConnection())
+        return;
+    if (listenWithApplication() != kBuiltInPlayer) {
+        m_relay->closeCurrentConnection();
+        stopListeningToOrvantaRelay(m_listenURL);
+    } else {
+        m_parts.frontEnd.stopBuiltInPlayer();
+        m_relay->closeCurrentConnection();
+    }
+}
+
+} // namespace orvanta

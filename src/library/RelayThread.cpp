@@ -1,0 +1,402 @@
+#include "RelayThread.h"
+
+#include "GenericClient.h"
+#include "Log.h"
+#include "NotificationCenter.h"
+#include "NotificationNames.h"
+#include "PreferencesReader.h"
+#include "PrefsKeys.h"
+#include "RelayProtocol.h"
+#include "Version.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace orvanta {
+
+namespace {
+
+constexpr std::uint16_t kFirstSearchedPort = 1025;
+constexpr std::uint16_t kLastSearchedPort = 60000;
+constexpr int kAcceptRetryMs = 100;
+
+std::string systemError(int error)
+{
+    return std::generic_category().message(error);
+}
+
+} // namespace
+
+std::shared_ptr<RelayThread> RelayThread::instance(const PreferencesReader& prefs,
+                                                   NotificationCenter& center)
+{
+    // Never destroyed: its threads may outlive static destruction at exit.
+    static std::mutex mutex;
+    static auto* shared = new std::shared_ptr<RelayThread>();
+    std::lock_guard lock(mutex);
+    if (!*shared) {
+        const Value stored = prefs.getPrefsForKey(prefs::kRelayPort);
+        const auto port = static_cast<std::uint16_t>(
+            stored.isNull() ? kDefaultRelayPort : prefs.integerForKey(prefs::kRelayPort));
+        if (port != 0)
+            *shared = std::make_shared<RelayThread>(port, center, prefs);
+    }
+    return *shared;
+}
+
+RelayThread::RelayThread(std::uint16_t port, NotificationCenter& center,
+                         const PreferencesReader& prefs)
+    : m_center(center), m_prefs(prefs), m_relayPort(port)
+{
+}
+
+RelayThread::~RelayThread()
+{
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_destroying = true;
+    }
+    m_stateChanged.notify_all();
+    m_wake.signal();
+    closeCurrentConnection();
+    std::lock_guard lock(m_threadMutex);
+    if (m_relayThread.joinable())
+        m_relayThread.join();
+}
+
+// ---- control --------------------------------------------------------------------------------
+
+bool RelayThread::launch()
+{
+    std::lock_guard threadLock(m_threadMutex);
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_state != kIdle || m_destroying)
+            return false;
+        m_state = kStarting;
+    }
+    if (m_relayThread.joinable())
+        m_relayThread.join(); // the previous thread has ended: it set kIdle last
+    try {
+        m_relayThread = std::thread([this] { launchRelayThread(); });
+    } catch (const std::system_error& error) {
+        logMessage("RelayThread::launch", std::string("cannot start the relay: ") + error.what());
+        setState(kIdle);
+        return false;
+    }
+    return true;
+}
+
+bool RelayThread::isValidConnection() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_state == kConnected;
+}
+
+bool RelayThread::closeCurrentConnection()
+{
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_state != kConnected)
+            return false;
+        // Wakes a send blocked on the player; the relay thread closes the descriptor once
+        // the feeder has let go of it. It cannot be closed yet: only the relay thread closes
+        // it, and only after it sees kClosed.
+        ::shutdown(relaySocketFD.load(), SHUT_RDWR);
+        m_state = kClosed;
+    }
+    m_stateChanged.notify_all();
+    m_center.post(OVRelayConnectionClosedNotification);
+    return true;
+}
+
+bool RelayThread::killRelayThread()
+{
+    relayShutDown = true;
+    const bool closed = closeCurrentConnection();
+    if (closed) {
+        std::unique_lock lock(m_stateMutex);
+        m_stateChanged.wait(lock, [this] { return m_state == kIdle; });
+    }
+    return closed;
+}
+
+bool RelayThread::changeRelayPort(std::uint16_t port)
+{
+    if (port == 0)
+        return false;
+    killRelayThread();
+    std::lock_guard lock(m_stateMutex);
+    if (m_state != kIdle)
+        return false;
+    m_relayPort = port;
+    return true;
+}
+
+RelayThread::State RelayThread::state() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_state;
+}
+
+bool RelayThread::waitForState(State wanted, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_stateMutex);
+    return m_stateChanged.wait_for(lock, timeout, [&] { return m_state == wanted; });
+}
+
+void RelayThread::setState(State state)
+{
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_state = state;
+    }
+    m_stateChanged.notify_all();
+}
+
+void RelayThread::setDelegate(std::weak_ptr<GenericClient> client)
+{
+    std::weak_ptr<GenericClient> previous;
+    std::lock_guard lock(m_delegateMutex);
+    previous = std::exchange(_delegate, std::move(client));
+}
+
+std::string RelayThread::currentTitle() const
+{
+    std::shared_ptr<GenericClient> delegate;
+    {
+        std::lock_guard lock(m_delegateMutex);
+        delegate = _delegate.lock();
+    }
+    return relay::titleOrUnknown(delegate ? delegate->currentSong() : std::string());
+}
+
+void RelayThread::postError(const std::string& message)
+{
+    logMessage("RelayThread::launchRelayThread", message);
+    m_center.post(OVRelayConnectionErrorNotification, Value(message));
+}
+
+// ---- relay thread ---------------------------------------------------------------------------
+
+void RelayThread::launchRelayThread()
+{
+    setState(kStarting);
+    try {
+        relayShutDown = false;
+        relay::Listeners listeners;
+        if (openListeners(&listeners))
+            serveConnections(listeners);
+    } catch (const std::exception& error) {
+        logMessage("RelayThread::launchRelayThread", error.what());
+    } catch (...) {
+        logMessage("RelayThread::launchRelayThread", "the relay ended on an unknown error");
+    }
+    relayShutDown = false;
+    setDelegate({});
+    setState(kIdle);
+}
+
+bool RelayThread::openListeners(relay::Listeners* listeners)
+{
+    const bool searchPorts = m_prefs.boolForKey(prefs::kSearchPorts);
+    const std::uint16_t port = m_relayPort;
+    int error = 0;
+    relay::BindResult result = relay::bindLoopbackListeners(port, listeners, &error);
+    if (result == relay::BindResult::BindFailed && searchPorts) {
+        for (int candidate = kFirstSearchedPort; candidate <= kLastSearchedPort; ++candidate) {
+            result = relay::bindLoopbackListeners(static_cast<std::uint16_t>(candidate),
+                                                  listeners, &error);
+            if (result != relay::BindResult::BindFailed)
+                break;
+        }
+        if (result == relay::BindResult::BindFailed) {
+            postError("Could not establish connection with the player on any port number within "
+                      "the range 1024-65535.");
+            return false;
+        }
+    }
+    if (result == relay::BindResult::SocketFailed) {
+        postError("Could not establish connection with the player.");
+        return false;
+    }
+    if (result == relay::BindResult::BindFailed) {
+        postError("Could not establish connection with the player on port number " +
+                  std::to_string(port) + ".  This port may already be in use.");
+        return false;
+    }
+    m_relayPort = listeners->port;
+    for (const relay::UniqueFd* fd : {&listeners->ipv4, &listeners->ipv6}) {
+        if (fd->valid() && ::listen(fd->get(), 0) != 0) {
+            logMessage("RelayThread::launchRelayThread", "listen: " + systemError(errno));
+            return false;
+        }
+    }
+    return true;
+}
+
+void RelayThread::serveConnections(const relay::Listeners& listeners)
+{
+    while (!relayShutDown) {
+        {
+            std::lock_guard lock(m_stateMutex);
+            if (m_destroying)
+                return;
+            m_state = kListening;
+        }
+        m_stateChanged.notify_all();
+        relay::UniqueFd player = acceptPlayer(listeners);
+        if (player.valid())
+            servePlayer(std::move(player));
+    }
+}
+
+relay::UniqueFd RelayThread::acceptPlayer(const relay::Listeners& listeners)
+{
+    pollfd fds[3] = {{m_wake.fd(), POLLIN, 0},
+                     {listeners.ipv4.get(), POLLIN, 0},
+                     {listeners.ipv6.get(), POLLIN, 0}}; // poll() skips a negative descriptor
+    if (::poll(fds, 3, -1) < 0) {
+        if (errno != EINTR)
+            relay::waitReadable(m_wake.fd(), -1, kAcceptRetryMs);
+        return {};
+    }
+    if (fds[0].revents & POLLIN)
+        return {};
+    bool retrySoon = true;
+    for (int i = 1; i < 3; ++i) {
+        if (fds[i].fd < 0 || !(fds[i].revents & POLLIN))
+            continue;
+        relay::UniqueFd player(
+            ::accept4(fds[i].fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (player.valid())
+            return player;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            retrySoon = false; // the peer gave up before we took it
+        else
+            logMessage("RelayThread::launchRelayThread", "accept: " + systemError(errno));
+    }
+    if (retrySoon) // a failing accept or a listener in error: no busy loop
+        relay::waitReadable(m_wake.fd(), -1, kAcceptRetryMs);
+    return {};
+}
+
+void RelayThread::servePlayer(relay::UniqueFd player)
+{
+    const int one = 1;
+    ::setsockopt(player.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    relaySocketFD = player.get();
+
+    const std::string request =
+        relay::readRequest(player.get(), relay::kMaxRequestBytes,
+                           relay::Clock::now() + kRequestTimeout, m_wake.fd());
+    if (request.empty()) {
+        dropPlayer(player);
+        return;
+    }
+
+    const relay::RelayRequest parsed = relay::parseRelayRequest(request);
+    {
+        std::lock_guard lock(m_sendMutex);
+        _metadataClientPort = parsed.udpPort;
+        _metaint = parsed.wantsMetadata ? relay::kMetaint : 0;
+        _metaintCounter = 0;
+        m_udpTitles = parsed.usesUDPTitles();
+        m_playerFamily = relay::socketFamily(player.get());
+    }
+    if (m_udpTitles)
+        launchUDPServer(m_playerFamily);
+
+    const std::string response = relay::relayResponse(parsed, m_relayPort, kBundleVersion);
+    const int error = relay::sendAll(player.get(), response.data(), response.size(),
+                                     relay::Clock::now() + m_sendTimeout.load(), m_wake.fd());
+    if (error != 0) {
+        logMessage("RelayThread::launchRelayThread", "send response: " + systemError(error));
+        stopUDPServer();
+        dropPlayer(player);
+        return;
+    }
+
+    bool connected = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        connected = !m_destroying;
+        if (connected)
+            m_state = kConnected;
+    }
+    if (connected) {
+        m_stateChanged.notify_all();
+        m_center.post(OVRelayConnectionOpenedNotification);
+        std::unique_lock lock(m_stateMutex);
+        m_stateChanged.wait(lock, [this] { return m_state == kClosed || m_destroying; });
+    }
+    stopUDPServer();
+    dropPlayer(player);
+}
+
+void RelayThread::dropPlayer(relay::UniqueFd& player)
+{
+    std::lock_guard lock(m_sendMutex);
+    relaySocketFD = -1;
+    player.reset();
+}
+
+// ---- audio ----------------------------------------------------------------------------------
+
+bool RelayThread::writeRawData(const std::uint8_t* data, std::size_t length)
+{
+    if (!isValidConnection())
+        return false;
+    // Fetched before taking the send lock: the delegate takes locks of its own.
+    const std::string title = currentTitle();
+    int error = 0;
+    {
+        std::lock_guard lock(m_sendMutex);
+        if (!isValidConnection())
+            return false;
+        const int fd = relaySocketFD;
+        if (fd < 0)
+            return true;
+        error = sendAudio(fd, data, length, title, relay::Clock::now() + m_sendTimeout.load());
+    }
+    if (error == 0)
+        return true;
+    logMessage("RelayThread::writeRawData", "write data to relay port: " + systemError(error));
+    closeCurrentConnection();
+    return false;
+}
+
+int RelayThread::sendAudio(int fd, const std::uint8_t* data, std::size_t length,
+                           const std::string& title, relay::Clock::time_point deadline)
+{
+    if (_metaint == 0)
+        return relay::sendAll(fd, data, length, deadline);
+    while (length > 0) {
+        const std::size_t piece = std::min<std::size_t>(length, _metaint - _metaintCounter);
+        if (const int error = relay::sendAll(fd, data, piece, deadline); error != 0)
+            return error;
+        data += piece;
+        length -= piece;
+        _metaintCounter += static_cast<std::uint32_t>(piece);
+        if (_metaintCounter != _metaint)
+            continue;
+        _metaintCounter = 0;
+        if (m_udpTitles) {
+            sendUDPTitle(title);
+        } else {
+            const std::string block = relay::metadataBlock(title);
+            if (const int error = relay::sendAll(fd, block.data(), block.size(), deadline);
+                error != 0)
+                return error;
+        }
+    }
+    return 0;
+}
+
+} // namespace orvanta
