@@ -28,6 +28,7 @@ namespace {
 // from now: the wake alarm refuses times that are too close.
 constexpr double kWakeLead = 45;
 constexpr double kMinimumWakeDelay = 32;
+constexpr const char* kLogDateFormat = "%Y-%m-%d %H:%M:%S %z";
 
 // The same wall-clock time on the next calendar day: 23 or 25 hours later across a
 // daylight-saving change.
@@ -44,15 +45,6 @@ Date oneCalendarDayAfter(Date date)
     return Date{static_cast<double>(later) + (date.secondsSince1970 - static_cast<double>(seconds))};
 }
 
-std::string formatDate(Date date)
-{
-    const auto seconds = static_cast<std::time_t>(date.secondsSince1970);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[64];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
-    return text;
-}
 } // namespace
 
 MainController::MainController(MainControllerParts parts)
@@ -218,7 +210,8 @@ std::optional<Date> MainController::systemWillSleep()
     const int result = m_parts.scheduleWakeFromSleep(wake);
     if (result == 0) {
         logFormat("Orvanta set to wake up at %s, for the recording event at %s",
-                  formatDate(wake).c_str(), formatDate(*next).c_str());
+                  localTimeText(wake, kLogDateFormat).c_str(),
+                  localTimeText(*next, kLogDateFormat).c_str());
     } else {
         logFormat("Orvanta failed to set wake up time due to error %d", result);
     }
@@ -340,6 +333,15 @@ StatusLines MainController::currentStatusLines() const
 
 // ---------------------------------------------------------------------------------------
 // State
+
+std::string MainController::localTimeText(Date date, const char* format)
+{
+    const auto seconds = static_cast<std::time_t>(date.secondsSince1970);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[128];
+    return std::strftime(text, sizeof text, format, &local) > 0 ? text : std::string();
+}
 
 Node* MainController::nodeForTag(std::int32_t tag) const
 {

@@ -148,6 +148,9 @@ public:
 
     // State -------------------------------------------------------------------------------
 
+    /// date in local time, by strftime's format.
+    static std::string localTimeText(Date date, const char* format);
+
     std::size_t activeRecordingCount() const { return m_nodePool.size(); }
     Node* nodeForTag(std::int32_t tag) const;
     std::shared_ptr<MP3Server> serverForTag(std::int32_t tag) const;

@@ -19,7 +19,6 @@
 #include "StringExtensions.h"
 
 #include <algorithm>
-#include <ctime>
 #include <thread>
 
 namespace orvanta {
@@ -46,12 +45,8 @@ std::string lowercase(std::string text)
 
 std::string compilationAlbumLabel(Date start)
 {
-    const auto seconds = static_cast<std::time_t>(start.secondsSince1970);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char when[32];
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
-    return localizedString("Compilation") + " (" + when + ")";
+    return localizedString("Compilation") + " (" +
+           MainController::localTimeText(start, "%Y-%m-%d %H:%M:%S") + ")";
 }
 } // namespace
 
@@ -185,25 +180,20 @@ void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag
         node->setProperty(Value(compilationAlbumLabel(m_parts.clock())),
                           np::NP_COMPILATION_ALBUM_LABEL);
 
-    std::shared_ptr<MP3Server> server;
+    // A playlist of files gets the client that records it entry by entry.
+    const Dictionary properties = node->getCopyOfProperties();
+    const std::shared_ptr<MP3Server> server = playlistSource
+                                                  ? std::make_shared<M3UServer>(properties)
+                                                  : std::make_shared<MP3Server>(properties);
     const RecordingContext context{m_parts.center, m_parts.prefs, *m_mainMailbox, m_relay};
-    if (playlistSource) {
-        server = std::make_shared<M3UServer>(node->getCopyOfProperties());
-        GenericClient::launchClientThreadWithTag(
-            tag, server, context,
-            [](std::int32_t clientTag, std::shared_ptr<ServerProxy> proxy,
-               const RecordingContext& c) {
+    GenericClient::launchClientThreadWithTag(
+        tag, server, context,
+        [playlistSource](std::int32_t clientTag, std::shared_ptr<ServerProxy> proxy,
+                         const RecordingContext& c) -> std::shared_ptr<GenericClient> {
+            if (playlistSource)
                 return std::make_shared<M3UClient>(clientTag, std::move(proxy), c);
-            });
-    } else {
-        server = std::make_shared<MP3Server>(node->getCopyOfProperties());
-        GenericClient::launchClientThreadWithTag(
-            tag, server, context,
-            [](std::int32_t clientTag, std::shared_ptr<ServerProxy> proxy,
-               const RecordingContext& c) {
-                return std::make_shared<MP3Client>(clientTag, std::move(proxy), c);
-            });
-    }
+            return std::make_shared<MP3Client>(clientTag, std::move(proxy), c);
+        });
     m_threadPool[tag] = server;
     node->setRippingStatus(2);
     refresh(node.get());
