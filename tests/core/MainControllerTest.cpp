@@ -1087,6 +1087,23 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     ASSERT_TRUE(spinUntil([&] { return !node->listenStatus(); }, 10s));
     EXPECT_EQ(node->status(), 1);
 
+    // A real player decodes what the relay serves while the recording runs.
+    const std::string wav = dir.file("heard.wav");
+    std::atomic<bool> playerDone{false};
+    int playerStatus = -1;
+    std::thread mpg123([&] {
+        playerStatus = runCommand("mpg123 -q -n 60 -w '" + wav + "' http://127.0.0.1:" +
+                                  std::to_string(relayPort) + "/");
+        playerDone = true;
+    });
+    const bool finished = spinUntil([&] { return playerDone.load(); }, 20s);
+    mpg123.join();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(playerStatus, 0);
+    // 60 frames of 1152 samples, 16-bit, after the 44-byte header.
+    EXPECT_GE(readFile(wav).size(), 44u + 50u * 1152u * 2u);
+    EXPECT_EQ(node->status(), 1);
+
     // Pressed again on the station being heard, listening ends.
     c.listen();
     EXPECT_EQ(c.listeningNode(), nullptr);
