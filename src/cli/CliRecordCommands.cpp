@@ -162,6 +162,7 @@ int runRun(Args args)
 
     CliSession session;
     MainController& controller = session.controller();
+    session.cleanPresetsForStreams();
     controller.applicationSupportFolder();
     controller.awakeFromNib();
     std::fprintf(stderr, "orvanta-cli: running; stop with Ctrl-C or SIGTERM\n");

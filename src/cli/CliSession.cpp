@@ -98,6 +98,12 @@ CliSession::~CliSession()
     std::signal(SIGTERM, SIG_DFL);
 }
 
+void CliSession::cleanPresetsForStreams()
+{
+    if (m_library.controller().cleanPresetsForStreams(m_presets))
+        m_library.save();
+}
+
 bool CliSession::signalled()
 {
     return g_signalled;

@@ -53,6 +53,9 @@ public:
     MainController& controller() { return *m_controller; }
     TerminalFrontEnd& frontEnd() { return m_frontEnd; }
 
+    /// Stations whose preset is gone get a preset of their own, as at the application's
+    /// start; the library is saved when that changed anything.
+    void cleanPresetsForStreams();
     /// Runs the event loop until done() holds, a signal arrived or limit (when given) has
     /// passed. Returns true when done() held.
     bool runUntil(const std::function<bool()>& done, std::optional<std::chrono::milliseconds> limit);
