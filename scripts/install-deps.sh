@@ -15,6 +15,8 @@ packages=(
     python3-mutagen lame mpg123
     # a real streaming server and source client for the integration suite
     icecast2 ezstream
+    # a message bus of the tests' own, for the sleep watcher
+    dbus-daemon
     # what the default music-player scripts use when present: the session bus and file
     # opener, the desktop's default handler, desktop notifications
     libglib2.0-bin xdg-utils libnotify-bin

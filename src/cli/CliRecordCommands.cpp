@@ -5,6 +5,7 @@
 #include "FileManagerExtensions.h"
 #include "NodePropertyKeys.h"
 #include "PresetsController.h"
+#include "SleepWatcher.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,8 @@ namespace orvanta::cli {
 namespace {
 // How long a stopped recording may take to write its last file before we give up waiting.
 constexpr std::chrono::seconds kFinishWait{15};
+// logind lets a sleep wait 5 seconds by default for those who asked it to.
+constexpr std::chrono::seconds kSleepWait{3};
 
 std::optional<std::chrono::milliseconds> takeDuration(Args& args)
 {
@@ -165,6 +168,11 @@ int runRun(Args args)
     session.cleanPresetsForStreams();
     controller.applicationSupportFolder();
     controller.awakeFromNib();
+    // Before the system sleeps, recordings end with their files complete.
+    SleepWatcher sleepWatcher([&controller] {
+        controller.systemWillSleep();
+        controller.waitForRecordingThreads(kSleepWait);
+    });
     std::fprintf(stderr, "orvanta-cli: running; stop with Ctrl-C or SIGTERM\n");
     session.runUntil([] { return false; }, duration);
     session.frontEnd().finishLine();
