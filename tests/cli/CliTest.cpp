@@ -16,8 +16,6 @@
 #include <string>
 #include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -319,6 +317,18 @@ TEST_F(CliTest, AnUnreadableLibraryIsNeverOverwritten)
 
 namespace {
 
+/// A paced endless station: 32000 bytes/s of frames, metadata every 8000 bytes.
+orvanta::test::IcyMount loopingMount(std::vector<orvanta::test::IcyTitle> titles)
+{
+    orvanta::test::IcyMount mount;
+    mount.audio = orvanta::test::syntheticFrames(300);
+    mount.loop = true;
+    mount.metaint = 8000;
+    mount.bytesPerSecond = 32000;
+    mount.titles = std::move(titles);
+    return mount;
+}
+
 std::vector<std::string> linesOf(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -333,13 +343,7 @@ std::vector<std::string> linesOf(const std::string& text)
 TEST_F(CliTest, RecordsAStationFromTheServerThenListsItsFilesAndHistory)
 {
     orvanta::test::IcyTestServer server;
-    orvanta::test::IcyMount mount;
-    mount.audio = orvanta::test::syntheticFrames(300);
-    mount.loop = true;
-    mount.metaint = 8000;
-    mount.bytesPerSecond = 32000;
-    mount.titles = {{0, "Artist A - First"}, {32000, "Artist B - Second"}};
-    server.addMount("/stream", mount);
+    server.addMount("/stream", loopingMount({{0, "Artist A - First"}, {32000, "Artist B - Second"}}));
     const std::string music = m_home.file("Music");
     ASSERT_EQ(run({"defaults", "downloadpath", music}).status, 0);
     ASSERT_EQ(run({"add-stream", "Radio", server.url()}).status, 0);
@@ -397,13 +401,7 @@ TEST_F(CliTest, RecordingsThatCannotStartOrBadArgumentsFailWithTheirReason)
 TEST_F(CliTest, RunTidiesUpThenRecordsOnScheduleAndSavesTheHistory)
 {
     orvanta::test::IcyTestServer server;
-    orvanta::test::IcyMount mount;
-    mount.audio = orvanta::test::syntheticFrames(300);
-    mount.loop = true;
-    mount.metaint = 8000;
-    mount.bytesPerSecond = 32000;
-    mount.titles = {{0, "Artist A - First"}};
-    server.addMount("/stream", mount);
+    server.addMount("/stream", loopingMount({{0, "Artist A - First"}}));
     ASSERT_EQ(run({"defaults", "downloadpath", m_home.file("Music")}).status, 0);
     ASSERT_EQ(run({"add-stream", "Radio", server.url()}).status, 0);
     // A window open from this minute to two minutes on (times are UTC in these tests).
@@ -453,13 +451,7 @@ TEST_F(CliTest, RunTidiesUpThenRecordsOnScheduleAndSavesTheHistory)
 TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
 {
     orvanta::test::IcyTestServer server;
-    orvanta::test::IcyMount mount;
-    mount.audio = orvanta::test::syntheticFrames(300);
-    mount.loop = true;
-    mount.metaint = 8000;
-    mount.bytesPerSecond = 32000;
-    mount.titles = {{0, "Artist A - First"}};
-    server.addMount("/stream", mount);
+    server.addMount("/stream", loopingMount({{0, "Artist A - First"}}));
     const std::uint16_t relayPort = orvanta::test::unusedLoopbackPort();
     ASSERT_EQ(run({"defaults", "downloadpath", m_home.file("Music")}).status, 0);
     ASSERT_EQ(run({"defaults", "relayport", std::to_string(relayPort)}).status, 0);
@@ -470,12 +462,8 @@ TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
     std::string heard;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
     while (heard.size() < 20000 && std::chrono::steady_clock::now() < deadline) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(relayPort);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const int fd = orvanta::test::connectToLoopback(relayPort);
+        if (fd >= 0) {
             const std::string request = "GET / HTTP/1.0\r\n\r\n";
             ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
             timeval timeout{1, 0};
@@ -484,7 +472,8 @@ TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
             for (ssize_t n; heard.size() < 20000 && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
                 heard.append(buffer, static_cast<std::size_t>(n));
         }
-        ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     recorder.join();

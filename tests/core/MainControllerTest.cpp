@@ -35,12 +35,12 @@
 #include <sstream>
 #include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include "EventLoopWait.h"
+
 #include <gtest/gtest.h>
 
 using namespace orvanta;
@@ -50,18 +50,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kMetaint = 16000; // one second of audio at 128 kbit/s
-
-bool spinUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 void spinFor(std::chrono::milliseconds duration)
 {
@@ -997,12 +985,8 @@ class RelayListener
 public:
     explicit RelayListener(std::uint16_t port)
     {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        m_fd = connectToLoopback(port);
+        connected = m_fd >= 0;
         const std::string request = "GET / HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n";
         if (connected)
             ::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL);

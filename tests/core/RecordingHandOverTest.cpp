@@ -5,6 +5,8 @@
 #include "ScriptFixtures.h"
 #include "TempDir.h"
 
+#include "EventLoopWait.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,15 +27,6 @@ public:
     Value getPrefsForKey(std::string_view key) const override { return values.get(key); }
     Dictionary values;
 };
-
-// Runs the event loop until done() holds or the time is up.
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < end)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 class RecordingHandOverTest : public ::testing::Test
 {

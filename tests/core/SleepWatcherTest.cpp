@@ -2,6 +2,8 @@
 
 #include "SleepWatcher.h"
 
+#include "EventLoopWait.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,21 +18,10 @@
 #include <unistd.h>
 
 using namespace orvanta;
+using namespace orvanta::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-bool spinUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 /// logind as far as the watcher uses it: Inhibit hands out the write end of a pipe and keeps
 /// the read end, so it sees when the inhibitor is let go.

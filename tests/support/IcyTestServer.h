@@ -137,4 +137,7 @@ private:
 /// A free loopback TCP port with nothing listening on it (for "connection refused" tests).
 std::uint16_t unusedLoopbackPort();
 
+/// A blocking TCP socket connected to 127.0.0.1:port, or -1 (errno set) when refused.
+int connectToLoopback(std::uint16_t port);
+
 } // namespace orvanta::test

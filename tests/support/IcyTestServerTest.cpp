@@ -36,12 +36,8 @@ class Client
 public:
     explicit Client(std::uint16_t port)
     {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        m_fd = connectToLoopback(port);
+        m_connected = m_fd >= 0;
         m_connectErrno = m_connected ? 0 : errno;
     }
     ~Client() { close(); }
