@@ -44,7 +44,8 @@ std::size_t historySize(const Node& node)
 
 bool isFile(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 

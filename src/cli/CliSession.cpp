@@ -80,11 +80,12 @@ CliSession::CliSession()
         [this](const std::string& title, const std::string& text) {
             m_frontEnd.raiseAlert(title, text);
         });
-    m_controller = std::make_unique<MainController>(MainControllerParts{
-        m_center, PrefsController::sharedInstance(), m_library.controller(), m_presets,
-        m_scripts, m_frontEnd});
+    m_controller = std::make_unique<MainController>(
+        MainControllerParts{m_center, PrefsController::sharedInstance(), m_library.controller(),
+                            m_presets, m_scripts, m_frontEnd});
     g_signalled = false;
-    struct sigaction action{};
+    struct sigaction action
+    {};
     action.sa_handler = noteSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);

@@ -58,7 +58,8 @@ public:
     void cleanPresetsForStreams();
     /// Runs the event loop until done() holds, a signal arrived or limit (when given) has
     /// passed. Returns true when done() held.
-    bool runUntil(const std::function<bool()>& done, std::optional<std::chrono::milliseconds> limit);
+    bool runUntil(const std::function<bool()>& done,
+                  std::optional<std::chrono::milliseconds> limit);
     /// Whether SIGINT or SIGTERM has arrived.
     static bool signalled();
 

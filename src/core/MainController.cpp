@@ -42,7 +42,8 @@ Date oneCalendarDayAfter(Date date)
     const std::time_t later = std::mktime(&local);
     if (later == static_cast<std::time_t>(-1))
         return Date{date.secondsSince1970 + 24 * 60 * 60};
-    return Date{static_cast<double>(later) + (date.secondsSince1970 - static_cast<double>(seconds))};
+    return Date{static_cast<double>(later) +
+                (date.secondsSince1970 - static_cast<double>(seconds))};
 }
 
 } // namespace
@@ -66,7 +67,8 @@ MainController::MainController(MainControllerParts parts)
     }
     // The relay is made now, so every recording can feed it, but serves only once someone
     // listens; port 0 turns it off.
-    const auto relayPort = static_cast<std::uint16_t>(m_parts.prefs.integerForKey(prefs::kRelayPort));
+    const auto relayPort =
+        static_cast<std::uint16_t>(m_parts.prefs.integerForKey(prefs::kRelayPort));
     if (relayPort != 0)
         m_relay = std::make_shared<RelayThread>(relayPort, m_parts.center, m_parts.prefs);
     m_scheduler = std::make_unique<Scheduler>(
@@ -275,8 +277,8 @@ StatusLines MainController::currentStatusLines() const
         if (count == 0)
             return {};
         char text[256];
-        std::snprintf(text, sizeof text, "%s %d %s...", localizedString("Recording").c_str(),
-                      count, localizedString(count > 1 ? "streams" : "stream").c_str());
+        std::snprintf(text, sizeof text, "%s %d %s...", localizedString("Recording").c_str(), count,
+                      localizedString(count > 1 ? "streams" : "stream").c_str());
         return {text, {}, true};
     };
     Node* node = m_visibleNode.get();

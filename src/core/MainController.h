@@ -199,7 +199,7 @@ private:
     bool m_terminated = false;
 
     std::shared_ptr<RelayThread> m_relay; // none when the relay port is 0
-    std::string m_listenURL;               // set while an external player is on the relay
+    std::string m_listenURL;              // set while an external player is on the relay
     NodePtr m_listeningNode;
     NodePtr m_listeningNodeToKill; // whose relay connection is open
     NodePtr m_visibleNode;

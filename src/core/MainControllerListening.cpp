@@ -117,8 +117,7 @@ void MainController::listenToLocation(const std::string& location, bool isRelay)
 void MainController::stopListeningToOrvantaRelay(const std::string& url)
 {
     if (listenWithApplication() == kSecondPlayer)
-        m_handOver.runHandlerInBackground(kSecondPlayerScript, "stoplisteneningwithaudion",
-                                          {url});
+        m_handOver.runHandlerInBackground(kSecondPlayerScript, "stoplisteneningwithaudion", {url});
     else
         m_handOver.runHandlerInBackground(kListenScript, "stoplisteningwithitunes", {url});
 }

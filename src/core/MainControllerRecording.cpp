@@ -14,8 +14,8 @@
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "PresetsController.h"
-#include "RelayThread.h"
 #include "RecordingThreads.h"
+#include "RelayThread.h"
 #include "StringExtensions.h"
 
 #include <algorithm>
@@ -83,8 +83,7 @@ bool MainController::startRecordingForNode(Node* node, int source)
     attempt->node = node->weak_from_this();
     attempt->urls = stringsOf(node->propertyForKey(np::NP_URLS));
     const std::string user = node->propertyForKey(np::NP_USERNAME).value_or(Value()).toString();
-    const std::string password =
-        node->propertyForKey(np::NP_PASSWORD).value_or(Value()).toString();
+    const std::string password = node->propertyForKey(np::NP_PASSWORD).value_or(Value()).toString();
     if (!user.empty() && !password.empty())
         attempt->credentials = user + ":" + password;
     m_attempts[tag] = attempt;
@@ -101,12 +100,12 @@ void MainController::spawnRecordingClient(const std::shared_ptr<ResolutionAttemp
     RecordingThreads::started();
     std::thread([this, attempt, mainMailbox, &prefs] {
         for (;;) {
-            const StationResolution resolution = resolveStationURLs(
-                attempt->urls, attempt->credentials, prefs, attempt->cancelled,
-                [&attempt](const std::string& url) {
-                    if (auto node = attempt->node.lock())
-                        node->setValueForKey(url, "connectingURL");
-                });
+            const StationResolution resolution =
+                resolveStationURLs(attempt->urls, attempt->credentials, prefs, attempt->cancelled,
+                                   [&attempt](const std::string& url) {
+                                       if (auto node = attempt->node.lock())
+                                           node->setValueForKey(url, "connectingURL");
+                                   });
             const auto retry = callSync(*mainMailbox, [this, &attempt, &resolution] {
                 return finishResolution(attempt, resolution);
             });
@@ -161,9 +160,8 @@ void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag
     if (schedule.isDictionary()) {
         const Dictionary entry = schedule.toDictionary();
         const Value name = entry.get("NAME");
-        Array path{Value(name.isString() && !name.toString().empty()
-                             ? name.toString()
-                             : localizedString("No name"))};
+        Array path{Value(name.isString() && !name.toString().empty() ? name.toString()
+                                                                     : localizedString("No name"))};
         if (entry.contains("DESCRIPTION"))
             path.append(entry.get("DESCRIPTION"));
         node->setProperty(Value(path), np::NP_SCHEDULED_RECORDING_PATH);
@@ -174,7 +172,8 @@ void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag
     for (const std::string& url : resolution.resolved)
         urls.append(Value(url));
     node->setProperty(Value(urls), np::NP_URLS_TO_VISIT);
-    const std::string presetID = node->propertyForKey(np::NP_PRESET_ID).value_or(Value()).toString();
+    const std::string presetID =
+        node->propertyForKey(np::NP_PRESET_ID).value_or(Value()).toString();
     node->addPropertiesFromDictionary(m_parts.presets.presetForID(presetID));
     if (node->propertyForKey(np::NP_COMPILATION_FLAG).value_or(Value(false)).toBool())
         node->setProperty(Value(compilationAlbumLabel(m_parts.clock())),

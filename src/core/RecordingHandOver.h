@@ -28,8 +28,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "WakeUpReceiver.h"
 

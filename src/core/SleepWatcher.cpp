@@ -39,11 +39,10 @@ void SleepWatcher::takeInhibitor()
     if (m_inhibitor.isValid() || m_inhibitorRequested)
         return;
     m_inhibitorRequested = true;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kManager,
-                                                       QStringLiteral("Inhibit"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kManager, QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Orvanta")
-         << QStringLiteral("Ending recordings before the system sleeps")
-         << QStringLiteral("delay");
+         << QStringLiteral("Ending recordings before the system sleeps") << QStringLiteral("delay");
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* finished) {

@@ -17,7 +17,7 @@ namespace orvanta {
 
 struct StationResolution
 {
-    std::vector<std::string> resolved;    // in resolution order; the client starts with the first
+    std::vector<std::string> resolved;     // in resolution order; the client starts with the first
     std::set<std::string> playlistSources; // addresses to record as playlist sources
     std::string errorText;                 // the last playlist error, empty when none
 };

@@ -8,9 +8,9 @@
 #include "NodePropertyKeys.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
-#include "RelayInput.h"
 #include "PrefsKeys.h"
 #include "RecordingThreads.h"
+#include "RelayInput.h"
 #include "StringExtensions.h"
 
 #include <cmath>

@@ -7,11 +7,11 @@
 #include "Log.h"
 #include "MyMP3Util.h"
 #include "NodePropertyKeys.h"
-#include "RelayInput.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
 #include "PrefsKeys.h"
 #include "QuietGap.h"
+#include "RelayInput.h"
 
 #include <cmath>
 #include <cstring>

@@ -53,8 +53,7 @@ std::shared_ptr<RelayThread> RelayThread::instance(const PreferencesReader& pref
 RelayThread::RelayThread(std::uint16_t port, NotificationCenter& center,
                          const PreferencesReader& prefs)
     : m_center(center), m_prefs(prefs), m_relayPort(port)
-{
-}
+{}
 
 RelayThread::~RelayThread()
 {
@@ -211,8 +210,8 @@ bool RelayThread::openListeners(relay::Listeners* listeners)
     relay::BindResult result = relay::bindLoopbackListeners(port, listeners, &error);
     if (result == relay::BindResult::BindFailed && searchPorts) {
         for (int candidate = kFirstSearchedPort; candidate <= kLastSearchedPort; ++candidate) {
-            result = relay::bindLoopbackListeners(static_cast<std::uint16_t>(candidate),
-                                                  listeners, &error);
+            result = relay::bindLoopbackListeners(static_cast<std::uint16_t>(candidate), listeners,
+                                                  &error);
             if (result != relay::BindResult::BindFailed)
                 break;
         }
@@ -293,9 +292,8 @@ void RelayThread::servePlayer(relay::UniqueFd player)
     ::setsockopt(player.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     relaySocketFD = player.get();
 
-    const std::string request =
-        relay::readRequest(player.get(), relay::kMaxRequestBytes,
-                           relay::Clock::now() + kRequestTimeout, m_wake.fd());
+    const std::string request = relay::readRequest(
+        player.get(), relay::kMaxRequestBytes, relay::Clock::now() + kRequestTimeout, m_wake.fd());
     if (request.empty()) {
         dropPlayer(player);
         return;

@@ -37,11 +37,11 @@ class RelayThread : public RelayInput
 public:
     /// The condition of the relay's state lock.
     enum State : int {
-        kIdle = 0,       // no relay thread
-        kStarting = 1,   // the relay thread is starting
-        kListening = 2,  // waiting for a player
-        kConnected = 3,  // a player is connected and audio may flow
-        kClosed = 4,     // the player's connection was closed
+        kIdle = 0,      // no relay thread
+        kStarting = 1,  // the relay thread is starting
+        kListening = 2, // waiting for a player
+        kConnected = 3, // a player is connected and audio may flow
+        kClosed = 4,    // the player's connection was closed
     };
 
     static constexpr std::uint16_t kDefaultRelayPort = 50505;

@@ -343,7 +343,8 @@ std::vector<std::string> linesOf(const std::string& text)
 TEST_F(CliTest, RecordsAStationFromTheServerThenListsItsFilesAndHistory)
 {
     orvanta::test::IcyTestServer server;
-    server.addMount("/stream", loopingMount({{0, "Artist A - First"}, {32000, "Artist B - Second"}}));
+    server.addMount("/stream",
+                    loopingMount({{0, "Artist A - First"}, {32000, "Artist B - Second"}}));
     const std::string music = m_home.file("Music");
     ASSERT_EQ(run({"defaults", "downloadpath", music}).status, 0);
     ASSERT_EQ(run({"add-stream", "Radio", server.url()}).status, 0);
@@ -372,11 +373,11 @@ TEST_F(CliTest, RecordsAStationFromTheServerThenListsItsFilesAndHistory)
 
 TEST_F(CliTest, RecordingsThatCannotStartOrBadArgumentsFailWithTheirReason)
 {
-    ASSERT_EQ(run({"add-stream", "Radio", "http://127.0.0.1:" +
-                                              std::to_string(orvanta::test::unusedLoopbackPort()) +
-                                              "/stream"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        run({"add-stream", "Radio",
+             "http://127.0.0.1:" + std::to_string(orvanta::test::unusedLoopbackPort()) + "/stream"})
+            .status,
+        0);
     ASSERT_EQ(run({"defaults", "AutoReconnect", "false"}).status, 0);
     const std::string libraryBefore = readFile(libraryPath());
 
@@ -434,7 +435,8 @@ TEST_F(CliTest, RunTidiesUpThenRecordsOnScheduleAndSavesTheHistory)
     EXPECT_EQ(ran.status, 0) << ran.output;
     EXPECT_FALSE(fileExists(stale));
     EXPECT_TRUE(fileExists(fresh));
-    struct stat folder{};
+    struct stat folder
+    {};
     ASSERT_EQ(::stat(m_home.file("data/Orvanta").c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode & 0777, 0700u);
     EXPECT_NE(ran.output.find("Recording 1 stream..."), std::string::npos) << ran.output;
@@ -457,7 +459,9 @@ TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
     ASSERT_EQ(run({"defaults", "relayport", std::to_string(relayPort)}).status, 0);
 
     Result recorded;
-    std::thread recorder([&] { recorded = run({"record", server.url(), "--for", "4", "--listen"}); });
+    std::thread recorder([&] {
+        recorded = run({"record", server.url(), "--for", "4", "--listen"});
+    });
     // Play the relay as a player would, once it serves.
     std::string heard;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);

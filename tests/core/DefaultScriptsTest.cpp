@@ -126,8 +126,8 @@ protected:
             return;
         std::string output;
         // Labels hold quotes and dollars; hex keeps them away from the shell.
-        ASSERT_EQ(runCommand(std::string(kPython) + " '" + m_tools.file("tag.py") + "' '" +
-                                 path + "' x" + hex(artist) + " x" + hex(album),
+        ASSERT_EQ(runCommand(std::string(kPython) + " '" + m_tools.file("tag.py") + "' '" + path +
+                                 "' x" + hex(artist) + " x" + hex(album),
                              &output),
                   0)
             << output;
@@ -137,8 +137,8 @@ protected:
     std::string frame(const std::string& path, const std::string& id)
     {
         std::string output;
-        EXPECT_EQ(runCommand(std::string(kPython) + " '" + m_tools.file("frame.py") + "' '" +
-                                 path + "' " + id,
+        EXPECT_EQ(runCommand(std::string(kPython) + " '" + m_tools.file("frame.py") + "' '" + path +
+                                 "' " + id,
                              &output),
                   0)
             << output;
@@ -173,8 +173,8 @@ TEST_F(DefaultScriptsTest, PlaylistGetsEachFileOnceAndTheFileStaysWhereItIs)
     makeMp3(first, "", "");
     makeMp3(second, "", "");
 
-    ScriptResult result = run("addToUserPlaylist", "addtouserplaylist",
-                              {first, "Morning/Show ü", "0"});
+    ScriptResult result =
+        run("addToUserPlaylist", "addtouserplaylist", {first, "Morning/Show ü", "0"});
     ASSERT_TRUE(result.ok()) << result.errorMessage;
     EXPECT_EQ(result.resultText(), first);
     EXPECT_TRUE(fileExists(first));
@@ -198,15 +198,16 @@ TEST_F(DefaultScriptsTest, PlaylistNamesThatAreNotFileNamesStillGiveAPlaylist)
     const std::string file = m_home.file("song.mp3");
     makeMp3(file, "", "");
     for (const std::string& name : {std::string(""), std::string(".."), std::string("/")}) {
-        const ScriptResult result = run("addToUserPlaylist", "addtouserplaylist", {file, name, "0"});
+        const ScriptResult result =
+            run("addToUserPlaylist", "addtouserplaylist", {file, name, "0"});
         ASSERT_TRUE(result.ok()) << name << ": " << result.errorMessage;
     }
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(music()))
         names.push_back(fs::relative(entry.path(), music()).string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Playlists", "Playlists/-.m3u",
-                                               "Playlists/Orvanta.m3u"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Playlists", "Playlists/-.m3u", "Playlists/Orvanta.m3u"}));
     EXPECT_EQ(readFile(music("Playlists/Orvanta.m3u")), "#EXTM3U\n" + file + "\n");
 }
 
@@ -384,10 +385,18 @@ TEST_F(DefaultScriptsTest, ImportListsTheRadioStationsInGroupsOfFour)
               "</rhythmdb>\n");
     const ScriptResult result = run("importITunesRadio", "", {});
     ASSERT_TRUE(result.ok()) << result.errorMessage;
-    const std::vector<std::string> expected{
-        "Jazz & Blues Radio", "128", "Jazz",         "http://jazz.example:8000/live",
-        "Talk",               "0",   "Talk all day", "http://talk.example/",
-        "http://nameless.example/", "0", "",         "http://nameless.example/"};
+    const std::vector<std::string> expected{"Jazz & Blues Radio",
+                                            "128",
+                                            "Jazz",
+                                            "http://jazz.example:8000/live",
+                                            "Talk",
+                                            "0",
+                                            "Talk all day",
+                                            "http://talk.example/",
+                                            "http://nameless.example/",
+                                            "0",
+                                            "",
+                                            "http://nameless.example/"};
     EXPECT_EQ(lines(result.output), expected);
 }
 
@@ -514,7 +523,8 @@ while [ $# -gt 0 ]; do
         *) args+=("$1"); shift ;;
     esac
 done
-printf '%s|%s|%s\n' "$dest" "$method" "${args[*]}" >> ')sh" + log() + R"sh('
+printf '%s|%s|%s\n' "$dest" "$method" "${args[*]}" >> ')sh" +
+                              log() + R"sh('
 case "$method|${args[1]}" in
     org.freedesktop.DBus.ListNames*)
         echo "(['org.freedesktop.DBus', ':1.7', 'org.mpris.MediaPlayer2.alpha', 'org.mpris.MediaPlayer2.beta.instance42'],)" ;;
@@ -569,8 +579,7 @@ TEST_F(SessionBusTest, ListeningOpensTheStreamInTheFirstPlayer)
     ASSERT_TRUE(result.ok()) << result.errorMessage;
     const auto calls = playerCalls("OpenUri");
     ASSERT_EQ(calls.size(), 2u);
-    EXPECT_NE(calls[0].find("'file://" + m_home.path() + "/my%20list%27s.pls'"),
-              std::string::npos)
+    EXPECT_NE(calls[0].find("'file://" + m_home.path() + "/my%20list%27s.pls'"), std::string::npos)
         << calls[0];
     EXPECT_NE(calls[1].find(R"('http://radio.example/it\'s')"), std::string::npos) << calls[1];
     EXPECT_EQ(readFile(log()).find("opener used"), std::string::npos);
@@ -581,8 +590,8 @@ TEST_F(SessionBusTest, StoppingStopsOnlyThePlayerOfTheRelay)
     ScriptResult result =
         run("listenToStream", "stoplisteningwithitunes", {"http://localhost:50505"});
     ASSERT_TRUE(result.ok()) << result.errorMessage;
-    EXPECT_EQ(playerCalls("Stop"), std::vector<std::string>{
-                                       "org.mpris.MediaPlayer2.beta.instance42|"
+    EXPECT_EQ(playerCalls("Stop"),
+              std::vector<std::string>{"org.mpris.MediaPlayer2.beta.instance42|"
                                        "org.mpris.MediaPlayer2.Player.Stop|"});
 
     // Players that do not say what they play are all stopped.
@@ -602,7 +611,8 @@ while [ "${1#--}" != "$1" ]; do shift; done
 shift
 dest=$1 iface=$3 method=$4
 shift 4
-printf '%s|%s.%s|%s\n' "$dest" "$iface" "$method" "$*" >> ')sh" + log + R"sh('
+printf '%s|%s.%s|%s\n' "$dest" "$iface" "$method" "$*" >> ')sh" +
+                           log + R"sh('
 case "$method|$3" in
     ListNames*)
         echo '{"type":"as","data":[["org.freedesktop.DBus","org.mpris.MediaPlayer2.one","org.mpris.MediaPlayer2.two"]]}' ;;
@@ -628,11 +638,10 @@ esac
         if (line.find("MediaPlayer2.Player.OpenUri") != std::string::npos ||
             line.find("MediaPlayer2.Player.Stop") != std::string::npos)
             playerCalls.push_back(line);
-    EXPECT_EQ(playerCalls,
-              (std::vector<std::string>{
-                  "org.mpris.MediaPlayer2.two|org.mpris.MediaPlayer2.Player.OpenUri|s "
-                  "http://radio.example/",
-                  "org.mpris.MediaPlayer2.two|org.mpris.MediaPlayer2.Player.Stop|"}));
+    EXPECT_EQ(playerCalls, (std::vector<std::string>{
+                               "org.mpris.MediaPlayer2.two|org.mpris.MediaPlayer2.Player.OpenUri|s "
+                               "http://radio.example/",
+                               "org.mpris.MediaPlayer2.two|org.mpris.MediaPlayer2.Player.Stop|"}));
 }
 
 } // namespace

@@ -2,11 +2,11 @@
 // files, the music-player scripts as small fixture programs, and a fake front end. The test
 // thread is the main thread and spins the Qt event loop while it waits.
 
+#include "MainController.h"
 #include "FrontEnd.h"
 #include "GenericServer.h"
-#include "M3UServer.h"
 #include "IcyTestServer.h"
-#include "MainController.h"
+#include "M3UServer.h"
 #include "Mp3Fixtures.h"
 #include "MyOLVController.h"
 #include "MyPresetsDataSource.h"
@@ -16,8 +16,8 @@
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "PresetsController.h"
-#include "RelayThread.h"
 #include "RecordingThreads.h"
+#include "RelayThread.h"
 #include "ScheduleEntry.h"
 #include "ScriptFixtures.h"
 #include "ScriptRunner.h"
@@ -38,8 +38,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include "EventLoopWait.h"
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -100,11 +100,11 @@ IcyMount titledMount(const std::string& prefix, std::uint64_t bytesPerSecond, bo
 
 Dictionary onceEntry(Date start, Date stop)
 {
-    return Dictionary{{schedkey::NAME, Value("")},     {schedkey::DESCRIPTION, Value("")},
-                      {schedkey::ACTIVE, Value(true)}, {schedkey::FREQUENCY, Value(0)},
+    return Dictionary{{schedkey::NAME, Value("")},      {schedkey::DESCRIPTION, Value("")},
+                      {schedkey::ACTIVE, Value(true)},  {schedkey::FREQUENCY, Value(0)},
                       {schedkey::STARTHOURS, Value(0)}, {schedkey::STARTMINS, Value(0)},
                       {schedkey::STOPHOURS, Value(0)},  {schedkey::STOPMINS, Value(0)},
-                      {schedkey::START, Value(start)}, {schedkey::STOP, Value(stop)}};
+                      {schedkey::START, Value(start)},  {schedkey::STOP, Value(stop)}};
 }
 
 std::vector<std::string> lines(const std::string& text)
@@ -238,7 +238,10 @@ protected:
         return value && value->isArray() ? value->toArray() : Array{};
     }
 
-    static std::string alert(const Node* node) { return node->valueForKey("alertMessage").value_or(""); }
+    static std::string alert(const Node* node)
+    {
+        return node->valueForKey("alertMessage").value_or("");
+    }
 
     static std::string currentSong(MainController& c, const Node* node)
     {
@@ -361,8 +364,8 @@ TEST_F(MainControllerTest, TagsAreNeverReusedAndAnOldFinishLeavesTheNewRecording
     EXPECT_EQ(second->tag(), 2);
     EXPECT_EQ(second->timerStatus(), 1);
     EXPECT_EQ(c.threadTagCounter(), 2);
-    ASSERT_TRUE(spinUntil(
-        [&] { return first->rippingStatus() == 2 && second->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(
+        spinUntil([&] { return first->rippingStatus() == 2 && second->rippingStatus() == 2; }, 5s));
     ASSERT_TRUE(spinUntil([&] { return !currentSong(c, first).empty(); }, 5s));
 
     // Restart before the old client's finished report has come in.
@@ -370,8 +373,8 @@ TEST_F(MainControllerTest, TagsAreNeverReusedAndAnOldFinishLeavesTheNewRecording
     ASSERT_TRUE(c.startRecordingForNode(first, MainController::kSourceUser));
     EXPECT_EQ(first->tag(), 3);
     EXPECT_EQ(c.threadTagCounter(), 3);
-    ASSERT_TRUE(spinUntil(
-        [&] { return c.nodeForTag(1) == nullptr && first->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(
+        spinUntil([&] { return c.nodeForTag(1) == nullptr && first->rippingStatus() == 2; }, 5s));
     spinFor(200ms);
     EXPECT_EQ(first->status(), 1);
     EXPECT_EQ(first->tag(), 3);
@@ -673,8 +676,8 @@ TEST_F(MainControllerTest, PlaylistNamingFallsBackAndOnlyCompletedFilesAreHanded
                     {fileinfo::kID3Tags, Value(Dictionary{{"TIT2", Value("Song")}})}});
     post(Dictionary{{fileinfo::kLocation, Value(file + ".part")}, {"incomplete", Value(true)}});
     ASSERT_TRUE(spinUntil([&] { return history(node).size() == 2; }, 3s));
-    ASSERT_TRUE(spinUntil(
-        [&] { return history(node).at(0).toDictionary().contains("playlist"); }, 5s));
+    ASSERT_TRUE(
+        spinUntil([&] { return history(node).at(0).toDictionary().contains("playlist"); }, 5s));
     EXPECT_EQ(history(node).at(0).toDictionary().get("playlist").toString(), "Orvanta");
 
     // The schedule's name replaces the playlist name when asked for.
@@ -787,8 +790,7 @@ TEST_F(MainControllerTest, ShutDownSavesWhereThePlayerKeepsTheLastFiles)
     MainController& c = start();
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
     ASSERT_TRUE(spinUntil(
-        [&] { return currentSong(c, node) == "B - Two" && c.handOver().runningCount() > 0; },
-        5s));
+        [&] { return currentSong(c, node) == "B - Two" && c.handOver().runningCount() > 0; }, 5s));
     c.applicationWillTerminate();
 
     MyOLVController reloaded(nullptr, support);
@@ -950,7 +952,8 @@ TEST_F(MainControllerTest, NotificationsFromOtherThreadsAreActedOnInTheMainThrea
     EXPECT_EQ(node->propertyForKey(np::NP_GENRE).value_or(Value()).toString(), "Jazz");
     EXPECT_TRUE(node->propertyForKey(np::NP_STEREO).value_or(Value()).toBool());
     EXPECT_EQ(alert(node), "Oops");
-    EXPECT_EQ(front.alerts[0], (std::pair<std::string, std::string>{"Listen Error", "Relay failed"}));
+    EXPECT_EQ(front.alerts[0],
+              (std::pair<std::string, std::string>{"Listen Error", "Relay failed"}));
     EXPECT_EQ(node->status(), 1);
     EXPECT_EQ(c.activeRecordingCount(), 1u);
     EXPECT_GT(front.reloaded.size(), reloadsBefore);
@@ -1025,7 +1028,8 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     prefs.setPrefs(Value(static_cast<std::int64_t>(relayPort)), prefs::kRelayPort);
     prefs.setPrefs(Value(1), prefs::kListenWithApplication);
     const std::string log = dir.file("player.log");
-    writeScript(scriptsFolder, "listenToStream", "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
+    writeScript(scriptsFolder, "listenToStream",
+                "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
     server.addMount("/live", titledMount("", 32000, true));
     Node* idle = station("Idle", {"http://idle.example/stream"});
     Node* node = station("Live", {server.url("/live")});
@@ -1047,9 +1051,9 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     const auto folder = c.applicationSupportFolder();
     ASSERT_TRUE(folder);
     const std::string playlist = readFile(*folder + "/relay.pls");
-    EXPECT_EQ(playlist, "[playlist]\nnumberofentries=1\nFile1=http://localhost:" +
-                            std::to_string(relayPort) +
-                            "\nTitle1=[ORVANTA RELAY RADIO]\nLength1=-1\n");
+    EXPECT_EQ(playlist,
+              "[playlist]\nnumberofentries=1\nFile1=http://localhost:" + std::to_string(relayPort) +
+                  "\nTitle1=[ORVANTA RELAY RADIO]\nLength1=-1\n");
     ASSERT_TRUE(spinUntil([&] { return lines(readFile(log)).size() == 2; }, 5s));
     EXPECT_EQ(lines(readFile(log))[1], "listenwithitunes|" + *folder + "/relay.pls|1|");
 
@@ -1076,8 +1080,8 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     std::atomic<bool> playerDone{false};
     int playerStatus = -1;
     std::thread mpg123([&] {
-        playerStatus = runCommand("mpg123 -q -n 60 -w '" + wav + "' http://127.0.0.1:" +
-                                  std::to_string(relayPort) + "/");
+        playerStatus = runCommand("mpg123 -q -n 60 -w '" + wav +
+                                  "' http://127.0.0.1:" + std::to_string(relayPort) + "/");
         playerDone = true;
     });
     const bool finished = spinUntil([&] { return playerDone.load(); }, 20s);

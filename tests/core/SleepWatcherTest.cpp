@@ -130,8 +130,7 @@ TEST_F(SleepWatcherTest, HoldsADelayInhibitorAndLetsGoOnceRecordingsAreEnded)
     ASSERT_TRUE(watcher.isWatching());
     ASSERT_TRUE(spinUntil([&] { return watcher.holdsInhibitor(); }));
     ASSERT_EQ(logind.requests.size(), 1u);
-    EXPECT_EQ(logind.requests[0],
-              "sleep|Orvanta|Ending recordings before the system sleeps|delay");
+    EXPECT_EQ(logind.requests[0], "sleep|Orvanta|Ending recordings before the system sleeps|delay");
 
     // The sleep waits for the handler, then for us to let go.
     logind.announce(true);

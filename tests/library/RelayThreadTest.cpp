@@ -300,8 +300,7 @@ bool write(RelayThread& relay, const std::string& bytes)
 }
 
 const std::string kRequest = "GET / HTTP/1.0\r\nHost: localhost\r\nUser-Agent: test\r\n\r\n";
-const std::string kTitlesRequest =
-    "GET / HTTP/1.0\r\nHost: localhost\r\nIcy-MetaData: 1\r\n\r\n";
+const std::string kTitlesRequest = "GET / HTTP/1.0\r\nHost: localhost\r\nIcy-MetaData: 1\r\n\r\n";
 
 class RelayThreadTest : public ::testing::Test
 {
@@ -384,9 +383,9 @@ TEST_F(RelayThreadTest, BlockLengthsFollowTheTitleAndUnknownStandsInForNone)
     client->setSong(title47);
     ASSERT_TRUE(write(*relay, audio(kMetaint)));
 
-    for (const auto& [title, n] : {std::pair{std::string("Unknown"), 3},
-                                   std::pair{std::string("Unknown"), 3}, std::pair{title46, 3},
-                                   std::pair{title47, 4}}) {
+    for (const auto& [title, n] :
+         {std::pair{std::string("Unknown"), 3}, std::pair{std::string("Unknown"), 3},
+          std::pair{title46, 3}, std::pair{title47, 4}}) {
         EXPECT_EQ(player->read(kMetaint), audio(kMetaint));
         const std::string block = player->read(1 + 16 * static_cast<std::size_t>(n));
         ASSERT_FALSE(block.empty());
@@ -415,9 +414,10 @@ TEST_F(RelayThreadTest, UDPTitlesGoToThePlayersPortWithRisingSequenceNumbers)
     relay->setDelegate(client);
     TitleReceiver titles;
     std::string head;
-    auto player = connect("GET / HTTP/1.0\r\nx-audiocast-udpport: " +
-                              std::to_string(titles.port()) + "\r\nIcy-MetaData: 1\r\n\r\n",
-                          &head);
+    auto player =
+        connect("GET / HTTP/1.0\r\nx-audiocast-udpport: " + std::to_string(titles.port()) +
+                    "\r\nIcy-MetaData: 1\r\n\r\n",
+                &head);
     EXPECT_NE(head.find("\r\nx-audiocast-udpport:" + std::to_string(relay->relayPort()) + "\r\n"),
               std::string::npos)
         << head;
@@ -629,7 +629,8 @@ TEST_F(RelayThreadTest, ARealPlayerDecodesWhatTheRelayServes)
     const bool connected = relay->waitForState(RelayThread::kConnected, 3 * kWait);
     bool fed = connected;
     for (std::size_t at = 0; connected && at < mp3.size(); at += 4096)
-        fed = fed && relay->writeRawData(mp3.data() + at, std::min<std::size_t>(4096, mp3.size() - at));
+        fed = fed &&
+              relay->writeRawData(mp3.data() + at, std::min<std::size_t>(4096, mp3.size() - at));
     relay->closeCurrentConnection(); // the end of the stream ends the player
     if (!connected)
         relay.reset();
