@@ -3,6 +3,8 @@
 #include "GenericServer.h"
 #include "Log.h"
 #include "Mailbox.h"
+#include "NotificationCenter.h"
+#include "NotificationNames.h"
 #include "RecordingThreads.h"
 
 #include <exception>
@@ -18,6 +20,24 @@ GenericClient::GenericClient(std::int32_t tag, std::shared_ptr<ServerProxy> serv
 GenericClient::~GenericClient() = default;
 
 void GenericClient::setProperties(Dictionary) {}
+
+void GenericClient::startWorker(const char* operation, std::function<void()> body,
+                                std::function<void()> afterFailure)
+{
+    auto self = shared_from_this(); // the client lives as long as its worker
+    RecordingThreads::started();
+    std::thread([self, operation, body = std::move(body), afterFailure = std::move(afterFailure)] {
+        try {
+            body();
+        } catch (const std::exception& e) {
+            logMessage(operation, std::string("Recording failed: ") + e.what());
+            if (afterFailure)
+                afterFailure();
+            self->m_context.center.post(OVFinishedNotification, self->tag());
+        }
+        RecordingThreads::finished();
+    }).detach();
+}
 
 void GenericClient::listen(bool) {}
 

@@ -54,6 +54,12 @@ public:
     virtual void listen(bool on);
 
 protected:
+    /// Runs body on a worker thread of its own, counted by RecordingThreads. An exception
+    /// never leaves the thread: it is logged under operation, afterFailure runs, and the
+    /// finished notification still goes out, so the core hears of the end.
+    void startWorker(const char* operation, std::function<void()> body,
+                     std::function<void()> afterFailure = {});
+
     const RecordingContext m_context;
     std::shared_ptr<ServerProxy> m_serverProxy;
 

@@ -9,13 +9,11 @@
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
 #include "PrefsKeys.h"
-#include "RecordingThreads.h"
 #include "RelayInput.h"
 #include "StringExtensions.h"
 
 #include <cmath>
 #include <exception>
-#include <thread>
 
 #include <sys/socket.h>
 
@@ -107,18 +105,7 @@ void MP3Client::setProperties(Dictionary properties)
 
 void MP3Client::runClientInNewThread()
 {
-    auto self = std::static_pointer_cast<MP3Client>(shared_from_this());
-    RecordingThreads::started();
-    std::thread([self] {
-        try {
-            self->run();
-        } catch (const std::exception& e) {
-            // A worker never takes the application down; the core still hears of the end.
-            logMessage("MP3Client::run", std::string("Recording failed: ") + e.what());
-            self->m_context.center.post(OVFinishedNotification, self->tag());
-        }
-        RecordingThreads::finished();
-    }).detach();
+    startWorker("MP3Client::run", [this] { run(); });
 }
 
 void MP3Client::shutDown()

@@ -9,7 +9,6 @@
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
 #include "PrefsKeys.h"
-#include "RecordingThreads.h"
 #include "RelayInput.h"
 #include "RelayThread.h"
 #include "StringExtensions.h"
@@ -17,7 +16,6 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
-#include <thread>
 
 namespace orvanta {
 
@@ -103,19 +101,8 @@ void M3UClient::setProperties(Dictionary properties)
 
 void M3UClient::runClientInNewThread()
 {
-    auto self = std::static_pointer_cast<M3UClient>(shared_from_this());
-    RecordingThreads::started();
-    std::thread([self] {
-        try {
-            self->run();
-        } catch (const std::exception& e) {
-            // A worker never takes the application down; the core still hears of the end.
-            logMessage("M3UClient::run", std::string("Recording failed: ") + e.what());
-            self->setCurrentSong({});
-            self->m_context.center.post(OVFinishedNotification, self->tag());
-        }
-        RecordingThreads::finished();
-    }).detach();
+    startWorker(
+        "M3UClient::run", [this] { run(); }, [this] { setCurrentSong({}); });
 }
 
 void M3UClient::shutDown()
