@@ -29,10 +29,10 @@ Array arrayProperty(const Node& node, std::string_view key)
 
 std::string statusText(const Node& node)
 {
-    if (node.status() != 0) {
+    if (node.isRecording()) {
         return "recording";
     }
-    return node.timerStatus() != 0 ? "scheduled" : "idle";
+    return node.timerStatus() == TimerStatus::Scheduled ? "scheduled" : "idle";
 }
 
 /// The words for the history list's status images.

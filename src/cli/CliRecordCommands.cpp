@@ -96,7 +96,7 @@ int runRecord(Args args)
 
     auto noteLaunches = [&] {
         for (Station& station : stations) {
-            station.launched = station.launched || station.node->rippingStatus() == 2;
+            station.launched = station.launched || station.node->rippingStatus() == RippingStatus::Running;
             const auto alert = station.node->valueForKey("alertMessage");
             if (alert && !alert->empty())
                 station.lastAlert = *alert;
@@ -119,7 +119,7 @@ int runRecord(Args args)
         noteLaunches();
         offerRelay();
         for (const Station& station : stations) {
-            if (station.node->status() == 1)
+            if (station.node->isRecording())
                 return false;
         }
         return true;
@@ -128,7 +128,7 @@ int runRecord(Args args)
 
     // As the Stop button: every station still recording is stopped.
     for (const Station& station : stations) {
-        if (station.node->status() == 1)
+        if (station.node->isRecording())
             controller.stopRecordingForTag(station.node->tag());
     }
     session.runUntil([&] { return controller.activeRecordingCount() == 0; }, kFinishWait);

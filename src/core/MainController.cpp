@@ -225,20 +225,20 @@ std::optional<Date> MainController::systemWillSleep()
 
 void MainController::startScheduledRecording(Node& node, Dictionary)
 {
-    if (node.status() == 1) {
+    if (node.isRecording()) {
         // A recording of the user's is running: end it; a later tick starts the schedule.
         stopRecordingForTag(node.tag());
     } else {
         startRecordingForNode(&node, kSourceScheduler);
-        node.setTimerStatus(1);
+        node.setTimerStatus(TimerStatus::Scheduled);
     }
     refresh(&node);
 }
 
 void MainController::stopScheduledRecording(Node& node)
 {
-    node.setTimerStatus(0);
-    if (node.status() == 1)
+    node.setTimerStatus(TimerStatus::Off);
+    if (node.isRecording())
         stopRecordingForTag(node.tag());
     refresh(&node);
 }
@@ -282,22 +282,22 @@ StatusLines MainController::currentStatusLines() const
         return {text, {}, true};
     };
     Node* node = m_visibleNode.get();
-    if (!node || node->status() != 1 || node->rippingStatus() != 2)
+    if (!node || !node->isRecording() || node->rippingStatus() != RippingStatus::Running)
         m_lastSongLine.clear();
     if (!node)
         return activeStreams();
     const std::string connecting = node->valueForKey("connectingURL").value_or("");
-    if (node->status() != 1) {
+    if (!node->isRecording()) {
         const auto alert = node->valueForKey("alertMessage");
         if (alert && !alert->empty())
             return {{}, *alert, false};
         return activeStreams();
     }
     switch (node->rippingStatus()) {
-    case 0:
+    case RippingStatus::Connecting:
         return {localizedString(node->cancelStatus() ? "Cancelling..." : "Connecting..."),
                 connecting, true};
-    case 1:
+    case RippingStatus::Launching:
         return {localizedString("Launching..."), connecting, true};
     default:
         break;

@@ -44,7 +44,7 @@ void MainController::listen()
     const bool wasListening = m_listeningNode && m_listeningNode == m_visibleNode;
     if (!m_visibleNode)
         return;
-    if (m_visibleNode->status() != 1) {
+    if (!m_visibleNode->isRecording()) {
         const auto urls = m_visibleNode->propertyForKey(np::NP_URLS);
         if (urls && urls->isArray() && urls->toArray().size() > 0)
             listenToLocation(urls->toArray().at(0).toString(), false);
@@ -80,7 +80,7 @@ void MainController::listen()
 
 std::optional<std::string> MainController::serveThroughRelay(Node* node)
 {
-    if (!m_relay || !node || node->status() != 1)
+    if (!m_relay || !node || !node->isRecording())
         return std::nullopt;
     m_relay->launch();
     m_listeningNode = node->shared_from_this();

@@ -52,11 +52,12 @@ std::string compilationAlbumLabel(Date start)
 
 void MainController::record(const std::vector<Node*>& selection)
 {
-    const int visibleStatus = m_visibleNode ? m_visibleNode->status() : 0;
+    const RecordingStatus visibleStatus =
+        m_visibleNode ? m_visibleNode->status() : RecordingStatus::Idle;
     for (Node* node : m_parts.olvController.getAllSelectedStreams(selection)) {
         if (node->status() != visibleStatus)
             continue;
-        if (visibleStatus == 0)
+        if (visibleStatus == RecordingStatus::Idle)
             startRecordingForNode(node, kSourceUser);
         else
             stopRecordingForTag(node->tag());
@@ -65,16 +66,16 @@ void MainController::record(const std::vector<Node*>& selection)
 
 bool MainController::startRecordingForNode(Node* node, int source)
 {
-    if (!node || node->status() == 1)
+    if (!node || node->isRecording())
         return false;
-    node->setStatus(1);
+    node->setStatus(RecordingStatus::Recording);
     if (source == kSourceScheduler)
-        node->setTimerStatus(1);
+        node->setTimerStatus(TimerStatus::Scheduled);
     setAlertMessageForNode("", node);
     const std::int32_t tag = ++m_threadTagCounter;
     m_nodePool[tag] = node->shared_from_this();
     node->setTag(tag);
-    node->setRippingStatus(0);
+    node->setRippingStatus(RippingStatus::Connecting);
     node->setCancelStatus(false);
     refresh(node);
 
@@ -125,7 +126,7 @@ bool MainController::finishResolution(const std::shared_ptr<ResolutionAttempt>& 
 {
     const NodePtr node = attempt->node.lock();
     // A stop (or a newer recording of the station) has taken over: nothing to do here.
-    if (attempt->cancelled || !node || node->tag() != attempt->tag || node->status() != 1 ||
+    if (attempt->cancelled || !node || node->tag() != attempt->tag || !node->isRecording() ||
         m_terminated)
         return false;
     if (!resolution.resolved.empty()) {
@@ -150,7 +151,7 @@ bool MainController::finishResolution(const std::shared_ptr<ResolutionAttempt>& 
 void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag,
                                            const StationResolution& resolution)
 {
-    node->setRippingStatus(1);
+    node->setRippingStatus(RippingStatus::Launching);
     const std::string start = stringByTrimmingWhitespaceAndNewline(resolution.resolved.front());
     node->setValueForKey(start, "connectingURL");
     const bool playlistSource =
@@ -194,7 +195,7 @@ void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag
             return std::make_shared<MP3Client>(clientTag, std::move(proxy), c);
         });
     m_threadPool[tag] = server;
-    node->setRippingStatus(2);
+    node->setRippingStatus(RippingStatus::Running);
     refresh(node.get());
 }
 
@@ -205,13 +206,13 @@ void MainController::stopRecordingForTag(std::int32_t tag)
         return;
     const NodePtr node = it->second;
     // An older recording's tag must never stop the station's newer recording.
-    if (node->status() != 1 || node->tag() != tag) {
+    if (!node->isRecording() || node->tag() != tag) {
         refresh(node.get());
         return;
     }
     stopListeningTo(*node);
     switch (node->rippingStatus()) {
-    case 0:
+    case RippingStatus::Connecting:
         if (const auto attempt = m_attempts.find(tag); attempt != m_attempts.end()) {
             attempt->second->cancel();
             m_attempts.erase(attempt);
@@ -220,12 +221,12 @@ void MainController::stopRecordingForTag(std::int32_t tag)
         setAlertMessageForNode("", node.get());
         resetNode(*node);
         break;
-    case 2:
+    case RippingStatus::Running:
         if (const auto server = serverForTag(tag))
             server->terminate();
         resetNode(*node);
         break;
-    default:
+    case RippingStatus::Launching:
         break; // launching happens in one step on this thread, so never seen here
     }
     if (node->propertyForKey(np::NP_COMPILATION_FLAG).value_or(Value(false)).toBool()) {
@@ -264,8 +265,8 @@ void MainController::skipTrack()
 void MainController::resetNode(Node& node)
 {
     node.setCancelStatus(false);
-    node.setStatus(0);
-    node.setTimerStatus(0);
+    node.setStatus(RecordingStatus::Idle);
+    node.setTimerStatus(TimerStatus::Off);
     node.setTag(0);
 }
 

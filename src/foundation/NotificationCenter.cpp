@@ -21,15 +21,50 @@ NotificationCenter::Token NotificationCenter::addObserver(std::string_view name,
     return registration->token;
 }
 
+bool NotificationCenter::Registration::enter()
+{
+    std::lock_guard lock(mutex);
+    if (!active)
+        return false;
+    callers.push_back(std::this_thread::get_id());
+    return true;
+}
+
+void NotificationCenter::Registration::leave()
+{
+    {
+        std::lock_guard lock(mutex);
+        callers.erase(std::find(callers.begin(), callers.end(), std::this_thread::get_id()));
+    }
+    idle.notify_all();
+}
+
+void NotificationCenter::Registration::deactivateAndWait()
+{
+    const auto self = std::this_thread::get_id();
+    std::unique_lock lock(mutex);
+    active = false;
+    // A call on this very thread is the observer removing itself: waiting for it would
+    // never end.
+    idle.wait(lock, [&] {
+        return std::all_of(callers.begin(), callers.end(),
+                           [self](std::thread::id caller) { return caller == self; });
+    });
+}
+
 void NotificationCenter::removeObserver(Token token)
 {
-    std::lock_guard lock(m_mutex);
-    auto it = std::find_if(m_registrations.begin(), m_registrations.end(),
-                           [token](const auto& r) { return r->token == token; });
-    if (it == m_registrations.end())
-        return;
-    (*it)->active = false;
-    m_registrations.erase(it);
+    std::shared_ptr<Registration> removed;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = std::find_if(m_registrations.begin(), m_registrations.end(),
+                               [token](const auto& r) { return r->token == token; });
+        if (it == m_registrations.end())
+            return;
+        removed = *it;
+        m_registrations.erase(it);
+    }
+    removed->deactivateAndWait();
 }
 
 void NotificationCenter::postNotification(const Notification& notification)
@@ -43,9 +78,17 @@ void NotificationCenter::postNotification(const Notification& notification)
         }
     }
     for (const auto& r : matching) {
-        // An observer removed by an earlier observer of this same post is skipped.
-        if (r->active)
+        // An observer removed meanwhile (by an earlier observer of this same post, or by
+        // another thread) is skipped.
+        if (!r->enter())
+            continue;
+        try {
             r->observer(notification);
+        } catch (...) {
+            r->leave();
+            throw;
+        }
+        r->leave();
     }
 }
 

@@ -5,17 +5,19 @@
 //
 // Thread-safe: observers may be added, removed and notifications posted from any thread.
 // No lock is held while an observer runs, so observers may post or (un)register.
-// removeObserver() does not wait for a call already running on another thread.
+// removeObserver() waits for calls of that observer still running on other threads, so
+// once it returns the observer is never called again and what it captured may go.
 
 #include "Value.h"
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace orvanta {
@@ -40,6 +42,8 @@ public:
 
     /// Registers observer for name (an empty name observes every notification).
     Token addObserver(std::string_view name, Observer observer);
+    /// Unregisters and waits until no other thread is inside the observer. An observer may
+    /// remove itself; that call does not wait for itself.
     void removeObserver(Token token);
 
     /// Calls every observer of the notification's name, in registration order, now.
@@ -52,7 +56,14 @@ private:
         Token token;
         std::string name;
         Observer observer;
-        std::atomic<bool> active{true};
+        std::mutex mutex; // guards active and callers
+        std::condition_variable idle;
+        bool active = true;
+        std::vector<std::thread::id> callers; // threads inside the observer now
+
+        bool enter();
+        void leave();
+        void deactivateAndWait();
     };
 
     std::mutex m_mutex;

@@ -130,12 +130,12 @@ void MyOLVController::deleteNodes(const std::vector<Node*>& selection)
     }
     bool removed = false;
     for (const NodePtr& node : held) {
-        bool busy = node->status() != 0;
+        bool busy = node->isRecording();
         if (node->nodeType() == Node::kGroup) {
             std::vector<Node*> streams;
             Node::getAllChildrenOfNode(node.get(), Node::kStream, streams);
             busy = std::any_of(streams.begin(), streams.end(),
-                               [](const Node* stream) { return stream->status() != 0; });
+                               [](const Node* stream) { return stream->isRecording(); });
         }
         if (!busy && node->parent() != nullptr) {
             node->removeFromParent();

@@ -139,19 +139,19 @@ std::string Node::name() const
 // ---------------------------------------------------------------------------------------
 // Status
 
-void Node::setStatus(std::int32_t status)
+void Node::setStatus(RecordingStatus status)
 {
     std::lock_guard lock(_statusLock);
     _status = status;
 }
 
-void Node::setRippingStatus(std::int32_t status)
+void Node::setRippingStatus(RippingStatus status)
 {
     std::lock_guard lock(_rippingStatusLock);
     _rippingStatus = status;
 }
 
-void Node::setTimerStatus(std::int32_t status)
+void Node::setTimerStatus(TimerStatus status)
 {
     std::lock_guard lock(_timerStatusLock);
     _timerStatus = status;

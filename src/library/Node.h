@@ -26,6 +26,17 @@ namespace orvanta {
 class Node;
 using NodePtr = std::shared_ptr<Node>;
 
+/// Whether a stream records: from the start request until the recording is stopped.
+enum class RecordingStatus : std::int32_t { Idle = 0, Recording = 1 };
+/// How far a recording's start has come.
+enum class RippingStatus : std::int32_t {
+    Connecting = 0, // the station's addresses are being resolved
+    Launching = 1,  // resolved; the recording client is being made
+    Running = 2,    // the client runs
+};
+/// Whether the scheduler started the running recording.
+enum class TimerStatus : std::int32_t { Off = 0, Scheduled = 1 };
+
 class Node : public Archivable, public std::enable_shared_from_this<Node>
 {
 public:
@@ -65,12 +76,13 @@ public:
     std::string name() const;
 
     // Status fields
-    std::int32_t status() const { return _status.load(); }
-    void setStatus(std::int32_t status);
-    std::int32_t rippingStatus() const { return _rippingStatus.load(); }
-    void setRippingStatus(std::int32_t status);
-    std::int32_t timerStatus() const { return _timerStatus.load(); }
-    void setTimerStatus(std::int32_t status);
+    RecordingStatus status() const { return _status.load(); }
+    bool isRecording() const { return status() == RecordingStatus::Recording; }
+    void setStatus(RecordingStatus status);
+    RippingStatus rippingStatus() const { return _rippingStatus.load(); }
+    void setRippingStatus(RippingStatus status);
+    TimerStatus timerStatus() const { return _timerStatus.load(); }
+    void setTimerStatus(TimerStatus status);
     bool listenStatus() const { return _listenStatus; }
     void setListenStatus(bool status) { _listenStatus = status; }
     bool cancelStatus() const { return _cancelStatus; }
@@ -147,11 +159,11 @@ private:
     std::mutex _statusLock;
     std::mutex _rippingStatusLock;
     std::mutex _timerStatusLock;
-    std::atomic<std::int32_t> _rippingStatus{0};
-    std::atomic<std::int32_t> _timerStatus{0};
+    std::atomic<RippingStatus> _rippingStatus{RippingStatus::Connecting};
+    std::atomic<TimerStatus> _timerStatus{TimerStatus::Off};
     Value _activeSchedule;
     bool _listenStatus = false;
-    std::atomic<std::int32_t> _status{0};
+    std::atomic<RecordingStatus> _status{RecordingStatus::Idle};
     std::int32_t _tag = 0;
     // The alert and the address being tried are written by the recording's worker while
     // the main thread shows them.

@@ -183,7 +183,7 @@ void Node::decodeLegacyFields(ArchiveReader& reader)
     (void)reader.decodeChar();
 
     _properties = properties;
-    _timerStatus = timerStatus;
+    _timerStatus = timerStatus == 1 ? TimerStatus::Scheduled : TimerStatus::Off;
 }
 
 } // namespace orvanta

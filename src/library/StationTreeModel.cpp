@@ -143,8 +143,8 @@ QVariant StationTreeModel::data(const QModelIndex& index, int role) const
         return node->nodeType() == Node::kGroup ? QStringLiteral("folder")
                                                 : QStringLiteral("stream16");
     case RipperStatus:
-        if (node->status() == 1) {
-            return node->rippingStatus() == 0 ? QStringLiteral("aquaDotYellow")
+        if (node->isRecording()) {
+            return node->rippingStatus() == RippingStatus::Connecting ? QStringLiteral("aquaDotYellow")
                                               : QStringLiteral("aquaDotOnline");
         }
         return node->valueForKey("alertMessage") ? QVariant(QStringLiteral("AlertCaution"))
@@ -152,7 +152,7 @@ QVariant StationTreeModel::data(const QModelIndex& index, int role) const
     case ListenStatus:
         return node->listenStatus() ? QVariant(QStringLiteral("speaker8x9")) : QVariant();
     case TimerStatus:
-        if (node->timerStatus() == 1) {
+        if (node->timerStatus() == TimerStatus::Scheduled) {
             return QStringLiteral("redDotOnline");
         }
         return hasActiveSchedule(*node) ? QVariant(QStringLiteral("Clock")) : QVariant();

@@ -168,15 +168,11 @@ std::vector<SchedulerDecision> runSchedulerTick(const std::vector<Node*>& stream
             continue;
         }
         const Array list = property->toArray();
-        const std::int32_t timerStatus = node->timerStatus();
-        if (timerStatus == 1) {
+        if (node->timerStatus() == TimerStatus::Scheduled) {
             if (shouldStopScheduledRecording(list, node->activeSchedule(), now)) {
                 node->setActiveSchedule(Value());
                 decisions.push_back({node, SchedulerDecision::Kind::Stop, Dictionary()});
             }
-            continue;
-        }
-        if (timerStatus != 0) {
             continue;
         }
         for (const Value& item : list) {

@@ -281,8 +281,8 @@ TEST_F(MainControllerTest, RecordsAStationFromStartToStopWithStatusAndHistory)
     c.setVisibleNode(node);
 
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
-    EXPECT_EQ(node->status(), 1);
-    EXPECT_EQ(node->rippingStatus(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
+    EXPECT_EQ(node->rippingStatus(), RippingStatus::Connecting);
     EXPECT_EQ(node->tag(), 1);
     EXPECT_EQ(c.activeRecordingCount(), 1u);
     EXPECT_EQ(c.nodeForTag(1), node);
@@ -292,7 +292,7 @@ TEST_F(MainControllerTest, RecordsAStationFromStartToStopWithStatusAndHistory)
     EXPECT_FALSE(front.reloaded.empty());
     EXPECT_EQ(front.reloaded.back(), node);
 
-    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == RippingStatus::Running; }, 5s));
     ASSERT_NE(c.serverForTag(1), nullptr);
     EXPECT_EQ(node->valueForKey("connectingURL").value_or(""), server.url("/live"));
     const auto toVisit = node->propertyForKey(np::NP_URLS_TO_VISIT);
@@ -318,7 +318,7 @@ TEST_F(MainControllerTest, RecordsAStationFromStartToStopWithStatusAndHistory)
 
     ASSERT_TRUE(spinUntil([&] { return currentSong(c, node) == "C - Three"; }, 8s));
     c.stopRecordingForTag(1);
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(node->tag(), 0);
     EXPECT_EQ(c.activeRecordingCount(), 1u) << "the pools are cleaned when the client finishes";
 
@@ -362,10 +362,10 @@ TEST_F(MainControllerTest, TagsAreNeverReusedAndAnOldFinishLeavesTheNewRecording
     ASSERT_TRUE(c.startRecordingForNode(second, MainController::kSourceScheduler));
     EXPECT_EQ(first->tag(), 1);
     EXPECT_EQ(second->tag(), 2);
-    EXPECT_EQ(second->timerStatus(), 1);
+    EXPECT_EQ(second->timerStatus(), TimerStatus::Scheduled);
     EXPECT_EQ(c.threadTagCounter(), 2);
     ASSERT_TRUE(
-        spinUntil([&] { return first->rippingStatus() == 2 && second->rippingStatus() == 2; }, 5s));
+        spinUntil([&] { return first->rippingStatus() == RippingStatus::Running && second->rippingStatus() == RippingStatus::Running; }, 5s));
     ASSERT_TRUE(spinUntil([&] { return !currentSong(c, first).empty(); }, 5s));
 
     // Restart before the old client's finished report has come in.
@@ -374,9 +374,9 @@ TEST_F(MainControllerTest, TagsAreNeverReusedAndAnOldFinishLeavesTheNewRecording
     EXPECT_EQ(first->tag(), 3);
     EXPECT_EQ(c.threadTagCounter(), 3);
     ASSERT_TRUE(
-        spinUntil([&] { return c.nodeForTag(1) == nullptr && first->rippingStatus() == 2; }, 5s));
+        spinUntil([&] { return c.nodeForTag(1) == nullptr && first->rippingStatus() == RippingStatus::Running; }, 5s));
     spinFor(200ms);
-    EXPECT_EQ(first->status(), 1);
+    EXPECT_EQ(first->status(), RecordingStatus::Recording);
     EXPECT_EQ(first->tag(), 3);
     EXPECT_NE(c.serverForTag(3), nullptr);
     EXPECT_EQ(c.serverForTag(1), nullptr);
@@ -398,17 +398,17 @@ TEST_F(MainControllerTest, TagsAreNeverReusedAndAnOldFinishLeavesTheNewRecording
     // The Record/Stop button with a recording station shown stops only recording stations.
     c.setVisibleNode(first);
     c.record({first, second, idle});
-    EXPECT_EQ(first->status(), 0);
-    EXPECT_EQ(second->status(), 0);
-    EXPECT_EQ(second->timerStatus(), 0);
-    EXPECT_EQ(idle->status(), 0);
+    EXPECT_EQ(first->status(), RecordingStatus::Idle);
+    EXPECT_EQ(second->status(), RecordingStatus::Idle);
+    EXPECT_EQ(second->timerStatus(), TimerStatus::Off);
+    EXPECT_EQ(idle->status(), RecordingStatus::Idle);
     EXPECT_EQ(c.threadTagCounter(), 3) << "the idle station was not started";
     ASSERT_TRUE(spinUntil([&] { return c.activeRecordingCount() == 0; }, 5s));
 
     // With an idle station shown the same button starts the idle ones.
     c.setVisibleNode(idle);
     c.record({idle});
-    EXPECT_EQ(idle->status(), 1);
+    EXPECT_EQ(idle->status(), RecordingStatus::Recording);
     EXPECT_EQ(idle->tag(), 4);
 }
 
@@ -435,10 +435,10 @@ TEST_F(MainControllerTest, ResolutionFailuresEndIdleWithTheirAlertAndAPlaylistIs
     ASSERT_TRUE(spinUntil(
         [&] {
             for (Node* node : failing) {
-                if (node->status() != 0)
+                if (node->status() != RecordingStatus::Idle)
                     return false;
             }
-            return viaPlaylist->rippingStatus() == 2 && emptyThenLive->rippingStatus() == 2;
+            return viaPlaylist->rippingStatus() == RippingStatus::Running && emptyThenLive->rippingStatus() == RippingStatus::Running;
         },
         10s));
     EXPECT_EQ(alert(dead), "Connection Failure - Busy station or invalid web address");
@@ -476,14 +476,14 @@ TEST_F(MainControllerTest, AutoReconnectRetriesUntilStoppedAndTheStopEndsIdle)
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
 
     ASSERT_TRUE(spinUntil([&] { return server.connectionCount() >= 4; }, 5s)) << "it retries";
-    EXPECT_EQ(node->status(), 1);
-    EXPECT_EQ(node->rippingStatus(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
+    EXPECT_EQ(node->rippingStatus(), RippingStatus::Connecting);
     EXPECT_EQ(alert(node), "Connection Failure - Playlist is empty");
     EXPECT_EQ(c.activeRecordingCount(), 1u);
     EXPECT_EQ(c.currentStatusLines().status, "Connecting...");
 
     c.stopRecordingForTag(node->tag());
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(node->tag(), 0);
     EXPECT_EQ(alert(node), "");
     EXPECT_EQ(c.activeRecordingCount(), 0u);
@@ -491,17 +491,17 @@ TEST_F(MainControllerTest, AutoReconnectRetriesUntilStoppedAndTheStopEndsIdle)
     EXPECT_TRUE(c.waitForRecordingThreads(5s));
     spinFor(300ms);
     EXPECT_LE(server.connectionCount(), afterStop + 1) << "the retries end with the stop";
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(alert(node), "");
 
     // With a wait between attempts the stop also ends the wait at once.
     prefs.setPrefs(Value(30), prefs::kAutoReconnectWaitSeconds);
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
     ASSERT_TRUE(spinUntil([&] { return !alert(node).empty(); }, 5s));
-    EXPECT_EQ(node->status(), 1);
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
     c.stopRecordingForTag(node->tag());
     EXPECT_TRUE(c.waitForRecordingThreads(3s)) << "the waiting worker ends with the stop";
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
 }
 
 TEST_F(MainControllerTest, AStopDuringResolutionStartsNoClient)
@@ -516,13 +516,13 @@ TEST_F(MainControllerTest, AStopDuringResolutionStartsNoClient)
     // Stopped before the worker could even begin.
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
     c.stopRecordingForTag(1);
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(alert(node), "");
     EXPECT_EQ(c.activeRecordingCount(), 0u);
     ASSERT_TRUE(c.waitForRecordingThreads(5s));
     spinFor(100ms);
     EXPECT_EQ(c.serverForTag(1), nullptr);
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
     const int before = server.connectionCount();
 
     // Stopped while the server is still answering.
@@ -532,7 +532,7 @@ TEST_F(MainControllerTest, AStopDuringResolutionStartsNoClient)
     c.stopRecordingForTag(2);
     ASSERT_TRUE(c.waitForRecordingThreads(5s));
     spinFor(200ms);
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(node->tag(), 0);
     EXPECT_EQ(alert(node), "");
     EXPECT_EQ(c.serverForTag(2), nullptr);
@@ -547,13 +547,13 @@ TEST_F(MainControllerTest, AStopDuringResolutionStartsNoClient)
     c.stopRecordingForTag(3);
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
     EXPECT_EQ(node->tag(), 4);
-    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == RippingStatus::Running; }, 5s));
     spinFor(800ms); // the old attempt's answer has come in meanwhile
     EXPECT_EQ(c.serverForTag(3), nullptr);
     EXPECT_NE(c.serverForTag(4), nullptr);
     EXPECT_EQ(c.activeRecordingCount(), 1u);
     EXPECT_EQ(node->tag(), 4);
-    EXPECT_EQ(node->status(), 1);
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
 }
 
 TEST_F(MainControllerTest, CompletedFilesAreHandedToThePlayerPlaylistNamedByThePreset)
@@ -712,7 +712,7 @@ TEST_F(MainControllerTest, CompilationScriptRunsOnceWithTheStartTimeLabel)
     const std::string label = "Compilation (2007-05-01 20:00:00)";
     MainController& c = start();
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
-    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == RippingStatus::Running; }, 5s));
     now = now + 3600; // the label keeps the start time
     EXPECT_EQ(node->propertyForKey(np::NP_COMPILATION_ALBUM_LABEL).value_or(Value()).toString(),
               label);
@@ -749,7 +749,7 @@ TEST_F(MainControllerTest, ShutDownStopsRecordingsAndSavesTheirHistory)
 
     c.applicationWillTerminate();
     EXPECT_EQ(RecordingThreads::running(), 0u);
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(c.activeRecordingCount(), 0u);
     ASSERT_FALSE(front.statusLines.empty());
     EXPECT_EQ(front.statusLines.back(), StatusLines{}) << "the status display is cleared";
@@ -895,14 +895,14 @@ TEST_F(MainControllerTest, SleepStopsRecordingsAndAsksToWakeBeforeTheNextSchedul
     scheduleAt(60);
     MainController& c = start();
     ASSERT_TRUE(c.startRecordingForNode(recording, MainController::kSourceUser));
-    ASSERT_TRUE(spinUntil([&] { return recording->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return recording->rippingStatus() == RippingStatus::Running; }, 5s));
 
     const auto wake = c.systemWillSleep();
     ASSERT_TRUE(wake.has_value());
     EXPECT_EQ(wake->secondsSince1970, now.load() + 32) << "never sooner than 32 s from now";
     ASSERT_EQ(wakeRequests.size(), 1u);
     EXPECT_EQ(wakeRequests[0], *wake);
-    EXPECT_EQ(recording->status(), 0);
+    EXPECT_EQ(recording->status(), RecordingStatus::Idle);
     EXPECT_EQ(alert(recording), "Computer went to sleep");
     ASSERT_TRUE(spinUntil([&] { return c.activeRecordingCount() == 0; }, 5s));
     EXPECT_EQ(alert(recording), "Computer went to sleep") << "the finish keeps the alert";
@@ -954,7 +954,7 @@ TEST_F(MainControllerTest, NotificationsFromOtherThreadsAreActedOnInTheMainThrea
     EXPECT_EQ(alert(node), "Oops");
     EXPECT_EQ(front.alerts[0],
               (std::pair<std::string, std::string>{"Listen Error", "Relay failed"}));
-    EXPECT_EQ(node->status(), 1);
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
     EXPECT_EQ(c.activeRecordingCount(), 1u);
     EXPECT_GT(front.reloaded.size(), reloadsBefore);
     EXPECT_EQ(front.offMainThreadCalls, 0);
@@ -968,12 +968,12 @@ TEST_F(MainControllerTest, NotificationsFromOtherThreadsAreActedOnInTheMainThrea
     EXPECT_EQ(alert(node), "") << "an empty alert clears it";
 
     // A fatal error of the running client stops the recording; its alert stays.
-    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == RippingStatus::Running; }, 5s));
     std::thread([&center = center, tag] {
         center.post(OVFatalErrorAlertNotification, Value(tag),
                     Value(Dictionary{{OVErrorAlertNotificationMessage, Value("Disk full")}}));
     }).join();
-    ASSERT_TRUE(spinUntil([&] { return node->status() == 0; }, 3s));
+    ASSERT_TRUE(spinUntil([&] { return node->status() == RecordingStatus::Idle; }, 3s));
     EXPECT_EQ(alert(node), "Disk full");
     ASSERT_TRUE(spinUntil([&] { return c.activeRecordingCount() == 0; }, 5s));
     EXPECT_EQ(alert(node), "Disk full") << "the finish keeps the alert";
@@ -1045,7 +1045,7 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
 
     c.setVisibleNode(node);
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
-    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == RippingStatus::Running; }, 5s));
     c.listen();
     EXPECT_EQ(c.listeningNode(), node);
     const auto folder = c.applicationSupportFolder();
@@ -1073,7 +1073,7 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     // The player leaves: the recording stops feeding the relay and goes on.
     player.close();
     ASSERT_TRUE(spinUntil([&] { return !node->listenStatus(); }, 10s));
-    EXPECT_EQ(node->status(), 1);
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
 
     // A real player decodes what the relay serves while the recording runs.
     const std::string wav = dir.file("heard.wav");
@@ -1090,7 +1090,7 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     EXPECT_EQ(playerStatus, 0);
     // 60 frames of 1152 samples, 16-bit, after the 44-byte header.
     EXPECT_GE(readFile(wav).size(), 44u + 50u * 1152u * 2u);
-    EXPECT_EQ(node->status(), 1);
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
 
     // Pressed again on the station being heard, listening ends.
     c.listen();
@@ -1110,11 +1110,11 @@ TEST_F(MainControllerTest, APlaylistOfFilesIsRecordedEntryByEntryThroughTheCore)
     MainController& c = start();
 
     ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
-    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == 2; }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == RippingStatus::Running; }, 5s));
     EXPECT_NE(std::dynamic_pointer_cast<M3UServer>(c.serverForTag(node->tag())), nullptr)
         << "a playlist that names no stream is recorded as a playlist source";
     ASSERT_TRUE(spinUntil([&] { return c.activeRecordingCount() == 0; }, 15s));
-    EXPECT_EQ(node->status(), 0);
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(alert(node), "");
     const Array entries = history(node);
     ASSERT_EQ(entries.size(), 2u);

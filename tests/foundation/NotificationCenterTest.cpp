@@ -2,6 +2,8 @@
 #include "Log.h"
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -36,6 +38,53 @@ TEST(NotificationCenterTest, RemovedObserversAreNotCalledEvenDuringAPost)
     center.post("N");
     center.post("N");
     EXPECT_EQ(secondCalls, 0);
+}
+
+TEST(NotificationCenterTest, RemovingAnObserverWaitsForItsCallOnAnotherThread)
+{
+    using namespace std::chrono_literals;
+    NotificationCenter center;
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    // What the observer touches lives until removeObserver has returned, and no longer.
+    auto state = std::make_unique<std::atomic<int>>(0);
+    const auto token = center.addObserver("N", [&](const Notification&) {
+        entered.set_value();
+        released.wait();
+        ++*state;
+    });
+    std::thread poster([&] { center.post("N"); });
+    entered.get_future().wait();
+
+    auto removal = std::async(std::launch::async, [&] { center.removeObserver(token); });
+    EXPECT_EQ(removal.wait_for(200ms), std::future_status::timeout)
+        << "removeObserver returned while the observer was still running";
+    release.set_value();
+    ASSERT_EQ(removal.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(state->load(), 1);
+    state.reset();
+    poster.join();
+    center.post("N"); // no longer observed: nothing touches the freed state
+}
+
+TEST(NotificationCenterTest, AnObserverMayRemoveItselfWhileAnotherThreadCallsIt)
+{
+    NotificationCenter center;
+    std::atomic<int> calls{0};
+    NotificationCenter::Token token = 0;
+    token = center.addObserver("N", [&](const Notification&) {
+        ++calls;
+        center.removeObserver(token);
+    });
+    std::thread a([&] { center.post("N"); });
+    std::thread b([&] { center.post("N"); });
+    a.join();
+    b.join();
+    EXPECT_GE(calls.load(), 1);
+    EXPECT_LE(calls.load(), 2);
+    center.post("N");
+    EXPECT_LE(calls.load(), 2);
 }
 
 TEST(NotificationCenterTest, ConcurrentPostsAndRegistrationsAreSafe)

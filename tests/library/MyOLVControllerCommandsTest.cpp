@@ -79,8 +79,8 @@ TEST_F(CommandsTest, DeleteKeepsRecordingNodesAndGroupsHoldingThem)
     Node* inG = add(g, Node::kStream, "InG");
     Node* h = add(root(), Node::kGroup, "H");
     Node* inH = add(h, Node::kStream, "InH");
-    busy->setStatus(1);
-    inH->setStatus(1);
+    busy->setStatus(RecordingStatus::Recording);
+    inH->setStatus(RecordingStatus::Recording);
     // The group comes before its own child in the selection: the child must stay readable.
     controller->deleteNodes({a, busy, g, inG, h});
     EXPECT_EQ(childNames(root()), (std::vector<std::string>{"Busy", "H"}));

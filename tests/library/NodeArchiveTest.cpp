@@ -175,7 +175,7 @@ TEST(NodeArchiveTest, LegacyRecordFillsTheListedProperties)
     EXPECT_EQ(Value(node.properties()), Value(expected));
     EXPECT_EQ(node.properties().keys(), expected.keys());
     EXPECT_FALSE(node.propertyForKey(np::NP_PRESET_ID).has_value());
-    EXPECT_EQ(node.timerStatus(), 1);
+    EXPECT_EQ(node.timerStatus(), TimerStatus::Scheduled);
     EXPECT_EQ(node.parent(), tree.get());
 
     const Node& second = *tree->childAtIndex(1);

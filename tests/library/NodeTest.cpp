@@ -62,12 +62,12 @@ TEST(NodeTest, CreationAndProperties)
 TEST(NodeTest, StatusFieldsAndByNameAccess)
 {
     Node node;
-    node.setStatus(1);
-    node.setRippingStatus(2);
-    node.setTimerStatus(1);
-    EXPECT_EQ(node.status(), 1);
-    EXPECT_EQ(node.rippingStatus(), 2);
-    EXPECT_EQ(node.timerStatus(), 1);
+    node.setStatus(RecordingStatus::Recording);
+    node.setRippingStatus(RippingStatus::Running);
+    node.setTimerStatus(TimerStatus::Scheduled);
+    EXPECT_EQ(node.status(), RecordingStatus::Recording);
+    EXPECT_EQ(node.rippingStatus(), RippingStatus::Running);
+    EXPECT_EQ(node.timerStatus(), TimerStatus::Scheduled);
     EXPECT_FALSE(node.valueForKey("alertMessage"));
     EXPECT_TRUE(node.setValueForKey("boom", "alertMessage"));
     EXPECT_TRUE(node.setValueForKey("http://x", "connectingURL"));

@@ -71,14 +71,17 @@ TEST_F(StationTreeModelTest, CellTextsAndImagesFollowTheColumnRules)
 
     struct Case
     {
-        int status, rippingStatus;
+        RecordingStatus status;
+        RippingStatus rippingStatus;
         bool alert;
         const char* image;
     };
-    const Case ripper[] = {{0, 0, false, ""},
-                           {0, 0, true, "AlertCaution"},
-                           {1, 0, true, "aquaDotYellow"},
-                           {1, 2, false, "aquaDotOnline"}};
+    using R = RecordingStatus;
+    using P = RippingStatus;
+    const Case ripper[] = {{R::Idle, P::Connecting, false, ""},
+                           {R::Idle, P::Connecting, true, "AlertCaution"},
+                           {R::Recording, P::Connecting, true, "aquaDotYellow"},
+                           {R::Recording, P::Running, false, "aquaDotOnline"}};
     for (const Case& item : ripper) {
         station->setStatus(item.status);
         station->setRippingStatus(item.rippingStatus);
@@ -90,7 +93,7 @@ TEST_F(StationTreeModelTest, CellTextsAndImagesFollowTheColumnRules)
     station->setProperty(Value(Array{Dictionary{{"ACTIVE", false}}, Dictionary{{"ACTIVE", true}}}),
                          np::NP_RECORDING_SCHEDULE);
     EXPECT_EQ(text(station, M::TimerStatus, M::ImageNameRole), "Clock");
-    station->setTimerStatus(1);
+    station->setTimerStatus(TimerStatus::Scheduled);
     EXPECT_EQ(text(station, M::TimerStatus, M::ImageNameRole), "redDotOnline");
     station->setListenStatus(true);
     EXPECT_EQ(text(station, M::ListenStatus, M::ImageNameRole), "speaker8x9");

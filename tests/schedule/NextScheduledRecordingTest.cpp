@@ -109,7 +109,7 @@ TEST_F(NextScheduledRecording, EarliestActiveEntryOfAllStreams)
     EXPECT_EQ(computeDateOfNextScheduledRecording({first.get(), none.get(), second.get()}, now),
               inWeek(kFriday, 14, 0));
     // A running recording plays no part.
-    second->setTimerStatus(1);
+    second->setTimerStatus(TimerStatus::Scheduled);
     EXPECT_EQ(computeDateOfNextScheduledRecording({second.get()}, now), inWeek(kFriday, 14, 0));
     EXPECT_EQ(computeDateOfNextScheduledRecording({none.get()}, now), std::nullopt);
     EXPECT_EQ(computeDateOfNextScheduledRecording({}, now), std::nullopt);
@@ -148,12 +148,12 @@ std::vector<std::string> stopsAndStarts(Node& node, Date from, int minutes, int&
         const Date now{from.secondsSince1970 + i * 60.0};
         for (const SchedulerDecision& decision : runSchedulerTick(streams, now)) {
             const bool start = decision.kind == SchedulerDecision::Kind::Start;
-            node.setTimerStatus(start ? 1 : 0);
+            node.setTimerStatus(start ? TimerStatus::Scheduled : TimerStatus::Off);
             const LocalMoment m = LocalMoment::fromDate(now);
             events.push_back(std::to_string(m.minuteOfDay / 60) + ":" +
                              std::to_string(m.minuteOfDay % 60) + (start ? " start" : " stop"));
         }
-        minutesRecorded += node.timerStatus() == 1 ? 1 : 0;
+        minutesRecorded += node.timerStatus() == TimerStatus::Scheduled ? 1 : 0;
     }
     return events;
 }

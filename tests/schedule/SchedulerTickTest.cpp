@@ -39,7 +39,7 @@ std::vector<std::string> simulate(Node& node, Date from, int minutes)
         const Date now{from.secondsSince1970 + i * 60.0};
         for (const SchedulerDecision& decision : runSchedulerTick(streams, now)) {
             const bool start = decision.kind == SchedulerDecision::Kind::Start;
-            decision.node->setTimerStatus(start ? 1 : 0);
+            decision.node->setTimerStatus(start ? TimerStatus::Scheduled : TimerStatus::Off);
             events.push_back(label(now, start ? "start" : "stop"));
         }
     }
@@ -121,11 +121,9 @@ TEST_F(SchedulerTick, FirstDueActiveEntryWinsAndActiveScheduleIsTheListObject)
     EXPECT_TRUE(decisions[0].entry.isSameObject(first));
     EXPECT_TRUE(node->activeSchedule().toDictionary().isSameObject(first));
 
-    // Nothing is started again while timerStatus is 1, nor while it holds another value.
-    node->setTimerStatus(1);
+    // Nothing is started again while the scheduled recording runs.
+    node->setTimerStatus(TimerStatus::Scheduled);
     EXPECT_TRUE(runSchedulerTick(streams, inWeek(kMonday, 10, 31)).empty());
-    node->setTimerStatus(2);
-    EXPECT_TRUE(runSchedulerTick(streams, inWeek(kMonday, 13, 0)).empty());
     EXPECT_TRUE(node->activeSchedule().isDictionary());
 }
 
@@ -134,7 +132,7 @@ TEST_F(SchedulerTick, RenamingTheRunningEntryStopsThenRestarts)
     NodePtr node = streamWithSchedule(Array{Value(recurring(kDaily, 9, 0, 12, 0))});
     std::vector<Node*> streams{node.get()};
     ASSERT_EQ(runSchedulerTick(streams, inWeek(kMonday, 10, 0)).size(), 1u);
-    node->setTimerStatus(1);
+    node->setTimerStatus(TimerStatus::Scheduled);
 
     // The editor replaces the entry with a new dictionary.
     Dictionary renamed = recurring(kDaily, 9, 0, 12, 0);
@@ -145,7 +143,7 @@ TEST_F(SchedulerTick, RenamingTheRunningEntryStopsThenRestarts)
     ASSERT_EQ(stop.size(), 1u);
     EXPECT_EQ(stop[0].kind, SchedulerDecision::Kind::Stop);
     EXPECT_TRUE(node->activeSchedule().isNull());
-    node->setTimerStatus(0);
+    node->setTimerStatus(TimerStatus::Off);
 
     auto start = runSchedulerTick(streams, inWeek(kMonday, 10, 2));
     ASSERT_EQ(start.size(), 1u);
@@ -179,12 +177,12 @@ public:
     {
         calls.push_back("start " + node.name());
         EXPECT_TRUE(node.activeSchedule().toDictionary().isSameObject(entry));
-        node.setTimerStatus(1);
+        node.setTimerStatus(TimerStatus::Scheduled);
     }
     void stopScheduledRecording(Node& node) override
     {
         calls.push_back("stop " + node.name());
-        node.setTimerStatus(0);
+        node.setTimerStatus(TimerStatus::Off);
     }
     std::vector<std::string> calls;
 };
