@@ -4,6 +4,7 @@
 #include "MP3Client.h"
 #include "Mailbox.h"
 #include "NotificationCenter.h"
+#include "OwnedThreads.h"
 #include "PreferencesReader.h"
 
 #include <filesystem>
@@ -66,11 +67,12 @@ void BM_Demultiplex(benchmark::State& state)
     prefs.values = orvanta::Dictionary{{"downloadpath", folder.string()}, {"DirLayout", 0}};
     orvanta::NotificationCenter center;
     orvanta::Mailbox main;
+    orvanta::OwnedThreads threads;
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::remove_all(folder);
         auto client = std::make_shared<orvanta::MP3Client>(
-            1, nullptr, orvanta::RecordingContext{center, prefs, main, nullptr});
+            1, nullptr, orvanta::RecordingContext{center, prefs, main, threads, nullptr});
         client->setProperties(
             orvanta::Dictionary{{"NP_STREAMTITLE_SEPARATOR", "-"}, {"NP_STREAMTITLE_PATTERN", 2}});
         client->setIVarsFromProperties();

@@ -11,8 +11,8 @@
 #include "Mailbox.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
+#include "OwnedThreads.h"
 #include "PreferencesReader.h"
-#include "RecordingThreads.h"
 
 #include <atomic>
 #include <chrono>
@@ -125,6 +125,7 @@ int main(int argc, char** argv)
         main.wake();
     });
 
+    OwnedThreads threads;
     const double baseMiB = residentMiB();
     const auto launchTime = Clock::now();
     std::vector<std::shared_ptr<MP3Server>> servers;
@@ -134,8 +135,8 @@ int main(int argc, char** argv)
                                                              {"NP_STREAMTITLE_SEPARATOR", "-"},
                                                              {"NP_STREAMTITLE_PATTERN", 2}});
         servers.push_back(server);
-        MP3Client::launchClientThreadWithTag(i + 1, server,
-                                             RecordingContext{center, prefs, main, nullptr});
+        MP3Client::launchClientThreadWithTag(
+            i + 1, server, RecordingContext{center, prefs, main, threads, nullptr});
     }
     main.serveUntil(
         [&] {
@@ -167,7 +168,7 @@ int main(int argc, char** argv)
         s->terminate();
     }
     main.serveUntil([&] { return finished.load() == count; }, std::chrono::seconds(60));
-    for (int i = 0; i < 200 && RecordingThreads::running() > 0; ++i)
+    for (int i = 0; i < 200 && threads.running() > 0; ++i)
         main.serveUntil([] { return false; }, std::chrono::milliseconds(50));
 
     ::kill(stationPid, SIGTERM);

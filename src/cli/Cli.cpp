@@ -172,25 +172,30 @@ Library::Library()
     }
 }
 
-Node* Library::find(const std::string& path) const
+Node* findNode(Node* root, const std::string& path)
 {
     const std::vector<std::string> parts = splitPath(path);
     if (parts.empty()) {
         throw UsageError("empty station path");
     }
-    Node* node = root();
+    Node* node = root;
     std::string walked;
     for (const std::string& part : parts) {
         walked += walked.empty() ? part : "/" + part;
         const auto& children = node->children();
         auto it = std::find_if(children.begin(), children.end(),
                                [&part](const NodePtr& child) { return child->name() == part; });
-        if ((node != root() && node->nodeType() != Node::kGroup) || it == children.end()) {
+        if ((node != root && node->nodeType() != Node::kGroup) || it == children.end()) {
             throw Failure("no station or group \"" + walked + "\" in the library");
         }
         node = it->get();
     }
     return node;
+}
+
+Node* Library::find(const std::string& path) const
+{
+    return findNode(root(), path);
 }
 
 Node* Library::findGroup(const std::string& path) const

@@ -74,6 +74,9 @@ private:
     std::unique_ptr<MyOLVController> m_controller;
 };
 
+/// The node at "Group/Sub/Name" below root, or a Failure naming the part not found.
+Node* findNode(Node* root, const std::string& path);
+
 /// Loads the user's presets into presets; its saves report failures as a Failure.
 void attachPresetStore(PresetsController& presets);
 /// The identifier of the preset with that identifier or name, or a Failure.

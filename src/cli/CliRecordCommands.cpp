@@ -5,7 +5,6 @@
 #include "FileManagerExtensions.h"
 #include "NodePropertyKeys.h"
 #include "PresetsController.h"
-#include "SleepWatcher.h"
 
 #include <cmath>
 #include <cstdio>
@@ -17,8 +16,6 @@ namespace orvanta::cli {
 namespace {
 // How long a stopped recording may take to write its last file before we give up waiting.
 constexpr std::chrono::seconds kFinishWait{15};
-// logind lets a sleep wait 5 seconds by default for those who asked it to.
-constexpr std::chrono::seconds kSleepWait{3};
 
 std::optional<std::chrono::milliseconds> takeDuration(Args& args)
 {
@@ -66,7 +63,7 @@ int runRecord(Args args)
     if (args.empty())
         throw UsageError("record needs at least one station path or address");
 
-    CliSession session;
+    CliSession session(false);
     MainController& controller = session.controller();
     // Addresses that are not in the library are recorded through stations that are not
     // saved with it.
@@ -77,16 +74,15 @@ int runRecord(Args args)
             unsaved.push_back(Node::nodeWithName(arg, arg, Node::kStream));
             selection.push_back(unsaved.back().get());
         } else {
-            selection.push_back(session.library().find(arg));
+            selection.push_back(session.find(arg));
         }
     }
     std::vector<Station> stations;
-    for (Node* node : session.library().controller().getAllSelectedStreams(selection))
+    for (Node* node : session.library().getAllSelectedStreams(selection))
         stations.push_back({node, historySize(*node), false, {}});
     if (stations.empty())
         throw Failure("no station to record in the groups given");
 
-    controller.awakeFromNib();
     if (stations.size() == 1)
         controller.setVisibleNode(stations.front().node);
     for (Station& station : stations) {
@@ -96,7 +92,8 @@ int runRecord(Args args)
 
     auto noteLaunches = [&] {
         for (Station& station : stations) {
-            station.launched = station.launched || station.node->rippingStatus() == RippingStatus::Running;
+            station.launched =
+                station.launched || station.node->rippingStatus() == RippingStatus::Running;
             const auto alert = station.node->valueForKey("alertMessage");
             if (alert && !alert->empty())
                 station.lastAlert = *alert;
@@ -132,25 +129,29 @@ int runRecord(Args args)
             controller.stopRecordingForTag(station.node->tag());
     }
     session.runUntil([&] { return controller.activeRecordingCount() == 0; }, kFinishWait);
-    controller.applicationWillTerminate();
+    noteLaunches();
+    session.core().shutDown();
     session.frontEnd().finishLine();
 
     int status = kExitOk;
     for (const Station& station : stations) {
-        if (!station.launched) {
-            const std::string& alert = station.lastAlert;
-            std::fprintf(stderr, "orvanta-cli: %s: %s\n", station.node->name().c_str(),
-                         alert.empty() ? "the recording did not start" : alert.c_str());
-            status = kExitFailure;
-            continue;
-        }
+        std::vector<std::string> files;
         const Array history =
             station.node->propertyForKey(np::NP_HISTORY).value_or(Value(Array{})).toArray();
         for (std::size_t i = station.historyBefore; i < history.size(); ++i) {
             const std::string location =
                 history.at(i).toDictionary().get(fileinfo::kLocation).toString();
             if (!location.empty() && isFile(location))
-                std::printf("%s\n", location.c_str());
+                files.push_back(location);
+        }
+        for (const std::string& file : files)
+            std::printf("%s\n", file.c_str());
+        // A station that recorded nothing and said why has failed, even if it connected.
+        if (!station.launched || (files.empty() && !station.lastAlert.empty())) {
+            const std::string& alert = station.lastAlert;
+            std::fprintf(stderr, "orvanta-cli: %s: %s\n", station.node->name().c_str(),
+                         alert.empty() ? "the recording did not start" : alert.c_str());
+            status = kExitFailure;
         }
     }
     return status;
@@ -162,23 +163,12 @@ int runRun(Args args)
     rejectUnknownOptions(args);
     if (!args.empty())
         throw UsageError("run takes no arguments");
-    MainController::runStartupScript(MainController::startupScriptPath());
-
-    CliSession session;
-    MainController& controller = session.controller();
-    session.cleanPresetsForStreams();
-    controller.applicationSupportFolder();
-    controller.awakeFromNib();
-    // Before the system sleeps, recordings end with their files complete.
-    SleepWatcher sleepWatcher([&controller] {
-        controller.systemWillSleep();
-        controller.waitForRecordingThreads(kSleepWait);
-    });
+    CliSession session(true);
     std::fprintf(stderr, "orvanta-cli: running; stop with Ctrl-C or SIGTERM\n");
     session.runUntil([] { return false; }, duration);
     session.frontEnd().finishLine();
-    controller.applicationShouldTerminate(); // says when a scheduled recording is near
-    controller.applicationWillTerminate();
+    session.core().shouldTerminate(); // says when a scheduled recording is near
+    session.core().shutDown();
     return kExitOk;
 }
 

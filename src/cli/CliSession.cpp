@@ -2,8 +2,6 @@
 
 #include "CliSession.h"
 
-#include "PrefsController.h"
-
 #include <atomic>
 #include <csignal>
 #include <unistd.h>
@@ -58,10 +56,10 @@ void TerminalFrontEnd::finishLine()
     }
 }
 
-void TerminalFrontEnd::raiseAlert(const std::string& title, const std::string& message)
+void TerminalFrontEnd::showAlert(const Alert& alert)
 {
     finishLine();
-    std::fprintf(stderr, "orvanta-cli: %s: %s\n", title.c_str(), message.c_str());
+    std::fprintf(stderr, "orvanta-cli: %s: %s\n", alert.title.c_str(), alert.message.c_str());
 }
 
 bool TerminalFrontEnd::askQuestion(const std::string& title, const std::string& message,
@@ -72,17 +70,14 @@ bool TerminalFrontEnd::askQuestion(const std::string& title, const std::string& 
     return true;
 }
 
-CliSession::CliSession()
-    : m_center(NotificationCenter::defaultCenter()), m_scripts(ScriptRunner::defaultShippedFolder())
+CliSession::CliSession(bool asApplication)
 {
-    attachPresetStore(m_presets);
-    m_library.controller().setAlertHandler(
-        [this](const std::string& title, const std::string& text) {
-            m_frontEnd.raiseAlert(title, text);
-        });
-    m_controller = std::make_unique<MainController>(
-        MainControllerParts{m_center, PrefsController::sharedInstance(), m_library.controller(),
-                            m_presets, m_scripts, m_frontEnd});
+    ApplicationCoreOptions options;
+    options.runStartupScript = asApplication;
+    options.watchSleep = asApplication;
+    m_core = std::make_unique<ApplicationCore>(m_frontEnd, options);
+    if (m_core->start() == MyOLVController::LoadResult::Unreadable)
+        throw Failure("cannot read the library " + m_core->library().libraryPath());
     g_signalled = false;
     struct sigaction action
     {};
@@ -94,15 +89,9 @@ CliSession::CliSession()
 
 CliSession::~CliSession()
 {
-    m_controller.reset();
+    m_core.reset();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-}
-
-void CliSession::cleanPresetsForStreams()
-{
-    if (m_library.controller().cleanPresetsForStreams(m_presets))
-        m_library.save();
 }
 
 bool CliSession::signalled()

@@ -1,15 +1,13 @@
 #pragma once
 
-// The application core as orvanta-cli runs it for `record` and `run`: the user's library,
-// presets and preferences, a MainController with a terminal front end, and SIGINT/SIGTERM
-// turned into a stop on the main thread.
+// The application core as orvanta-cli runs it for `record` and `run`: the application's
+// composition root with a terminal front end, and SIGINT/SIGTERM turned into a stop on the
+// main thread.
 
+#include "ApplicationCore.h"
 #include "Cli.h"
 #include "FrontEnd.h"
 #include "MainController.h"
-#include "NotificationCenter.h"
-#include "PresetsController.h"
-#include "ScriptRunner.h"
 
 #include <chrono>
 #include <cstdio>
@@ -30,7 +28,7 @@ public:
     void reloadItem(Node*) override {}
     void updateToolbarControls() override {}
     void setStatusLines(const StatusLines& lines) override;
-    void raiseAlert(const std::string& title, const std::string& message) override;
+    void showAlert(const Alert& alert) override;
     bool askQuestion(const std::string& title, const std::string& message,
                      const std::string& defaultButton, const std::string& alternateButton) override;
     /// Ends the line being rewritten, before other output.
@@ -46,16 +44,18 @@ private:
 class CliSession
 {
 public:
-    CliSession();
+    /// Starts the application core (the start-up script and the sleep watcher only for the
+    /// long-running `run`); a library that cannot be read is a Failure.
+    explicit CliSession(bool asApplication);
     ~CliSession();
 
-    Library& library() { return m_library; }
-    MainController& controller() { return *m_controller; }
+    MainController& controller() { return m_core->controller(); }
+    MyOLVController& library() { return m_core->library(); }
+    ApplicationCore& core() { return *m_core; }
     TerminalFrontEnd& frontEnd() { return m_frontEnd; }
+    /// The station or group at "Group/Sub/Name", or a Failure.
+    Node* find(const std::string& path) { return findNode(library().rootNode(), path); }
 
-    /// Stations whose preset is gone get a preset of their own, as at the application's
-    /// start; the library is saved when that changed anything.
-    void cleanPresetsForStreams();
     /// Runs the event loop until done() holds, a signal arrived or limit (when given) has
     /// passed. Returns true when done() held.
     bool runUntil(const std::function<bool()>& done,
@@ -64,12 +64,8 @@ public:
     static bool signalled();
 
 private:
-    Library m_library;
-    PresetsController m_presets;
-    NotificationCenter& m_center;
-    ScriptRunner m_scripts;
     TerminalFrontEnd m_frontEnd;
-    std::unique_ptr<MainController> m_controller;
+    std::unique_ptr<ApplicationCore> m_core;
 };
 
 } // namespace orvanta::cli

@@ -1,9 +1,12 @@
 // orvanta-cli: the station library, presets and preferences of Orvanta from a terminal.
 
 #include "Cli.h"
+#include "Global.h"
+#include "Log.h"
 #include "Version.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -82,6 +85,14 @@ int usageError(const std::string& message)
 
 int main(int argc, char** argv)
 {
+    // A peer closing a socket must never end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    // libcurl is set up before any thread exists and cleaned up after the last transfer
+    // (every command joins its threads before returning).
+    const orvanta::curl::Global curl;
+    if (!curl.ok())
+        orvanta::logFormat("%s : Fatal error, curl_global_init returned code: %d", "main",
+                           static_cast<int>(curl.code()));
     QCoreApplication app(argc, argv);
     const std::string_view command = argc > 1 ? argv[1] : "help";
     orvanta::cli::Args args(argv + std::min(argc, 2), argv + argc);

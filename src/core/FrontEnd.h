@@ -1,9 +1,11 @@
 #pragma once
 
 // What the application core needs from whatever shows it: the desktop window or the
-// command line. Every call comes on the main thread.
+// command line. Every call comes on the main thread, and none may wait for the user: the
+// core calls these from inside its notification handling.
 
 #include <string>
+#include <vector>
 
 namespace orvanta {
 
@@ -18,6 +20,26 @@ struct StatusLines
     bool operator==(const StatusLines&) const = default;
 };
 
+/// What the record, skip, listen and show-music controls show for the station in the
+/// detail view. With no station shown every control is disabled.
+struct ToolbarState
+{
+    bool enabled = false;          // record and listen may be pressed
+    bool recording = false;        // record shows "Stop"
+    bool skipEnabled = false;      // the running recording can skip its track
+    bool listening = false;        // listen shows its "off" state
+    bool showMusicEnabled = false; // the station has recorded something to show
+    bool operator==(const ToolbarState&) const = default;
+};
+
+/// An alert for the user, shown when the front end can; the core goes on at once.
+struct Alert
+{
+    std::string title;
+    std::string message;
+    bool fatal = false; // a failure the program cannot go on from (shown modally)
+};
+
 class FrontEnd
 {
 public:
@@ -25,7 +47,8 @@ public:
 
     /// A node's row shows changed fields (status, alert, name, bitrate...).
     virtual void reloadItem(Node* node) = 0;
-    /// The record, skip, listen and show-music controls may have changed state.
+    /// The record, skip, listen and show-music controls may have changed state; the front
+    /// end asks MainController::toolbarState() for what to show.
     virtual void updateToolbarControls() = 0;
     /// The status display, refreshed every second while the status timer runs.
     virtual void setStatusLines(const StatusLines& lines) = 0;
@@ -41,12 +64,15 @@ public:
     /// Stops the built-in player when it plays.
     virtual void stopBuiltInPlayer() {}
     virtual bool builtInPlayerIsPlaying() const { return false; }
-    /// A modal message with the default button only.
-    virtual void raiseAlert(const std::string& title, const std::string& message) = 0;
-    /// A question with a default and an alternate button; true for the default one.
+    /// Queues an alert; it must return without waiting for the user.
+    virtual void showAlert(const Alert& alert) = 0;
+    /// A question with a default and an alternate button; true for the default one. Asked
+    /// only outside the notification handling (when the user quits).
     virtual bool askQuestion(const std::string& title, const std::string& message,
                              const std::string& defaultButton,
                              const std::string& alternateButton) = 0;
+    /// The groups shown expanded, kept in the library for the next start.
+    virtual std::vector<Node*> expandedGroups() const { return {}; }
 };
 
 } // namespace orvanta

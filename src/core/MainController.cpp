@@ -4,22 +4,20 @@
 #include "GenericServer.h"
 #include "Localization.h"
 #include "Log.h"
+#include "M3UServer.h"
 #include "MyOLVController.h"
 #include "NextScheduledRecording.h"
 #include "NotificationNames.h"
 #include "PrefsController.h"
 #include "PrefsKeys.h"
-#include "RecordingThreads.h"
 #include "RelayThread.h"
 
-#include <csignal>
 #include <cstdio>
 #include <ctime>
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QStringList>
-#include <curl/curl.h>
 
 namespace orvanta {
 
@@ -56,15 +54,6 @@ MainController::MainController(MainControllerParts parts)
       m_handOver(m_parts.scripts, m_parts.prefs)
 {
     m_mainMailbox->adoptCurrentThread();
-    // A peer closing a socket must never end the program.
-    std::signal(SIGPIPE, SIG_IGN);
-    const CURLcode code = curl_global_init(CURL_GLOBAL_ALL);
-    if (code != CURLE_OK) {
-        logFormat("%s : Fatal error, curl_global_init returned code: %d", "-[MainController init]",
-                  static_cast<int>(code));
-    } else {
-        m_curlReady = true;
-    }
     // The relay is made now, so every recording can feed it, but serves only once someone
     // listens; port 0 turns it off.
     const auto relayPort =
@@ -84,11 +73,25 @@ MainController::~MainController()
     if (!m_terminated) {
         m_scheduler->stopSchedulerDaemon();
         m_statusTimer.stop();
-        for (auto& [tag, attempt] : m_attempts)
-            attempt->cancel();
     }
-    // Workers still resolving find the mailbox closed and end without touching us.
+    endAllThreads();
+}
+
+void MainController::endAllThreads()
+{
+    for (auto& [tag, attempt] : m_attempts)
+        attempt->cancel();
+    // A terminate reaches a client that is still registering when it registers, which
+    // needs the mailbox below: it fails, and that client thread ends as well.
+    for (auto& [tag, server] : m_threadPool)
+        server->terminate();
+    // Threads that still want the main thread find the mailbox closed and end without it.
     m_mainMailbox->close();
+    if (!m_handOver.waitForAll(kScriptShutdownWait)) {
+        logMessage("MainController", "A music-player script is still running; stopping it");
+        m_parts.scripts.cancelAll();
+    }
+    m_threads.joinAll();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -112,7 +115,7 @@ std::optional<std::string> MainController::applicationSupportFolder()
     const auto support = findSystemFolderType(kApplicationSupportFolderType, FolderDomain::User);
     if (!support) {
         raiseAlertWithTitle(localizedString("Alert"),
-                            localizedString("Can't find application support folder"));
+                            localizedString("Can't find application support folder"), true);
         return std::nullopt;
     }
     const std::string folder = *support + "/Orvanta";
@@ -159,22 +162,22 @@ void MainController::applicationWillTerminate()
         attempt->cancel();
     // The last files of the recordings are reported before the library is written, so
     // their history entries are saved with it.
-    const bool allEnded = waitForRecordingThreads(kShutdownWait);
+    if (!waitForRecordingThreads(kShutdownWait))
+        logMessage("MainController", "Recordings still running at shut-down");
     m_bridge.handleMachMessage();
-    m_handOver.waitForAll();
+    // A hung music-player script must not hold quitting: it gets a few seconds.
+    if (!m_handOver.waitForAll(kScriptShutdownWait)) {
+        logMessage("MainController", "A music-player script is still running; stopping it");
+        m_parts.scripts.cancelAll();
+        m_handOver.waitForAll(std::chrono::seconds(1));
+    }
     // The hand-overs' results reach their history entries through queued calls on this
     // thread: let them in before the library is written.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-    m_parts.olvController.cleanup({});
+    m_parts.olvController.cleanup(m_parts.frontEnd.expandedGroups());
     m_nodePool.clear();
-    m_threadPool.clear();
     m_attempts.clear();
-    if (m_curlReady && allEnded) {
-        curl_global_cleanup();
-        m_curlReady = false;
-    } else if (!allEnded) {
-        logMessage("MainController", "recordings still running at shut-down; libcurl left set up");
-    }
+    m_skippable.clear();
     m_parts.prefs.cleanup();
 }
 
@@ -183,10 +186,10 @@ bool MainController::waitForRecordingThreads(std::chrono::milliseconds timeout)
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         // Their last calls (registration, finished reports) need the main thread.
-        m_mainMailbox->serveUntil([] { return RecordingThreads::running() == 0; },
+        m_mainMailbox->serveUntil([this] { return m_threads.running() == 0; },
                                   std::chrono::milliseconds(20));
         m_bridge.handleMachMessage();
-        if (RecordingThreads::running() == 0)
+        if (m_threads.running() == 0)
             return true;
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
@@ -331,6 +334,24 @@ StatusLines MainController::currentStatusLines() const
         status.replace(at, 5, rate);
     lines.status = status;
     return lines;
+}
+
+ToolbarState MainController::toolbarState() const
+{
+    const Node* node = m_visibleNode.get();
+    if (!node)
+        return {};
+    ToolbarState state;
+    state.enabled = true;
+    if (!node->isRecording())
+        return state;
+    state.recording = true;
+    state.showMusicEnabled = true;
+    state.listening = node->listenStatus();
+    if (const auto server = serverForTag(node->tag()))
+        state.skipEnabled = dynamic_cast<const M3UServer*>(server.get()) != nullptr ||
+                            m_skippable.count(node->tag()) > 0;
+    return state;
 }
 
 // ---------------------------------------------------------------------------------------

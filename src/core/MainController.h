@@ -13,12 +13,15 @@
 // Resolving a station's addresses happens on a worker thread of its own; the worker reads
 // nothing of the station tree and hands its result to the main thread, which decides there
 // whether (and what) to launch. Client threads reach their servers through mainMailbox(),
-// which the event loop serves.
+// which the event loop serves. Every thread the controller starts (resolution, recording
+// clients and their workers, script hand-overs) belongs to it and is joined before it goes,
+// so what they use needs to outlive only the controller.
 
 #include "FrontEnd.h"
 #include "Mailbox.h"
 #include "Node.h"
 #include "NotificationBridge.h"
+#include "OwnedThreads.h"
 #include "RecordingHandOver.h"
 #include "ResolutionAttempt.h"
 #include "Scheduler.h"
@@ -32,6 +35,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -70,6 +74,8 @@ class MainController : public SchedulerActions
 public:
     /// How long shut-down waits for running recordings to write their last files.
     static constexpr std::chrono::seconds kShutdownWait{5};
+    /// How long shut-down lets the music player's scripts finish before they are killed.
+    static constexpr std::chrono::seconds kScriptShutdownWait{3};
     /// Where `source` of startRecordingForNode comes from.
     static constexpr int kSourceUser = 0;
     static constexpr int kSourceScheduler = 1;
@@ -114,7 +120,9 @@ public:
 
     void setAlertMessageForNode(const std::string& message, Node* node);
     void setAlertMessageForTag(const std::string& message, std::int32_t tag);
-    void raiseAlertWithTitle(const std::string& title, const std::string& message);
+    /// Hands an alert to the front end, which shows it when it can.
+    void raiseAlertWithTitle(const std::string& title, const std::string& message,
+                             bool fatal = false);
 
     // Listening ---------------------------------------------------------------------------
 
@@ -143,6 +151,9 @@ public:
     Node* visibleNode() const { return m_visibleNode.get(); }
     /// What the status display shows now.
     StatusLines currentStatusLines() const;
+    /// What the record, skip, listen and show-music controls show for the shown station;
+    /// answered from the main thread's own bookkeeping, without asking a recording thread.
+    ToolbarState toolbarState() const;
     void startStatusTimer();
     void stopStatusTimer();
 
@@ -161,6 +172,8 @@ public:
     /// Serves the main thread's calls until no recording thread or address resolution is
     /// left; false when the time ran out first.
     bool waitForRecordingThreads(std::chrono::milliseconds timeout);
+    /// Recording clients, their workers and address resolutions still running.
+    std::size_t runningThreadCount() const { return m_threads.running(); }
 
 private:
     void processNotification(const Notification& notification);
@@ -175,6 +188,8 @@ private:
     void launchRecordingClient(const NodePtr& node, std::int32_t tag,
                                const StationResolution& resolution);
     void resetNode(Node& node);
+    /// Asks every thread to end, then joins them all; the destructor's last step.
+    void endAllThreads();
 
     std::int64_t listenWithApplication() const;
     void listenToOrvantaRelay(const std::string& url);
@@ -195,7 +210,6 @@ private:
     RecordingHandOver m_handOver;
     std::unique_ptr<Scheduler> m_scheduler;
     QTimer m_statusTimer;
-    bool m_curlReady = false;
     bool m_terminated = false;
 
     std::shared_ptr<RelayThread> m_relay; // none when the relay port is 0
@@ -208,6 +222,9 @@ private:
     std::map<std::int32_t, NodePtr> m_nodePool;
     std::map<std::int32_t, std::shared_ptr<MP3Server>> m_threadPool;
     std::map<std::int32_t, std::shared_ptr<ResolutionAttempt>> m_attempts; // resolving recordings
+    std::set<std::int32_t> m_skippable; // recordings whose stream has titles to skip between
+    // Joined in the destructor before any other member goes.
+    OwnedThreads m_threads;
 };
 
 } // namespace orvanta

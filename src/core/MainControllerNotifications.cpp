@@ -58,6 +58,9 @@ void MainController::processNotification(const Notification& n)
     } else if (n.name == OVStreamGenreNotification) {
         setNodeProperty(np::NP_GENRE);
     } else if (n.name == OVMetaintNotification) {
+        // Kept here, so the toolbar never has to ask the recording's thread.
+        if (n.userInfo.toInteger() != 0 && node)
+            m_skippable.insert(tag);
         m_parts.frontEnd.updateToolbarControls();
     } else if (n.name == OVFinishedNotification) {
         handleFinished(tag);
@@ -81,9 +84,10 @@ void MainController::setAlertMessageForTag(const std::string& message, std::int3
     setAlertMessageForNode(message, nodeForTag(tag));
 }
 
-void MainController::raiseAlertWithTitle(const std::string& title, const std::string& message)
+void MainController::raiseAlertWithTitle(const std::string& title, const std::string& message,
+                                         bool fatal)
 {
-    m_parts.frontEnd.raiseAlert(title, message);
+    m_parts.frontEnd.showAlert(Alert{title, message, fatal});
 }
 
 void MainController::handleFinished(std::int32_t tag)
@@ -92,6 +96,7 @@ void MainController::handleFinished(std::int32_t tag)
     stopRecordingForTag(tag);
     m_nodePool.erase(tag);
     m_threadPool.erase(tag);
+    m_skippable.erase(tag);
     refresh(node.get());
 }
 

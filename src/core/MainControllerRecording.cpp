@@ -14,7 +14,6 @@
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "PresetsController.h"
-#include "RecordingThreads.h"
 #include "RelayThread.h"
 #include "StringExtensions.h"
 
@@ -94,12 +93,10 @@ bool MainController::startRecordingForNode(Node* node, int source)
 
 void MainController::spawnRecordingClient(const std::shared_ptr<ResolutionAttempt>& attempt)
 {
-    // The worker holds the mailbox, not the controller: once the controller is gone its
-    // calls fail and it ends quietly.
-    std::shared_ptr<Mailbox> mainMailbox = m_mainMailbox;
     const PreferencesReader& prefs = m_parts.prefs;
-    RecordingThreads::started();
-    std::thread([this, attempt, mainMailbox, &prefs] {
+    // The worker reaches this controller only through the mailbox: once the controller
+    // goes, its calls fail and it ends quietly (and it is joined before that).
+    m_threads.start("MainController::spawnRecordingClient", [this, attempt, &prefs] {
         for (;;) {
             const StationResolution resolution =
                 resolveStationURLs(attempt->urls, attempt->credentials, prefs, attempt->cancelled,
@@ -107,7 +104,7 @@ void MainController::spawnRecordingClient(const std::shared_ptr<ResolutionAttemp
                                        if (auto node = attempt->node.lock())
                                            node->setValueForKey(url, "connectingURL");
                                    });
-            const auto retry = callSync(*mainMailbox, [this, &attempt, &resolution] {
+            const auto retry = callSync(*m_mainMailbox, [this, &attempt, &resolution] {
                 return finishResolution(attempt, resolution);
             });
             if (!retry.value_or(false))
@@ -117,8 +114,7 @@ void MainController::spawnRecordingClient(const std::shared_ptr<ResolutionAttemp
                 break;
             }
         }
-        RecordingThreads::finished();
-    }).detach();
+    });
 }
 
 bool MainController::finishResolution(const std::shared_ptr<ResolutionAttempt>& attempt,
@@ -181,11 +177,12 @@ void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag
                           np::NP_COMPILATION_ALBUM_LABEL);
 
     // A playlist of files gets the client that records it entry by entry.
-    const Dictionary properties = node->getCopyOfProperties();
+    const Dictionary properties = node->recordingPropertiesCopy();
     const std::shared_ptr<MP3Server> server = playlistSource
                                                   ? std::make_shared<M3UServer>(properties)
                                                   : std::make_shared<MP3Server>(properties);
-    const RecordingContext context{m_parts.center, m_parts.prefs, *m_mainMailbox, m_relay};
+    const RecordingContext context{m_parts.center, m_parts.prefs, *m_mainMailbox, m_threads,
+                                   m_relay};
     GenericClient::launchClientThreadWithTag(
         tag, server, context,
         [playlistSource](std::int32_t clientTag, std::shared_ptr<ServerProxy> proxy,

@@ -33,7 +33,7 @@ RecordingHandOver::RecordingHandOver(const ScriptRunner& runner, const Preferenc
 
 RecordingHandOver::~RecordingHandOver()
 {
-    waitForAll();
+    m_workers.joinAll();
 }
 
 std::optional<PlaylistUpdate>
@@ -119,52 +119,19 @@ void RecordingHandOver::runHandlerInBackground(std::string scriptName, std::stri
     });
 }
 
-void RecordingHandOver::waitForAll()
+bool RecordingHandOver::waitForAll(std::chrono::milliseconds timeout)
 {
-    std::list<std::unique_ptr<Worker>> workers;
-    {
-        std::lock_guard guard(m_workersLock);
-        workers.swap(m_workers);
-    }
-    for (auto& worker : workers)
-        worker->thread.join();
+    return m_workers.waitForAll(timeout);
 }
 
 std::size_t RecordingHandOver::runningCount() const
 {
-    std::lock_guard guard(m_workersLock);
-    std::size_t running = 0;
-    for (const auto& worker : m_workers)
-        running += worker->finished ? 0 : 1;
-    return running;
+    return m_workers.running();
 }
 
 void RecordingHandOver::startWorker(std::function<void()> body)
 {
-    reapFinished();
-    auto worker = std::make_unique<Worker>();
-    Worker* raw = worker.get();
-    std::lock_guard guard(m_workersLock);
-    raw->thread = std::thread([raw, body = std::move(body)]() mutable {
-        body();
-        // Drop what the job holds before reporting, so nothing outlives the join.
-        body = nullptr;
-        raw->finished = true;
-    });
-    m_workers.push_back(std::move(worker));
-}
-
-void RecordingHandOver::reapFinished()
-{
-    std::lock_guard guard(m_workersLock);
-    for (auto it = m_workers.begin(); it != m_workers.end();) {
-        if ((*it)->finished) {
-            (*it)->thread.join();
-            it = m_workers.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    m_workers.start("RecordingHandOver", std::move(body));
 }
 
 void RecordingHandOver::postToMainThread(std::function<void()> call)

@@ -11,29 +11,26 @@
 // script part only and serve tests and callers that already run on a worker.
 //
 // Ownership: MainController owns the instance; it keeps the ScriptRunner and the
-// preferences by reference, so both must outlive it. The destructor waits for running
-// hand-overs (each bounded by the runner's time limit) and drops updates not yet applied.
+// preferences by reference, so both must outlive it. The destructor joins running
+// hand-overs (each bounded by the runner's time limit, or ended at once by the runner's
+// cancelAll()) and drops updates not yet applied.
 //
 // Thread: create, start and destroy on the main thread (with a Qt event loop); the
 // synchronous functions are safe on any thread.
 
+#include "OwnedThreads.h"
 #include "PreferencesReader.h"
 #include "ScriptRunner.h"
 #include "Value.h"
+#include "WakeUpReceiver.h"
 
-#include <atomic>
+#include <chrono>
+#include <deque>
 #include <functional>
-#include <list>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
-
-#include "WakeUpReceiver.h"
-
-#include <deque>
 
 namespace orvanta {
 
@@ -99,21 +96,14 @@ public:
                                 std::vector<std::string> arguments);
 
     /// Waits until every started hand-over has finished its script (not for the queued
-    /// main-thread part). For shut-down and tests.
-    void waitForAll();
+    /// main-thread part); false when the time ran out first. For shut-down and tests.
+    bool waitForAll(std::chrono::milliseconds timeout = std::chrono::minutes(5));
 
     /// Hand-overs whose threads have not finished yet.
     std::size_t runningCount() const;
 
 private:
-    struct Worker
-    {
-        std::thread thread;
-        std::atomic<bool> finished{false};
-    };
-
     void startWorker(std::function<void()> body);
-    void reapFinished();
     void postToMainThread(std::function<void()> call);
 
     const ScriptRunner& m_runner;
@@ -126,8 +116,8 @@ private:
     std::deque<std::function<void()>> m_results;
     WakeUpReceiver m_mainContext{[this] { deliverResults(); }};
 
-    mutable std::mutex m_workersLock;
-    std::list<std::unique_ptr<Worker>> m_workers;
+    // Last member: its threads end before anything they use goes.
+    OwnedThreads m_workers;
 };
 
 } // namespace orvanta

@@ -171,6 +171,8 @@ ScriptResult ScriptRunner::runHandler(std::string_view scriptName, std::string_v
     argv.push_back(nullptr);
 
     std::lock_guard osaGuard(_OSALock);
+    if (cancelled())
+        return failure(ScriptResult::Status::Cancelled, "Not run: the program is quitting");
 
     int outPipe[2];
     int errPipe[2];
@@ -239,7 +241,7 @@ ScriptResult ScriptRunner::runHandler(std::string_view scriptName, std::string_v
             break;
         }
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) {
+        if (now >= deadline || cancelled()) {
             timedOut = true;
             ::kill(-pid, SIGKILL);
             while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
@@ -264,7 +266,10 @@ ScriptResult ScriptRunner::runHandler(std::string_view scriptName, std::string_v
     if (errOpen)
         drain(errRead.get(), errors);
 
-    if (timedOut) {
+    if (timedOut && cancelled()) {
+        result.status = ScriptResult::Status::Cancelled;
+        result.errorMessage = "Killed: the program is quitting";
+    } else if (timedOut) {
         result.status = ScriptResult::Status::TimedOut;
         result.errorMessage = "Timed out after " + std::to_string(m_timeLimit.count()) + " ms";
     } else if (waitStatus == -1) {

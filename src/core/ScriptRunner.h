@@ -14,7 +14,9 @@
 // Thread: any. A ScriptRunner is immutable after its setters, so one instance may serve
 // several threads.
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,6 +34,7 @@ struct ScriptResult
         LaunchFailed, // the process could not be started, or an argument was unusable
         TimedOut,     // killed after the time limit
         Signalled,    // ended by a signal it did not handle
+        Cancelled,    // not run, or killed, because the program is quitting
     };
 
     Status status = Status::LaunchFailed;
@@ -72,10 +75,17 @@ public:
     ScriptResult runHandler(std::string_view scriptName, std::string_view handler,
                             const std::vector<std::string>& arguments) const;
 
+    /// For quitting: the script running now is killed with its process group within a few
+    /// milliseconds, and every later call (also of copies of this runner) fails at once
+    /// with Cancelled, so no hung script holds the program.
+    void cancelAll() const { m_cancelled->store(true); }
+    bool cancelled() const { return m_cancelled->load(); }
+
 private:
     std::string m_shippedFolder;
     std::optional<std::string> m_userFolder;
     std::chrono::milliseconds m_timeLimit = kDefaultTimeLimit;
+    std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
 };
 
 } // namespace orvanta

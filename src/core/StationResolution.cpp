@@ -2,6 +2,7 @@
 
 #include "Localization.h"
 #include "PlaylistHelpers.h"
+#include "StringExtensions.h"
 #include "URLHelper.h"
 
 namespace orvanta {
@@ -18,16 +19,32 @@ StationResolution resolveStationURLs(const std::vector<std::string>& urls,
             break;
         if (trying)
             trying(url);
-        const auto answer = URLHelper::finalLocationOfRedirection(url, credentials, prefs);
+        const auto answer =
+            URLHelper::finalLocationOfRedirection(url, credentials, prefs, &cancelled);
         if (!answer)
             continue;
+        if (const Value* error = answer->find("error")) {
+            result.errorText = localizedString("Connection Failure") + " - " + error->toString();
+            continue;
+        }
         const std::string location = answer->get("location").toString();
         const std::string content = answer->get("content").toString();
+        // A playlist that lists itself would be fetched as a stream again and again.
+        const auto refersToItself = [&](const std::string& entry) {
+            const std::string address = stringByTrimmingWhitespaceAndNewline(entry);
+            return address == location || address == stringByTrimmingWhitespaceAndNewline(url);
+        };
+        const std::string selfReference =
+            localizedString("Connection Failure - The playlist refers to itself");
         switch (URLHelper::playlistKindOfResult(*answer)) {
         case PlaylistKind::PLS: {
-            const auto entries = PLSHelper::parse(content);
+            auto entries = PLSHelper::parse(content);
+            const auto parsed = entries.size();
+            std::erase_if(entries, refersToItself);
             if (!entries.empty()) {
                 result.resolved.insert(result.resolved.end(), entries.begin(), entries.end());
+            } else if (parsed > 0) {
+                result.errorText = selfReference;
             } else if (content.find("numberofentries=0") != std::string::npos) {
                 result.errorText = localizedString("Connection Failure - Playlist is empty");
             } else {
@@ -37,7 +54,10 @@ StationResolution resolveStationURLs(const std::vector<std::string>& urls,
         }
         case PlaylistKind::M3U:
             if (auto stream = M3UHelper::redirectsToRawStream(content)) {
-                result.resolved.push_back(*stream);
+                if (refersToItself(*stream))
+                    result.errorText = selfReference;
+                else
+                    result.resolved.push_back(*stream);
             } else {
                 result.resolved.push_back(location);
                 result.playlistSources.insert(location);

@@ -5,7 +5,7 @@
 #include "Mailbox.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
-#include "RecordingThreads.h"
+#include "OwnedThreads.h"
 
 #include <exception>
 #include <thread>
@@ -25,18 +25,21 @@ void GenericClient::startWorker(const char* operation, std::function<void()> bod
                                 std::function<void()> afterFailure)
 {
     auto self = shared_from_this(); // the client lives as long as its worker
-    RecordingThreads::started();
-    std::thread([self, operation, body = std::move(body), afterFailure = std::move(afterFailure)] {
-        try {
-            body();
-        } catch (const std::exception& e) {
-            logMessage(operation, std::string("Recording failed: ") + e.what());
-            if (afterFailure)
-                afterFailure();
-            self->m_context.center.post(OVFinishedNotification, self->tag());
-        }
-        RecordingThreads::finished();
-    }).detach();
+    const bool started =
+        m_context.threads.start(operation, [self, operation, body = std::move(body),
+                                            afterFailure = std::move(afterFailure)] {
+            try {
+                body();
+            } catch (const std::exception& e) {
+                logMessage(operation, std::string("Recording failed: ") + e.what());
+                if (afterFailure)
+                    afterFailure();
+                self->m_context.center.post(OVFinishedNotification, self->tag());
+            }
+        });
+    // Without a worker the recording is over before it began; the core must still hear it.
+    if (!started)
+        m_context.center.post(OVFinishedNotification, tag());
 }
 
 void GenericClient::listen(bool) {}
@@ -45,10 +48,10 @@ void GenericClient::launchClientThreadWithTag(std::int32_t tag,
                                               std::shared_ptr<GenericServer> server,
                                               const RecordingContext& context, Factory factory)
 {
-    RecordingThreads::started();
-    std::thread([tag, weakServer = std::weak_ptr<GenericServer>(server), context,
-                 factory = std::move(factory)] {
-        try {
+    context.threads.start(
+        "GenericClient::launchClientThreadWithTag",
+        [tag, weakServer = std::weak_ptr<GenericServer>(server), context,
+         factory = std::move(factory)] {
             auto mailbox = std::make_shared<Mailbox>();
             mailbox->adoptCurrentThread();
             auto serverProxy = std::make_shared<ServerProxy>(weakServer, context.mainMailbox);
@@ -57,12 +60,7 @@ void GenericClient::launchClientThreadWithTag(std::int32_t tag,
             if (serverProxy->registerWithTag(tag, clientProxy))
                 mailbox->serveUntil([&client] { return client->flagTerminateRunLoop(); });
             mailbox->close();
-        } catch (const std::exception& e) {
-            logMessage("GenericClient::launchClientThreadWithTag",
-                       std::string("Client thread failed: ") + e.what());
-        }
-        RecordingThreads::finished();
-    }).detach();
+        });
 }
 
 // ---- ClientProxy ------------------------------------------------------------------------

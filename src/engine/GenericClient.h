@@ -54,7 +54,7 @@ public:
     virtual void listen(bool on);
 
 protected:
-    /// Runs body on a worker thread of its own, counted by RecordingThreads. An exception
+    /// Runs body on a worker thread of its own in the context's thread group. An exception
     /// never leaves the thread: it is logged under operation, afterFailure runs, and the
     /// finished notification still goes out, so the core hears of the end.
     void startWorker(const char* operation, std::function<void()> body,

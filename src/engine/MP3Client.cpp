@@ -1,6 +1,6 @@
 #include "MP3Client.h"
 
-#include "Easy.h"
+#include "HttpTransfer.h"
 #include "IcyHeaders.h"
 #include "Localization.h"
 #include "Log.h"
@@ -14,8 +14,6 @@
 
 #include <cmath>
 #include <exception>
-
-#include <sys/socket.h>
 
 namespace orvanta {
 
@@ -54,15 +52,6 @@ private:
 // kernel wakes the transfer only once this much is waiting (or the connection ends), about
 // half a second of a 128 kbit/s stream; low-speed and stop checks run on libcurl's own timer.
 constexpr int kReceiveLowWater = 8192;
-
-int setReceiveLowWater(void*, curl_socket_t socket, curlsocktype purpose)
-{
-    if (purpose == CURLSOCKTYPE_IPCXN) {
-        const int lowWater = kReceiveLowWater;
-        ::setsockopt(socket, SOL_SOCKET, SO_RCVLOWAT, &lowWater, sizeof lowWater);
-    }
-    return CURL_SOCKOPT_OK;
-}
 
 std::vector<std::string> stringList(const Value& value)
 {
@@ -179,10 +168,8 @@ void MP3Client::postAlert(const std::string& message)
 
 void MP3Client::setIVarsFromProperties()
 {
-    {
-        std::lock_guard lock(m_stateMutex);
-        _properties = Value(_properties).deepCopy().toDictionary();
-    }
+    // The core copied the properties for this recording; only NP_HISTORY is still the
+    // station's own list, read under its lock by the naming code.
     const Dictionary& p = _properties;
     if (const Value* path = p.find(np::NP_SCHEDULED_RECORDING_PATH); path && path->isArray())
         m_naming.scheduledRecordingPath = path->toArray();
@@ -253,41 +240,27 @@ std::int64_t MP3Client::leadingContentLength() const
 
 void MP3Client::runConnectionCycle()
 {
-    curl::Easy easy;
-    if (!easy)
-        return;
     TransferHandler handler(*this);
-    easy.setOption(CURLOPT_DNS_CACHE_TIMEOUT, 0L);
-    easy.setOption(CURLOPT_VERBOSE, 0L);
-    easy.setOption(CURLOPT_NOSIGNAL, 1L);
-    easy.setOption(CURLOPT_FOLLOWLOCATION, 1L);
-    easy.setOption(CURLOPT_MAXREDIRS, 10L);
-    easy.setProgressHandler(handler);
-    easy.setOption(CURLOPT_NOPROGRESS, 0L);
-    easy.useErrorBuffer();
-    easy.setOption(CURLOPT_CONNECTTIMEOUT, 10L);
-    curl_easy_setopt(easy.get(), CURLOPT_SOCKOPTFUNCTION, setReceiveLowWater);
-    if (_lowSpeedDisconnect) {
-        easy.setOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
-        easy.setOption(CURLOPT_LOW_SPEED_TIME, static_cast<long>(_lowSpeedLimitSeconds));
-    }
-    curl::Slist headers;
+    HttpRequest request;
+    request.dnsCacheSeconds = 0;
+    request.maxRedirects = 10;
+    request.connectTimeoutSeconds = 10;
+    if (_lowSpeedDisconnect)
+        request.lowSpeedTimeSeconds = static_cast<long>(_lowSpeedLimitSeconds);
     if (!ignoreMetaint)
-        headers.append("Icy-MetaData: 1");
-    headers.append("User-Agent: iTunes/4.5");
-    headers.append("Pragma: no-cache");
-    easy.setOption(CURLOPT_HTTPHEADER, headers.get());
-    curl::Slist aliases{"ICY 200 OK"};
-    easy.setOption(CURLOPT_HTTP200ALIASES, aliases.get());
-    easy.setOption(CURLOPT_HEADER, 0L);
-    easy.setHeaderHandler(handler);
-    easy.setWriteHandler(handler);
-    const std::optional<std::string> proxy = MyProxyUtil::getOrvantaProxy(m_context.prefs);
-    if (proxy)
-        easy.setOption(CURLOPT_PROXY, proxy->c_str());
-    if (_userpwd.size() > 2) {
-        easy.setOption(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-        easy.setOption(CURLOPT_USERPWD, _userpwd.c_str());
+        request.headers.push_back("Icy-MetaData: 1");
+    request.headers.push_back("Pragma: no-cache");
+    request.acceptIcyStatusLine = true;
+    request.receiveLowWater = kReceiveLowWater;
+    if (!_userpwd.empty())
+        request.credentials = _userpwd;
+    std::string setupError;
+    auto transfer = HttpTransfer::create(request, &m_context.prefs, handler, setupError);
+    if (!transfer) {
+        logMessage("MP3Client::run", setupError);
+        if (!shutDownFlag)
+            postAlert(setupError);
+        return;
     }
 
     CURLcode result = CURLE_OK;
@@ -297,17 +270,26 @@ void MP3Client::runConnectionCycle()
         const std::string url = stringByTrimmingWhitespaceAndNewline(address);
         setCurrentSong(localizedString("Connecting to:") + " " + url);
         resetForConnection();
-        easy.setOption(CURLOPT_URL, url.c_str());
-        result = easy.perform();
+        if (!transfer->setUrl(url)) {
+            result = CURLE_URL_MALFORMAT;
+            continue;
+        }
+        const std::uint64_t audioBefore = fileWriter->audioBytesWritten();
+        result = transfer->perform();
         if (!m_stopHandled)
             flushMetadataBuffer();
         // What a delayed split queued belongs to this connection only.
         fileWriter->discardQueuedFileTags();
         splitLaterArray.clear();
-        if (shutDownFlag || result == CURLE_OK || result == CURLE_COULDNT_RESOLVE_PROXY)
+        m_connectionHadAudio = fileWriter->audioBytesWritten() > audioBefore;
+        if (shutDownFlag || result == CURLE_COULDNT_RESOLVE_PROXY)
+            break;
+        // A server that answered with an error or sent no audio has not served the station:
+        // the next address may.
+        if (result == CURLE_OK && !m_httpError && (m_connectionHadAudio || m_connectionBytes == 0))
             break;
     }
-    finishConnection(result, proxy.has_value(), easy.errorText());
+    finishConnection(result, transfer->usesProxy(), transfer->errorText());
 }
 
 void MP3Client::resetForConnection()
@@ -327,6 +309,9 @@ void MP3Client::resetForConnection()
     content_length.reset();
     m_connectionBytes = 0;
     m_stopHandled = false;
+    m_httpError.reset();
+    m_noAudio = false;
+    m_connectionHadAudio = false;
 }
 
 void MP3Client::finishConnection(int result, bool proxyInUse, const std::string& curlError)
@@ -337,6 +322,20 @@ void MP3Client::finishConnection(int result, bool proxyInUse, const std::string&
         fileWriter->stopCurrentFile();
     if (shutDownFlag)
         return;
+    // An error status or a body without audio is a failed connection, whatever libcurl
+    // thinks of the transfer: say what the server did.
+    if (m_httpError) {
+        const std::string message = httpErrorText(*m_httpError);
+        logMessage("MP3Client::run", message);
+        postAlert(message);
+        return;
+    }
+    if (m_noAudio || (result == CURLE_OK && m_connectionBytes > 0 && !m_connectionHadAudio)) {
+        const std::string message = localizedString("No MP3 audio in the stream");
+        logMessage("MP3Client::run", message);
+        postAlert(message);
+        return;
+    }
     if (result == CURLE_OK && bytecount == 0 && !_receivedResponseHeader) {
         postAlert(errorMessage.value_or(
             localizedString("Radio station is busy and not accepting incoming connections")));
@@ -379,6 +378,15 @@ bool MP3Client::progressCallback(std::int64_t downloadedNow)
 void MP3Client::parseReqHeaders(std::string_view line)
 {
     _receivedResponseHeader = true;
+    if (const auto status = parseStatusLine(line)) {
+        // Each response of a redirection chain starts with its own status line; only the
+        // last one is the answer.
+        if (status->code >= 400)
+            m_httpError = status;
+        else
+            m_httpError.reset();
+        return;
+    }
     const auto header = parseHeaderLine(line);
     if (!header)
         return;

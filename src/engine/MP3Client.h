@@ -10,6 +10,7 @@
 // sit behind m_stateMutex; the file writer has its own lock.
 
 #include "GenericClient.h"
+#include "HttpTransfer.h"
 #include "MyFileWriter.h"
 #include "StreamTitle.h"
 #include "TrackNaming.h"
@@ -125,6 +126,9 @@ private:
     bool m_stopHandled = false;
     bool _receivedResponseHeader = false;
     std::optional<std::string> errorMessage;
+    std::optional<StatusLine> m_httpError; // the connection's answer was an error status
+    bool m_noAudio = false;                // the body was searched in vain for MP3 frames
+    bool m_connectionHadAudio = false;
     bool m_writerConfigured = false;
 
     // Shared with the client thread.

@@ -25,6 +25,9 @@ namespace orvanta {
 namespace {
 
 constexpr std::size_t kMaxStreamNameCharacters = 60;
+// A stream that has sent this much without one run of MP3 frames is not an MP3 stream
+// (about 16 s of 128 kbit/s audio; room for a large tag at its start).
+constexpr std::uint64_t kMaxBytesWithoutAudio = 256 * 1024;
 
 /// The first count characters of a UTF-8 string.
 std::string firstCharacters(const std::string& s, std::size_t count)
@@ -53,6 +56,9 @@ bool MP3Client::writeShoutCastData(const std::uint8_t* data, std::size_t length)
         closeFileForStop();
         return false;
     }
+    // An error page is no recording: nothing of it reaches a file.
+    if (m_httpError)
+        return false;
     fileWriter->setCallbackWriter(relayFlag ? m_context.relay : nullptr);
     if (!notFirstPass && !firstBlockOfConnection())
         return false;
@@ -60,6 +66,10 @@ bool MP3Client::writeShoutCastData(const std::uint8_t* data, std::size_t length)
         writeMetadataBranch(data, length);
     else
         writeNoMetadataBranch(data, length);
+    if (fileWriter->bytesSearchedWithoutFrames() > kMaxBytesWithoutAudio) {
+        m_noAudio = true;
+        return false;
+    }
     return true;
 }
 

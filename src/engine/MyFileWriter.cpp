@@ -214,6 +214,7 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
         }
     }
     m_fatalAlertPosted = false;
+    m_searchedWithoutFrames = 0;
     m_audioStart = 0;
     if (_useID3v2) {
         const Bytes tagBytes = createID3v2TagFromDictionary(info.get("ID3TAGS").toDictionary());
@@ -235,9 +236,18 @@ bool MyFileWriter::finishCurrentFileAndMove(bool move)
     return finishCurrentFileLocked(move, posts);
 }
 
+bool MyFileWriter::discardFileWithoutAudioLocked()
+{
+    if (fileHandle < 0 || writtenData)
+        return false;
+    stopCurrentFileLocked();
+    ::unlink(m_incompleteFilePath.c_str());
+    return true;
+}
+
 bool MyFileWriter::finishCurrentFileLocked(bool move, PostQueue& posts)
 {
-    if (fileHandle < 0)
+    if (fileHandle < 0 || discardFileWithoutAudioLocked())
         return true;
     Dictionary report = shallowCopy(_newFileTags.front());
     if (_useID3v1) {
@@ -303,7 +313,9 @@ void MyFileWriter::skipCurrentFile()
     if (fileHandle < 0)
         return;
     Dictionary report = shallowCopy(_newFileTags.front());
-    stopCurrentFileLocked();
+    // The skip is the user's and is reported; a file that got no audio yet is not kept.
+    if (!discardFileWithoutAudioLocked())
+        stopCurrentFileLocked();
     report.set("skipped", 1);
     report.set("ignored", 1);
     posts.add(OVRecordingFileCompleted, tag, report);
@@ -312,7 +324,8 @@ void MyFileWriter::skipCurrentFile()
 void MyFileWriter::stopCurrentFile()
 {
     std::lock_guard lock(m_mutex);
-    stopCurrentFileLocked();
+    if (!discardFileWithoutAudioLocked())
+        stopCurrentFileLocked();
 }
 
 void MyFileWriter::stopCurrentFileLocked()
@@ -349,6 +362,7 @@ bool MyFileWriter::writeData(const std::uint8_t* data, std::size_t length)
     const FrameRange run = MyMP3Util::findFirstHeaderInBuffer(
         frameBuffer.data(), frameBuffer.size(), 0, nullptr, &resume);
     if (!run.found()) {
+        m_searchedWithoutFrames += length;
         // Bytes before the resume point can never start a run: dropping them keeps the buffer
         // to a few frames however long a stream goes without one.
         frameBuffer.erase(frameBuffer.begin(),
@@ -365,6 +379,7 @@ bool MyFileWriter::writeData(const std::uint8_t* data, std::size_t length)
         posts.add(OVStreamStereoNotification, tag, header.mono == 0);
     }
     writtenData = writeRawDataLocked(frameBuffer.data() + start, frameBuffer.size() - start, posts);
+    m_searchedWithoutFrames = 0;
     frameBuffer.clear();
     return writtenData;
 }
@@ -373,7 +388,10 @@ bool MyFileWriter::writeRawData(const std::uint8_t* data, std::size_t length)
 {
     PostQueue posts(m_center);
     std::lock_guard lock(m_mutex);
-    return writeRawDataLocked(data, length, posts);
+    // The caller vouches for these bytes being audio.
+    const bool written = writeRawDataLocked(data, length, posts);
+    writtenData = writtenData || written;
+    return written;
 }
 
 bool MyFileWriter::writeRawDataLocked(const std::uint8_t* data, std::size_t length,
@@ -394,6 +412,7 @@ bool MyFileWriter::writeRawDataLocked(const std::uint8_t* data, std::size_t leng
         postFatalAlert(posts, localizedString("Out of disk space!"));
         return false;
     }
+    m_audioBytesWritten += length;
     return true;
 }
 
@@ -517,6 +536,18 @@ std::size_t MyFileWriter::pendingFileTagsCount() const
 {
     std::lock_guard lock(m_mutex);
     return _newFileTags.size();
+}
+
+std::uint64_t MyFileWriter::audioBytesWritten() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_audioBytesWritten;
+}
+
+std::uint64_t MyFileWriter::bytesSearchedWithoutFrames() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_searchedWithoutFrames;
 }
 
 std::size_t MyFileWriter::bufferedBytes() const

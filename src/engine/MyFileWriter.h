@@ -3,7 +3,8 @@
 // The files of one recording: each track is written into "<folder>/incomplete", starts on an
 // MPEG frame boundary, is tagged, and when finished is moved to its folder (or dropped when
 // too small or a duplicate, or left incomplete). Every finished, dropped or skipped file is
-// reported with OVRecordingFileCompleted and its file-information dictionary.
+// reported with OVRecordingFileCompleted and its file-information dictionary. A file that
+// never received an MP3 frame holds nothing but its tag: it is removed without a report.
 //
 // Thread-safe: the client's worker writes audio while its client thread may skip a file;
 // one mutex guards the state, and nothing is called out (relay, notifications) under it.
@@ -86,6 +87,10 @@ public:
     std::size_t pendingFileTagsCount() const;
     /// Audio held while looking for the first frame run of a file.
     std::size_t bufferedBytes() const;
+    /// Audio bytes that went into files, for the life of the writer.
+    std::uint64_t audioBytesWritten() const;
+    /// Bytes given to the open file since it was created that held no run of MP3 frames.
+    std::uint64_t bytesSearchedWithoutFrames() const;
 
     /// Replaces the free-space query (tests simulate a full disc with it).
     void setFreeSpaceProbe(FreeSpaceProbe probe);
@@ -106,6 +111,8 @@ private:
     bool createNewFileLocked(PostQueue& posts);
     bool finishCurrentFileLocked(bool move, PostQueue& posts);
     void stopCurrentFileLocked();
+    /// Closes and removes an open file that holds no audio; true when it did.
+    bool discardFileWithoutAudioLocked();
     bool writeRawDataLocked(const std::uint8_t* data, std::size_t length, PostQueue& posts);
     bool writeAllLocked(const std::uint8_t* data, std::size_t length);
     std::uint64_t currentFileSizeLocked() const;
@@ -120,7 +127,9 @@ private:
     std::uint64_t m_rewindSplitNumBytes = 0;
     std::uint64_t ignoreFileSizeBytes = 0;
     std::shared_ptr<RawDataWriter> callbackWriter;
-    bool writtenData = false;
+    bool writtenData = false; // the open file has its first frame run
+    std::uint64_t m_audioBytesWritten = 0;
+    std::uint64_t m_searchedWithoutFrames = 0;
     bool useFileCounter = false;
     std::int32_t fileCounter = 0;
     int fileHandle = -1;

@@ -1,7 +1,8 @@
 #pragma once
 
 // What every recording client needs from the application: where to post, the preferences,
-// the main thread's mailbox (servers live there) and the listening relay.
+// the main thread's mailbox (servers live there), the thread group its threads belong to
+// and the listening relay. Everything referenced must outlive the group's joinAll().
 
 #include <memory>
 
@@ -9,6 +10,7 @@ namespace orvanta {
 
 class Mailbox;
 class NotificationCenter;
+class OwnedThreads;
 class PreferencesReader;
 class RelayInput;
 
@@ -17,6 +19,7 @@ struct RecordingContext
     NotificationCenter& center;
     const PreferencesReader& prefs;
     Mailbox& mainMailbox;
+    OwnedThreads& threads;             // the client thread and its worker
     std::shared_ptr<RelayInput> relay; // the listening relay; none when there is none
 };
 

@@ -1,7 +1,7 @@
 #include "M3UClient.h"
 
-#include "Easy.h"
 #include "FileManagerExtensions.h"
+#include "HttpTransfer.h"
 #include "Localization.h"
 #include "Log.h"
 #include "MyProxyUtil.h"
@@ -29,11 +29,22 @@ public:
     DownloadHandler(M3UClient& client, const M3UClient::BodyReceiver& receiver)
         : m_client(client), m_receiver(receiver)
     {}
-    bool onHeader(std::string_view) override { return true; }
+    bool onHeader(std::string_view line) override
+    {
+        // Every response of a redirection chain has its status line; the last one counts.
+        if (const auto status = parseStatusLine(line))
+            m_status = status;
+        return true;
+    }
     bool onData(const std::uint8_t* data, std::size_t length) override
     {
+        // An error page is neither a playlist nor a song.
+        if (httpError())
+            return false;
         return m_receiver(data, length);
     }
+    const std::optional<StatusLine>& status() const { return m_status; }
+    bool httpError() const { return m_status && m_status->code >= 400; }
     bool onProgress(std::int64_t downloadedNow) override
     {
         return m_client.progressCallback(downloadedNow);
@@ -42,6 +53,7 @@ public:
 private:
     M3UClient& m_client;
     const M3UClient::BodyReceiver& m_receiver;
+    std::optional<StatusLine> m_status;
 };
 
 /// The last path component of an address, trailing slashes ignored.
@@ -261,11 +273,12 @@ bool M3UClient::fetchPlaylist(const std::string& address, std::string& text)
         m3uContentsData.append(reinterpret_cast<const char*>(data), length);
         return true;
     };
-    const std::optional<std::string> error = download(address, append, false);
+    const std::optional<std::string> error = download(address, append);
     if (error) {
         logMessage("M3UClient::run", "Could not fetch the playlist " + address + ": " + *error);
-        if (m_playlistTooLarge && !shutDownFlag)
-            postAlertMessage(localizedString("M3U file may be invalid"), false);
+        if (!shutDownFlag)
+            postAlertMessage(
+                m_playlistTooLarge ? localizedString("M3U file may be invalid") : *error, false);
         return false;
     }
     text = utf8OrLatin1(m3uContentsData);
@@ -273,39 +286,25 @@ bool M3UClient::fetchPlaylist(const std::string& address, std::string& text)
 }
 
 std::optional<std::string> M3UClient::download(const std::string& address,
-                                               const BodyReceiver& receiver, bool httpErrorsFail)
+                                               const BodyReceiver& receiver)
 {
-    curl::Easy easy;
-    if (!easy)
-        return std::string("curl_easy_init() failed");
     DownloadHandler handler(*this, receiver);
-    easy.setOption(CURLOPT_URL, address);
-    easy.setOption(CURLOPT_VERBOSE, 0L);
-    easy.setOption(CURLOPT_NOSIGNAL, 1L);
-    easy.setOption(CURLOPT_FOLLOWLOCATION, 1L);
-    easy.setOption(CURLOPT_MAXREDIRS, 10L);
-    easy.setOption(CURLOPT_CONNECTTIMEOUT, 10L);
-    easy.useErrorBuffer();
-    curl::Slist headers{"User-Agent: iTunes/4.5"};
-    easy.setOption(CURLOPT_HTTPHEADER, headers);
-    easy.setOption(CURLOPT_HEADER, 0L);
-    easy.setHeaderHandler(handler);
-    easy.setWriteHandler(handler);
-    easy.setProgressHandler(handler);
-    easy.setOption(CURLOPT_NOPROGRESS, 0L);
-    if (httpErrorsFail)
-        easy.setOption(CURLOPT_FAILONERROR, 1L);
     const PreferencesReader& prefs = m_context.prefs;
-    if (prefs.boolForKey(prefs::kLowSpeedDisconnect)) {
-        easy.setOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
-        easy.setOption(CURLOPT_LOW_SPEED_TIME, prefs.integerForKey(prefs::kLowSpeedLimitSeconds));
-    }
-    const std::optional<std::string> proxy = MyProxyUtil::getOrvantaProxy(prefs);
-    if (proxy)
-        easy.setOption(CURLOPT_PROXY, *proxy);
-    if (easy.perform() == CURLE_OK)
+    HttpRequest request;
+    request.url = address;
+    if (prefs.boolForKey(prefs::kLowSpeedDisconnect))
+        request.lowSpeedTimeSeconds =
+            static_cast<long>(prefs.integerForKey(prefs::kLowSpeedLimitSeconds));
+    std::string error;
+    auto transfer = HttpTransfer::create(request, &prefs, handler, error);
+    if (!transfer)
+        return error;
+    const CURLcode result = transfer->perform();
+    if (handler.httpError())
+        return httpErrorText(*handler.status());
+    if (result == CURLE_OK)
         return std::nullopt;
-    return easy.errorText();
+    return transfer->errorText();
 }
 
 bool M3UClient::progressCallback(std::int64_t downloadedNow)

@@ -70,11 +70,9 @@ public:
     void run();
     /// An empty message clears the station's alert. Thread-safe.
     void postAlertMessage(const std::string& message, bool fatal);
-    /// One blocking transfer into receiver: nothing on success, else the error text.
-    /// httpErrorsFail: an HTTP error status fails the transfer instead of delivering the
-    /// server's error page as the body.
-    std::optional<std::string> download(const std::string& address, const BodyReceiver& receiver,
-                                        bool httpErrorsFail);
+    /// One blocking transfer into receiver: nothing on success, else the error text (an
+    /// error status fails it, so no error page is taken for a playlist or a song).
+    std::optional<std::string> download(const std::string& address, const BodyReceiver& receiver);
     /// Body receiver of an entry: false once a skip or stop is asked for.
     bool writeMP3Data(const std::uint8_t* data, std::size_t length);
     /// Progress of the current transfer (bytes so far): false aborts it.

@@ -87,7 +87,7 @@ M3UClient::EntryOutcome M3UClient::recordEntry(const M3UEntry& entry, const std:
         setCurrentSong(localizedString("Connecting to:") + " " + address);
 
         m_entryTransfer = true;
-        const std::optional<std::string> error = download(address, receiver, true);
+        const std::optional<std::string> error = download(address, receiver);
         m_entryTransfer = false;
         _trackName.reset();
         if (!error) {

@@ -8,8 +8,7 @@
 #include "NodePropertyKeys.h"
 #include "PlaylistHelpers.h"
 
-#include "Easy.h"
-#include "Handler.h"
+#include "HttpTransfer.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -30,15 +29,21 @@ std::string lowerCased(std::string_view text)
         .toStdString();
 }
 
-// Collects a playlist body, refusing anything larger than a playlist can be.
+// Collects a playlist body, refusing anything larger than a playlist can be or an error page.
 class BodyCollector : public curl::Handler
 {
 public:
     std::string body;
-    bool onHeader(std::string_view) override { return true; }
+    bool failed = false;
+    bool onHeader(std::string_view line) override
+    {
+        if (const auto status = parseStatusLine(line))
+            failed = status->code >= 400;
+        return true;
+    }
     bool onData(const std::uint8_t* data, std::size_t length) override
     {
-        if (body.size() + length > kMaxPlaylistBytes) {
+        if (failed || body.size() + length > kMaxPlaylistBytes) {
             return false;
         }
         body.append(reinterpret_cast<const char*>(data), length);
@@ -49,29 +54,19 @@ public:
 
 std::optional<std::string> fetchPlaylist(const std::string& url)
 {
-    curl::Easy easy;
-    if (!easy) {
-        return std::nullopt;
-    }
     BodyCollector collector;
-    curl::Slist headers;
-    headers.append("Cache-Control: no-cache");
-    headers.append("Pragma: no-cache");
-    easy.setOption(CURLOPT_URL, url);
-    easy.setOption(CURLOPT_PROTOCOLS_STR, std::string_view("http,https"));
-    easy.setOption(CURLOPT_FOLLOWLOCATION, 1L);
-    easy.setOption(CURLOPT_REDIR_PROTOCOLS_STR, std::string_view("http,https"));
-    easy.setOption(CURLOPT_TIMEOUT, kPlaylistTimeoutSeconds);
-    easy.setOption(CURLOPT_NOSIGNAL, 1L);
-    easy.setOption(CURLOPT_FRESH_CONNECT, 1L);
-    easy.setOption(CURLOPT_HTTPHEADER, headers);
-    easy.setWriteHandler(collector);
-    if (easy.perform() != CURLE_OK) {
+    HttpRequest request;
+    request.url = url;
+    request.headers = {"Cache-Control: no-cache", "Pragma: no-cache"};
+    request.totalTimeoutSeconds = kPlaylistTimeoutSeconds;
+    request.freshConnection = true;
+    std::string error;
+    auto transfer = HttpTransfer::create(request, nullptr, collector, error);
+    if (!transfer) {
+        logMessage("MyOLVController::acceptDrop", error);
         return std::nullopt;
     }
-    long status = 0;
-    easy.getInfo(CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 400) {
+    if (transfer->perform() != CURLE_OK || collector.failed) {
         return std::nullopt;
     }
     return collector.body;

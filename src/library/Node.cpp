@@ -119,6 +119,20 @@ Dictionary Node::getCopyOfProperties() const
     return copy;
 }
 
+Dictionary Node::recordingPropertiesCopy()
+{
+    std::optional<Value> history = propertyForKey(np::NP_HISTORY);
+    if (!history || !history->isArray()) {
+        setProperty(Value(Array{}), np::NP_HISTORY);
+        history = propertyForKey(np::NP_HISTORY);
+    }
+    Dictionary copy;
+    for (const auto& [key, value] : _properties) {
+        copy.set(key, key == np::NP_HISTORY ? value : value.deepCopy());
+    }
+    return copy;
+}
+
 std::int64_t Node::nodeType() const
 {
     const Value* type = _properties.find(np::NP_TYPE);

@@ -68,6 +68,12 @@ public:
     void addPropertiesFromDictionary(const Dictionary& dictionary);
     /// A copy of the dictionary itself (the values are shared with the node).
     Dictionary getCopyOfProperties() const;
+    /// What a recording client gets, taken on the main thread: every value copied deeply,
+    /// so later edits of the station (schedules, addresses) never race with the client,
+    /// except NP_HISTORY, which stays the station's own list (made empty when missing) so
+    /// the client's duplicate check sees every file completed meanwhile. That list is read
+    /// and changed only under historyListLock().
+    Dictionary recordingPropertiesCopy();
     /// The live dictionary, for code that edits shared lists in place.
     const Dictionary& properties() const { return _properties; }
     std::int64_t nodeType() const;

@@ -1,7 +1,8 @@
 #include "URLHelper.h"
 
-#include "Easy.h"
+#include "HttpTransfer.h"
 #include "IcyHeaders.h"
+#include "Log.h"
 #include "MyProxyUtil.h"
 #include "StringExtensions.h"
 
@@ -76,14 +77,21 @@ std::size_t characterCount(std::string_view utf8)
 class Resolution final : public curl::Handler
 {
 public:
-    Resolution(const curl::Easy& easy, std::string address)
-        : m_easy(easy), m_location(std::move(address))
+    Resolution(std::string address, const std::atomic<bool>* cancelled)
+        : m_location(std::move(address)), m_cancelled(cancelled)
     {}
+
+    void setTransfer(const HttpTransfer* transfer) { m_transfer = transfer; }
 
     bool onHeader(std::string_view line) override
     {
-        if (startsWithIgnoringCase(line, "HTTP/")) {
+        if (const auto status = parseStatusLine(line)) {
             // A new response: the type of a redirect's page says nothing about the target.
+            m_contentType.reset();
+            m_status = status;
+            return true;
+        }
+        if (startsWithIgnoringCase(line, "HTTP/")) {
             m_contentType.reset();
             return true;
         }
@@ -99,6 +107,9 @@ public:
 
     bool onData(const std::uint8_t* data, std::size_t length) override
     {
+        // An error page is neither a playlist nor a stream.
+        if (httpError())
+            return false;
         const std::size_t room = URLHelper::kMaxPlaylistBytes - m_body.size();
         const bool overflow = length > room;
         m_body.append(reinterpret_cast<const char*>(data), std::min(length, room));
@@ -120,10 +131,12 @@ public:
         return true;
     }
 
-    bool onProgress(std::int64_t) override { return true; }
+    bool onProgress(std::int64_t) override { return !(m_cancelled && *m_cancelled); }
 
     std::optional<Dictionary> result()
     {
+        if (httpError())
+            return Dictionary{{"location", m_location}, {"error", httpErrorText(*m_status)}};
         if (m_kind == Kind::Undecided && !m_body.empty() && decide(true) == Kind::Stream)
             stopAsStream();
         Dictionary answer{{"location", m_location}};
@@ -168,15 +181,18 @@ private:
         m_body.clear();
     }
 
+    bool httpError() const { return m_status && m_status->code >= 400; }
+
     std::string currentUrl() const
     {
-        char* url = nullptr;
-        m_easy.getInfo(CURLINFO_EFFECTIVE_URL, &url);
-        return url ? std::string(url) : m_location;
+        const std::string url = m_transfer ? m_transfer->effectiveUrl() : std::string();
+        return url.empty() ? m_location : url;
     }
 
-    const curl::Easy& m_easy;
+    const HttpTransfer* m_transfer = nullptr;
     std::string m_location;
+    const std::atomic<bool>* m_cancelled;
+    std::optional<StatusLine> m_status;
     std::optional<std::string> m_contentType;
     std::string m_body; // raw bytes
     Kind m_kind = Kind::Undecided;
@@ -188,55 +204,42 @@ private:
 std::optional<Dictionary> URLHelper::finalLocationOfRedirection(std::string_view address,
                                                                 const PreferencesReader& prefs)
 {
-    return finalLocationOfRedirection(address, std::nullopt, prefs);
+    return finalLocationOfRedirection(address, std::nullopt, prefs, nullptr);
 }
 
-std::optional<Dictionary>
-URLHelper::finalLocationOfRedirection(std::string_view address,
-                                      const std::optional<std::string>& userPassword,
-                                      const PreferencesReader& prefs)
+std::optional<Dictionary> URLHelper::finalLocationOfRedirection(
+    std::string_view address, const std::optional<std::string>& userPassword,
+    const PreferencesReader& prefs, const std::atomic<bool>* cancelled)
 {
     const std::string start = stringByTrimmingWhitespaceAndNewline(address);
     // libcurl would guess a scheme for a bare host name and speak any protocol it knows.
     if (!isWebAddress(start))
         return std::nullopt;
-    curl::Easy easy;
-    if (!easy)
-        return std::nullopt;
-    Resolution resolution(easy, start);
-    const curl::Slist headers{"User-Agent: iTunes/4.5"};
-
-    easy.setOption(CURLOPT_URL, start);
-    easy.setOption(CURLOPT_VERBOSE, 0);
-    easy.setOption(CURLOPT_NOSIGNAL, 1);
-    easy.setOption(CURLOPT_FOLLOWLOCATION, 1);
-    easy.setOption(CURLOPT_MAXREDIRS, kMaxRedirects);
-    easy.setOption(CURLOPT_PROTOCOLS_STR, std::string_view("http,https"));
-    easy.setOption(CURLOPT_REDIR_PROTOCOLS_STR, std::string_view("http,https"));
-    // ICY servers answer "ICY 200 OK", which libcurl rejects as HTTP/0.9 unless allowed; the
-    // body rule then recognises it.
-    easy.setOption(CURLOPT_HTTP09_ALLOWED, 1);
-    easy.setOption(CURLOPT_NOPROGRESS, 1);
-    easy.setOption(CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    Resolution resolution(start, cancelled);
+    HttpRequest request;
+    request.url = start;
+    request.maxRedirects = kMaxRedirects;
+    request.connectTimeoutSeconds = kConnectTimeoutSeconds;
     // No limit on the whole transfer (a playlist may come slowly), but a server that stops
     // sending must not hold the caller forever.
-    easy.setOption(CURLOPT_LOW_SPEED_LIMIT, 1);
-    easy.setOption(CURLOPT_LOW_SPEED_TIME, kStallTimeoutSeconds);
-    easy.useErrorBuffer();
-    easy.setOption(CURLOPT_HTTPHEADER, headers);
-    easy.setOption(CURLOPT_HEADER, 0);
-    easy.setHeaderHandler(resolution);
-    easy.setWriteHandler(resolution);
-    if (const auto proxy = MyProxyUtil::getOrvantaProxy(prefs))
-        easy.setOption(CURLOPT_PROXY, *proxy);
-    if (userPassword && characterCount(*userPassword) > 2) {
-        easy.setOption(CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
-        easy.setOption(CURLOPT_USERPWD, *userPassword);
+    request.lowSpeedTimeSeconds = kStallTimeoutSeconds;
+    // ICY servers answer "ICY 200 OK", which libcurl rejects as HTTP/0.9 unless allowed; the
+    // body rule then recognises it.
+    request.allowHttp09 = true;
+    if (userPassword && characterCount(*userPassword) > 2)
+        request.credentials = *userPassword;
+    std::string error;
+    auto transfer = HttpTransfer::create(request, &prefs, resolution, error);
+    if (!transfer) {
+        logMessage("URLHelper::finalLocationOfRedirection", error);
+        return std::nullopt;
     }
-
+    resolution.setTransfer(&*transfer);
     // A failed transfer still answers with what arrived: a partial playlist, or the stop at
     // a stream's first data (which libcurl reports as a write error).
-    easy.perform();
+    transfer->perform();
+    if (cancelled && *cancelled)
+        return std::nullopt;
     return resolution.result();
 }
 

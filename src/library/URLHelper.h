@@ -11,6 +11,7 @@
 #include "PreferencesReader.h"
 #include "Value.h"
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -41,10 +42,12 @@ public:
     /// body data). Nothing when neither came back: unreachable host, connection not opened
     /// within 10 s, too many redirects, no body, or an address that is not http or https.
     /// userPassword is "user:password"; 2 characters or fewer send no authentication.
-    static std::optional<Dictionary>
-    finalLocationOfRedirection(std::string_view address,
-                               const std::optional<std::string>& userPassword,
-                               const PreferencesReader& prefs);
+    /// A server that answers with an error status gives "location" and "error" (the text
+    /// for the user) only. Setting *cancelled ends the transfer within about a second, with
+    /// nothing as the answer.
+    static std::optional<Dictionary> finalLocationOfRedirection(
+        std::string_view address, const std::optional<std::string>& userPassword,
+        const PreferencesReader& prefs, const std::atomic<bool>* cancelled = nullptr);
 
     /// The playlist kind a Content-Type value names by its media type (parameters and case
     /// ignored); None for anything else.

@@ -16,7 +16,6 @@
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "PresetsController.h"
-#include "RecordingThreads.h"
 #include "RelayThread.h"
 #include "ScheduleEntry.h"
 #include "ScriptFixtures.h"
@@ -116,16 +115,6 @@ std::vector<std::string> lines(const std::string& text)
     return result;
 }
 
-std::vector<std::string> filesBelow(const std::string& folder)
-{
-    std::vector<std::string> files;
-    for (const auto& item : std::filesystem::recursive_directory_iterator(folder)) {
-        if (item.is_regular_file())
-            files.push_back(item.path().string());
-    }
-    return files;
-}
-
 class FakeFrontEnd : public FrontEnd
 {
 public:
@@ -143,10 +132,7 @@ public:
     }
     void setStatusLines(const StatusLines& lines) override { statusLines.push_back(lines); }
     void historyNeedsDisplay() override { ++historyDisplays; }
-    void raiseAlert(const std::string& title, const std::string& message) override
-    {
-        alerts.emplace_back(title, message);
-    }
+    void showAlert(const Alert& alert) override { alerts.emplace_back(alert.title, alert.message); }
     bool askQuestion(const std::string& title, const std::string& message,
                      const std::string& defaultButton, const std::string& alternateButton) override
     {
@@ -196,7 +182,7 @@ protected:
     {
         if (controller) {
             controller->applicationWillTerminate();
-            EXPECT_EQ(RecordingThreads::running(), 0u) << "recording threads left behind";
+            EXPECT_EQ(controller->runningThreadCount(), 0u) << "recording threads left behind";
             controller.reset();
         }
         center.removeObserver(m_observer);
@@ -364,8 +350,12 @@ TEST_F(MainControllerTest, TagsAreNeverReusedAndAnOldFinishLeavesTheNewRecording
     EXPECT_EQ(second->tag(), 2);
     EXPECT_EQ(second->timerStatus(), TimerStatus::Scheduled);
     EXPECT_EQ(c.threadTagCounter(), 2);
-    ASSERT_TRUE(
-        spinUntil([&] { return first->rippingStatus() == RippingStatus::Running && second->rippingStatus() == RippingStatus::Running; }, 5s));
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            return first->rippingStatus() == RippingStatus::Running &&
+                   second->rippingStatus() == RippingStatus::Running;
+        },
+        5s));
     ASSERT_TRUE(spinUntil([&] { return !currentSong(c, first).empty(); }, 5s));
 
     // Restart before the old client's finished report has come in.
@@ -373,8 +363,11 @@ TEST_F(MainControllerTest, TagsAreNeverReusedAndAnOldFinishLeavesTheNewRecording
     ASSERT_TRUE(c.startRecordingForNode(first, MainController::kSourceUser));
     EXPECT_EQ(first->tag(), 3);
     EXPECT_EQ(c.threadTagCounter(), 3);
-    ASSERT_TRUE(
-        spinUntil([&] { return c.nodeForTag(1) == nullptr && first->rippingStatus() == RippingStatus::Running; }, 5s));
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            return c.nodeForTag(1) == nullptr && first->rippingStatus() == RippingStatus::Running;
+        },
+        5s));
     spinFor(200ms);
     EXPECT_EQ(first->status(), RecordingStatus::Recording);
     EXPECT_EQ(first->tag(), 3);
@@ -438,7 +431,8 @@ TEST_F(MainControllerTest, ResolutionFailuresEndIdleWithTheirAlertAndAPlaylistIs
                 if (node->status() != RecordingStatus::Idle)
                     return false;
             }
-            return viaPlaylist->rippingStatus() == RippingStatus::Running && emptyThenLive->rippingStatus() == RippingStatus::Running;
+            return viaPlaylist->rippingStatus() == RippingStatus::Running &&
+                   emptyThenLive->rippingStatus() == RippingStatus::Running;
         },
         10s));
     EXPECT_EQ(alert(dead), "Connection Failure - Busy station or invalid web address");
@@ -748,7 +742,7 @@ TEST_F(MainControllerTest, ShutDownStopsRecordingsAndSavesTheirHistory)
     ASSERT_TRUE(spinUntil([&] { return currentSong(c, node) == "B - Two"; }, 5s));
 
     c.applicationWillTerminate();
-    EXPECT_EQ(RecordingThreads::running(), 0u);
+    EXPECT_EQ(controller->runningThreadCount(), 0u);
     EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(c.activeRecordingCount(), 0u);
     ASSERT_FALSE(front.statusLines.empty());
@@ -895,7 +889,8 @@ TEST_F(MainControllerTest, SleepStopsRecordingsAndAsksToWakeBeforeTheNextSchedul
     scheduleAt(60);
     MainController& c = start();
     ASSERT_TRUE(c.startRecordingForNode(recording, MainController::kSourceUser));
-    ASSERT_TRUE(spinUntil([&] { return recording->rippingStatus() == RippingStatus::Running; }, 5s));
+    ASSERT_TRUE(
+        spinUntil([&] { return recording->rippingStatus() == RippingStatus::Running; }, 5s));
 
     const auto wake = c.systemWillSleep();
     ASSERT_TRUE(wake.has_value());

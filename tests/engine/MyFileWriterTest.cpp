@@ -223,8 +223,8 @@ TEST_F(MyFileWriterTest, OverLongNamesAreShortenedOnACharacterBoundary)
 
 TEST_F(MyFileWriterTest, FinishedFilesAreDisposedOfByTheFirstRuleThatApplies)
 {
-    writer.setIgnoreFileSizeBytes(3 * 417);
-    recordFile("Tiny", false, 2); // too small wins over being left incomplete
+    writer.setIgnoreFileSizeBytes(4 * 417);
+    recordFile("Tiny", false, 3); // too small wins over being left incomplete
     recordFile("Kept incomplete", false);
     writer.setIgnoreDuplicateRecordings(true);
     Dictionary duplicate = info("Heard before");
@@ -254,6 +254,44 @@ TEST_F(MyFileWriterTest, FinishedFilesAreDisposedOfByTheFirstRuleThatApplies)
     posted.clear();
     EXPECT_TRUE(writer.finishCurrentFileAndMove(true)) << "no open file: nothing to report";
     EXPECT_TRUE(posted.empty());
+}
+
+TEST_F(MyFileWriterTest, AFileThatNeverGotAnMP3FrameLeavesNothingBehind)
+{
+    // A web page, a playlist, two lone frames: no run of frames, so no audio to keep.
+    const std::string page = "<html><body>Not Found</body></html>";
+    const test::ByteVector twoFrames = test::syntheticFrames(2);
+    const std::vector<test::ByteVector> bodies = {test::ByteVector(page.begin(), page.end()),
+                                                  twoFrames};
+    int number = 0;
+    for (const auto& body : bodies) {
+        for (const char* how : {"finish", "stop", "skip"}) {
+            const std::string name = "Empty " + std::to_string(++number);
+            writer.addNewFileTags(info(name));
+            ASSERT_TRUE(writer.createNewFile());
+            write(body);
+            EXPECT_GT(writer.bytesSearchedWithoutFrames(), 0u) << name;
+            posted.clear();
+            if (std::string(how) == "finish")
+                writer.finishCurrentFileAndMove(true);
+            else if (std::string(how) == "stop")
+                writer.stopCurrentFile();
+            else
+                writer.skipCurrentFile();
+            EXPECT_FALSE(test::fileExists(dir.file("Station/incomplete/" + name + ".mp3"))) << how;
+            EXPECT_FALSE(test::fileExists(dir.file("Station/" + name + ".mp3"))) << how;
+            // Only the user's skip is worth a history entry; it names no file.
+            const auto done = reports();
+            if (std::string(how) == "skip") {
+                ASSERT_EQ(done.size(), 1u) << how;
+                EXPECT_TRUE(done[0].contains("skipped"));
+                EXPECT_FALSE(done[0].contains("location"));
+            } else {
+                EXPECT_TRUE(done.empty()) << how;
+            }
+        }
+    }
+    EXPECT_EQ(writer.audioBytesWritten(), 0u);
 }
 
 TEST_F(MyFileWriterTest, ASkippedFileStaysIncompleteAndLaterAudioGoesToTheRelayOnly)

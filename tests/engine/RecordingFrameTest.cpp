@@ -2,8 +2,8 @@
 #include "GenericServer.h"
 #include "Mailbox.h"
 #include "NotificationCenter.h"
+#include "OwnedThreads.h"
 #include "PreferencesReader.h"
-#include "RecordingThreads.h"
 #include "TransferRateCalculator.h"
 
 #include <atomic>
@@ -52,11 +52,12 @@ protected:
     NotificationCenter center;
     NoPrefs prefs;
     Mailbox mainMailbox;
-    RecordingContext context{center, prefs, mainMailbox, nullptr};
+    OwnedThreads threads;
+    RecordingContext context{center, prefs, mainMailbox, threads, nullptr};
     std::shared_ptr<FakeClient> client;
 
     void SetUp() override { mainMailbox.adoptCurrentThread(); }
-    void TearDown() override { EXPECT_TRUE(RecordingThreads::waitForAll(5s)); }
+    void TearDown() override { EXPECT_TRUE(threads.waitForAll(5s)); }
 
     void launch(const std::shared_ptr<MP3Server>& server)
     {
@@ -135,7 +136,7 @@ TEST_F(RecordingFrameTest, RegistrationHandsOverThePropertiesAndStartsTheWorker)
     EXPECT_EQ(server->currentSong(), "Song");
     EXPECT_EQ(server->transferRate(), 128.5);
     server->terminate();
-    ASSERT_TRUE(RecordingThreads::waitForAll(5s));
+    ASSERT_TRUE(threads.waitForAll(5s));
     EXPECT_EQ(client->calls, (std::vector<std::string>{"setProperties:Radio", "run", "shutDown"}));
     // The client thread has ended: calls return defaults instead of waiting for it.
     EXPECT_FALSE(server->clientProxy()->isConnected());
@@ -148,7 +149,7 @@ TEST_F(RecordingFrameTest, ATerminateBeforeRegistrationIsCarriedOutOnRegistratio
     auto server = std::make_shared<MP3Server>(Dictionary{{"NP_NAME", "Early"}});
     server->terminate();
     launch(server);
-    ASSERT_TRUE(RecordingThreads::waitForAll(5s));
+    ASSERT_TRUE(threads.waitForAll(5s));
     EXPECT_EQ(client->calls, (std::vector<std::string>{"setProperties:Early", "run", "shutDown"}));
 }
 
@@ -163,9 +164,9 @@ TEST_F(RecordingFrameTest, AClientWhoseServerIsGoneEndsItsThread)
     server.reset();
     // The client's registration still reaches the main thread, which answers that the
     // server is gone; the thread count changes without waking the mailbox, so poll.
-    for (int i = 0; i < 500 && RecordingThreads::running() > 0; ++i)
+    for (int i = 0; i < 500 && threads.running() > 0; ++i)
         mainMailbox.serveUntil([] { return false; }, 10ms);
-    EXPECT_EQ(RecordingThreads::running(), 0u);
+    EXPECT_EQ(threads.running(), 0u);
 }
 
 TEST(TransferRateCalculatorTest, RecomputesAtMostOnceASecondFromTheBytesSinceTheLastTime)

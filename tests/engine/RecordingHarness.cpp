@@ -2,7 +2,6 @@
 
 #include "MP3Client.h"
 #include "NotificationNames.h"
-#include "RecordingThreads.h"
 
 #include <map>
 
@@ -59,9 +58,11 @@ Recording::~Recording()
     stop();
     waitFinished(std::chrono::seconds(10));
     // Client threads end once their loop has run out; serve them until they have.
-    for (int i = 0; i < 500 && RecordingThreads::running() > 0; ++i)
+    for (int i = 0; i < 500 && m_threads.running() > 0; ++i)
         m_main.serveUntil([] { return false; }, std::chrono::milliseconds(10));
-    EXPECT_EQ(RecordingThreads::running(), 0u) << "recording threads left behind";
+    EXPECT_EQ(m_threads.running(), 0u) << "recording threads left behind";
+    m_main.close();
+    m_threads.joinAll();
 }
 
 void Recording::start()
@@ -71,7 +72,7 @@ void Recording::start()
 
 void Recording::startWithSecondsClock(std::function<std::int64_t()> clock)
 {
-    RecordingContext context{m_center, m_prefs, m_main, nullptr};
+    RecordingContext context{m_center, m_prefs, m_main, m_threads, nullptr};
     GenericClient::launchClientThreadWithTag(
         1, m_server, context,
         [clock](std::int32_t tag, std::shared_ptr<ServerProxy> proxy, const RecordingContext& c) {

@@ -7,6 +7,7 @@
 #include "Mailbox.h"
 #include "Mp3Fixtures.h"
 #include "NotificationCenter.h"
+#include "OwnedThreads.h"
 #include "PreferencesReader.h"
 #include "TempDir.h"
 
@@ -56,6 +57,7 @@ private:
     TestPrefs& m_prefs;
     NotificationCenter m_center;
     Mailbox m_main;
+    OwnedThreads m_threads;
     std::shared_ptr<MP3Server> m_server;
     mutable std::mutex m_mutex;
     std::vector<Notification> m_posted;

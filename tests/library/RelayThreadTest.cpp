@@ -5,6 +5,7 @@
 #include "Mp3Fixtures.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
+#include "OwnedThreads.h"
 #include "PreferencesReader.h"
 #include "PrefsKeys.h"
 #include "TempDir.h"
@@ -309,7 +310,8 @@ protected:
     NotificationLog notifications{center};
     TestPrefs prefs;
     Mailbox mailbox;
-    RecordingContext context{center, prefs, mailbox, nullptr};
+    OwnedThreads threads;
+    RecordingContext context{center, prefs, mailbox, threads, nullptr};
     std::shared_ptr<RelayThread> relay;
 
     void startRelay(std::uint16_t port = 0)

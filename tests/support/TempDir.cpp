@@ -71,4 +71,16 @@ int runCommand(const std::string& command, std::string* output)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::vector<std::string> filesBelow(const std::string& folder)
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_regular_file())
+            files.push_back(it->path().string());
+    }
+    return files;
+}
+
 } // namespace orvanta::test

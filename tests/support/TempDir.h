@@ -3,6 +3,7 @@
 // A fresh folder under the system temporary folder, removed with everything in it.
 
 #include <string>
+#include <vector>
 
 namespace orvanta::test {
 
@@ -25,6 +26,8 @@ private:
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
+/// Every regular file below folder, at any depth (none when it does not exist).
+std::vector<std::string> filesBelow(const std::string& folder);
 
 /// Runs a shell command and returns its exit status; its output goes to output.
 int runCommand(const std::string& command, std::string* output = nullptr);

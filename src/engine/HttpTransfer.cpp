@@ -1,0 +1,170 @@
+#include "HttpTransfer.h"
+
+#include "Localization.h"
+#include "MyProxyUtil.h"
+
+#include <charconv>
+
+#include <sys/socket.h>
+
+namespace orvanta {
+
+namespace {
+
+constexpr std::string_view kWebProtocols = "http,https";
+
+int setReceiveLowWater(void* lowWater, curl_socket_t socket, curlsocktype purpose)
+{
+    if (purpose == CURLSOCKTYPE_IPCXN) {
+        const int bytes = *static_cast<const int*>(lowWater);
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
+    }
+    return CURL_SOCKOPT_OK;
+}
+
+std::string trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+} // namespace
+
+std::optional<HttpTransfer> HttpTransfer::create(const HttpRequest& request,
+                                                 const PreferencesReader* prefs,
+                                                 curl::Handler& handler, std::string& error)
+{
+    HttpTransfer transfer;
+    curl::Easy& easy = transfer.m_easy;
+    if (!easy) {
+        error = "Could not set up the connection (curl_easy_init failed)";
+        return std::nullopt;
+    }
+    CURLcode failed = CURLE_OK;
+    const char* failedOption = nullptr;
+    auto set = [&](const char* name, CURLcode result) {
+        if (result != CURLE_OK && failed == CURLE_OK) {
+            failed = result;
+            failedOption = name;
+        }
+    };
+#define ORVANTA_SET(option, value) set(#option, easy.setOption(option, value))
+
+    easy.useErrorBuffer();
+    ORVANTA_SET(CURLOPT_URL, request.url);
+    ORVANTA_SET(CURLOPT_NOSIGNAL, 1L);
+    ORVANTA_SET(CURLOPT_VERBOSE, 0L);
+    ORVANTA_SET(CURLOPT_PROTOCOLS_STR, kWebProtocols);
+    ORVANTA_SET(CURLOPT_REDIR_PROTOCOLS_STR, kWebProtocols);
+    ORVANTA_SET(CURLOPT_FOLLOWLOCATION, request.maxRedirects > 0 ? 1L : 0L);
+    ORVANTA_SET(CURLOPT_MAXREDIRS, request.maxRedirects);
+    ORVANTA_SET(CURLOPT_CONNECTTIMEOUT, request.connectTimeoutSeconds);
+    if (request.lowSpeedTimeSeconds > 0) {
+        ORVANTA_SET(CURLOPT_LOW_SPEED_LIMIT, 1L);
+        ORVANTA_SET(CURLOPT_LOW_SPEED_TIME, request.lowSpeedTimeSeconds);
+    }
+    if (request.totalTimeoutSeconds > 0)
+        ORVANTA_SET(CURLOPT_TIMEOUT, request.totalTimeoutSeconds);
+    if (request.dnsCacheSeconds)
+        ORVANTA_SET(CURLOPT_DNS_CACHE_TIMEOUT, *request.dnsCacheSeconds);
+    if (request.freshConnection)
+        ORVANTA_SET(CURLOPT_FRESH_CONNECT, 1L);
+    if (request.allowHttp09)
+        ORVANTA_SET(CURLOPT_HTTP09_ALLOWED, 1L);
+
+    for (const std::string& header : request.headers)
+        transfer.m_headers.append(header);
+    if (!request.userAgent.empty())
+        transfer.m_headers.append("User-Agent: " + request.userAgent);
+    ORVANTA_SET(CURLOPT_HTTPHEADER, transfer.m_headers);
+    if (request.acceptIcyStatusLine) {
+        transfer.m_aliases.append("ICY 200 OK");
+        ORVANTA_SET(CURLOPT_HTTP200ALIASES, transfer.m_aliases);
+    }
+    if (request.credentials && request.credentials->size() > 2) {
+        ORVANTA_SET(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        ORVANTA_SET(CURLOPT_USERPWD, *request.credentials);
+    }
+    if (prefs) {
+        if (const auto proxy = MyProxyUtil::getOrvantaProxy(*prefs)) {
+            ORVANTA_SET(CURLOPT_PROXY, *proxy);
+            transfer.m_usesProxy = true;
+        }
+    }
+    if (request.receiveLowWater > 0) {
+        ORVANTA_SET(CURLOPT_SOCKOPTFUNCTION, &setReceiveLowWater);
+        transfer.m_lowWater = std::make_unique<int>(request.receiveLowWater);
+        ORVANTA_SET(CURLOPT_SOCKOPTDATA, static_cast<void*>(transfer.m_lowWater.get()));
+    }
+    ORVANTA_SET(CURLOPT_HEADER, 0L);
+    easy.setHeaderHandler(handler);
+    easy.setWriteHandler(handler);
+    easy.setProgressHandler(handler);
+    // The progress callback is how a stop reaches a transfer that receives nothing.
+    ORVANTA_SET(CURLOPT_NOPROGRESS, 0L);
+#undef ORVANTA_SET
+
+    if (failed != CURLE_OK) {
+        error = std::string("Could not set up the connection: ") + failedOption + ": " +
+                curl_easy_strerror(failed);
+        return std::nullopt;
+    }
+    return transfer;
+}
+
+bool HttpTransfer::setUrl(const std::string& url)
+{
+    return m_easy.setOption(CURLOPT_URL, url) == CURLE_OK;
+}
+
+long HttpTransfer::responseCode() const
+{
+    long code = 0;
+    m_easy.getInfo(CURLINFO_RESPONSE_CODE, &code);
+    return code;
+}
+
+std::string HttpTransfer::effectiveUrl() const
+{
+    char* url = nullptr;
+    m_easy.getInfo(CURLINFO_EFFECTIVE_URL, &url);
+    return url ? std::string(url) : std::string();
+}
+
+std::optional<StatusLine> parseStatusLine(std::string_view line)
+{
+    std::string_view rest;
+    if (line.starts_with("HTTP/")) {
+        const auto space = line.find(' ');
+        if (space == std::string_view::npos)
+            return std::nullopt;
+        rest = line.substr(space + 1);
+    } else if (line.starts_with("ICY ")) {
+        rest = line.substr(4);
+    } else {
+        return std::nullopt;
+    }
+    if (rest.size() < 3)
+        return std::nullopt;
+    StatusLine status;
+    const auto [end, result] = std::from_chars(rest.data(), rest.data() + 3, status.code);
+    if (result != std::errc() || end != rest.data() + 3 || status.code < 100 || status.code > 999)
+        return std::nullopt;
+    status.reason = trimmed(rest.substr(3));
+    return status;
+}
+
+std::string httpErrorText(const StatusLine& status)
+{
+    std::string answer = std::to_string(status.code);
+    if (!status.reason.empty())
+        answer += " " + status.reason;
+    std::string text = localizedString("The server answered %1");
+    text.replace(text.find("%1"), 2, answer);
+    return text;
+}
+
+} // namespace orvanta
