@@ -53,7 +53,10 @@ int writeDefault(const std::string& key, const std::string& text)
     } else {
         value = parseValueByForm(text);
     }
-    PrefsController::sharedInstance().setPrefs(value, key);
+    PrefsController& prefs = PrefsController::sharedInstance();
+    prefs.setPrefs(value, key);
+    if (!prefs.flush())
+        throw Failure("could not save the preferences to " + prefs.storePath());
     return kExitOk;
 }
 
@@ -65,7 +68,10 @@ int runDefaults(Args args)
         if (args.size() != 2) {
             throw UsageError("defaults --delete needs exactly one key");
         }
-        PrefsController::sharedInstance().removePrefsForKey(args[1]);
+        PrefsController& prefs = PrefsController::sharedInstance();
+        prefs.removePrefsForKey(args[1]);
+        if (!prefs.flush())
+            throw Failure("could not save the preferences to " + prefs.storePath());
         return kExitOk;
     }
     rejectUnknownOptions(args);

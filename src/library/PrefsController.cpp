@@ -43,6 +43,18 @@ PrefsController::PrefsController(std::string storePath, std::string bundleVersio
     load();
 }
 
+PrefsController::~PrefsController()
+{
+    {
+        std::lock_guard lock(m_pendingMutex);
+        m_stopping = true;
+    }
+    m_pendingChanged.notify_all();
+    if (m_writer.joinable())
+        m_writer.join();
+    flush();
+}
+
 std::string PrefsController::defaultStorePath()
 {
     std::string config;
@@ -112,22 +124,73 @@ void PrefsController::load()
                    (aside ? ", damaged file kept as " + *aside : ", damaged file left in place"));
 }
 
-void PrefsController::save(const char* operation)
+bool PrefsController::save(const char* operation)
 {
     std::lock_guard saveLock(m_saveMutex);
     Value snapshot;
     {
+        // Taken with the dirty mark cleared under the same lock: a change made after the
+        // snapshot marks the store dirty again and is written next time.
+        std::lock_guard pending(m_pendingMutex);
         std::lock_guard lock(m_mutex);
         snapshot = Value(m_values).deepCopy();
+        m_dirty = false;
+        ++m_saveCount;
     }
     const std::string folder = m_storePath.substr(0, m_storePath.rfind('/'));
     std::string error;
     if (!createDirectoriesAtPath(folder, 0700)) {
         logMessage(operation, "Could not create the preferences folder " + folder);
-        return;
+        return false;
     }
-    if (!writePropertyListFile(m_storePath, snapshot, error, 0600))
+    if (!writePropertyListFile(m_storePath, snapshot, error, 0600)) {
         logMessage(operation, "Could not save the preferences: " + error);
+        return false;
+    }
+    return true;
+}
+
+void PrefsController::scheduleSave()
+{
+    {
+        std::lock_guard lock(m_pendingMutex);
+        m_dirty = true;
+        if (!m_writer.joinable() && !m_stopping)
+            m_writer = std::thread([this] { runDelayedSaves(); });
+    }
+    m_pendingChanged.notify_all();
+}
+
+void PrefsController::runDelayedSaves()
+{
+    std::unique_lock lock(m_pendingMutex);
+    for (;;) {
+        m_pendingChanged.wait(lock, [this] { return m_dirty || m_stopping; });
+        if (m_stopping)
+            return; // the destructor writes what is left
+        // Changes made meanwhile go into the same write.
+        if (m_pendingChanged.wait_for(lock, kSaveDelay, [this] { return m_stopping; }))
+            return;
+        lock.unlock();
+        save("PrefsController::setPrefs");
+        lock.lock();
+    }
+}
+
+bool PrefsController::flush()
+{
+    {
+        std::lock_guard lock(m_pendingMutex);
+        if (!m_dirty)
+            return true;
+    }
+    return save("PrefsController::flush");
+}
+
+std::uint64_t PrefsController::saveCount() const
+{
+    std::lock_guard lock(m_pendingMutex);
+    return m_saveCount;
 }
 
 Value PrefsController::getPrefsForKey(std::string_view key) const
@@ -149,7 +212,7 @@ void PrefsController::setPrefs(const Value& value, std::string_view key)
         std::lock_guard lock(m_mutex);
         m_values.set(key, value.deepCopy());
     }
-    save("PrefsController::setPrefs");
+    scheduleSave();
 }
 
 void PrefsController::removePrefsForKey(std::string_view key)
@@ -160,7 +223,7 @@ void PrefsController::removePrefsForKey(std::string_view key)
         removed = m_values.remove(key);
     }
     if (removed)
-        save("PrefsController::removePrefsForKey");
+        scheduleSave();
 }
 
 void PrefsController::cleanup()

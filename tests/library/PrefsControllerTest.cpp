@@ -102,6 +102,7 @@ TEST_F(PrefsControllerTest, ChangesPersistAndRemovalBringsTheInitialValueBack)
     prefs.removePrefsForKey(prefs::kRelayPort);
     prefs.setPrefs(Value(), prefs::kDirLayout); // storing nothing removes the key
     EXPECT_EQ(prefs.integerForKey(prefs::kRelayPort), 50505);
+    ASSERT_TRUE(prefs.flush());
     EXPECT_EQ(PrefsController(storePath).integerForKey(prefs::kDirLayout), 26);
 
     struct stat st
@@ -141,6 +142,7 @@ TEST_F(PrefsControllerTest, ACorruptFileIsKeptAsideAndStartUpGoesOn)
     EXPECT_EQ(test::readFile(dir.file("config/Orvanta/" + files[0])), garbage);
 
     prefs.setPrefs(1234, prefs::kRelayPort);
+    ASSERT_TRUE(prefs.flush());
     EXPECT_EQ(PrefsController(storePath).integerForKey(prefs::kRelayPort), 1234);
     EXPECT_EQ(filesBeside().size(), 2u) << "the damaged copy stays";
 }
@@ -202,11 +204,11 @@ TEST_F(PrefsControllerTest, AStoreThatCannotBeSavedStillServesItsValues)
     auto previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
     PrefsController prefs(storePath);
     prefs.setPrefs(99, prefs::kRelayPort);
+    EXPECT_FALSE(prefs.flush());
     setLogSink(previous);
     EXPECT_EQ(prefs.integerForKey(prefs::kRelayPort), 99);
     ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines[0].find("PrefsController::setPrefs : Could not create the preferences folder"),
-              std::string::npos)
+    EXPECT_NE(lines[0].find("Could not create the preferences folder"), std::string::npos)
         << lines[0];
 }
 
@@ -227,9 +229,41 @@ TEST_F(PrefsControllerTest, ConcurrentReadersAndWritersSeeWholeValues)
     }
     for (auto& thread : threads)
         thread.join();
+    ASSERT_TRUE(prefs.flush());
     PrefsController reread(storePath);
     for (int t = 0; t < 4; ++t)
         EXPECT_EQ(
             reread.getPrefsForKey("key" + std::to_string(t)).toDictionary().get("i").toInteger(),
             39);
+}
+
+TEST_F(PrefsControllerTest, ABurstOfChangesIsOneWriteThatFollowsOnItsOwn)
+{
+    using namespace std::chrono_literals;
+    PrefsController prefs(storePath);
+    for (int i = 0; i < 1000; ++i)
+        prefs.setPrefs(i, prefs::kLowSpeedLimitSeconds);
+    EXPECT_LE(prefs.saveCount(), 2u) << "changes made within the delay share a write";
+    EXPECT_EQ(prefs.integerForKey(prefs::kLowSpeedLimitSeconds), 999);
+    // Nobody flushes: the store writes the last value by itself, soon.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (std::chrono::steady_clock::now() < deadline &&
+           PrefsController(storePath).integerForKey(prefs::kLowSpeedLimitSeconds) != 999)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(PrefsController(storePath).integerForKey(prefs::kLowSpeedLimitSeconds), 999);
+    EXPECT_GE(prefs.saveCount(), 1u);
+    EXPECT_LE(prefs.saveCount(), 3u);
+    EXPECT_TRUE(prefs.flush()) << "nothing left to write";
+}
+
+TEST_F(PrefsControllerTest, WhatIsPendingIsWrittenWhenTheStoreGoes)
+{
+    {
+        PrefsController prefs(storePath);
+        prefs.setPrefs(7777, prefs::kRelayPort);
+        prefs.setPrefs(false, prefs::kSearchPorts);
+    } // well within the delay
+    PrefsController reread(storePath);
+    EXPECT_EQ(reread.integerForKey(prefs::kRelayPort), 7777);
+    EXPECT_FALSE(reread.boolForKey(prefs::kSearchPorts));
 }
