@@ -69,6 +69,7 @@ std::string MyOLVController::backupPath() const
 
 MyOLVController::LoadResult MyOLVController::loadOLVData()
 {
+    willReset();
     m_root.reset();
     m_loadFailed = false;
     m_draggedNodes.clear();
@@ -85,7 +86,7 @@ MyOLVController::LoadResult MyOLVController::loadOLVData()
             m_root->setParent(nullptr);
             saveOLVData();
             m_prefs->removePrefsForKey(kLegacyDefaultsKey);
-            treeChanged();
+            didReset();
             return LoadResult::Migrated;
         }
         // The old value stays where it is; the current file, if any, is the library.
@@ -96,7 +97,7 @@ MyOLVController::LoadResult MyOLVController::loadOLVData()
     std::error_code exists;
     if (!std::filesystem::exists(path, exists) && !exists) {
         m_root = Node::nodeWithName("Root", Node::kGroup);
-        treeChanged();
+        didReset();
         return LoadResult::FirstRun;
     }
     std::string error;
@@ -120,12 +121,12 @@ MyOLVController::LoadResult MyOLVController::loadOLVData()
                           path.c_str());
             m_alert(localizedString("Failed to open radio stream data"), text);
         }
-        treeChanged();
+        didReset();
         return LoadResult::Unreadable;
     }
     m_root->setParent(nullptr);
     refreshBackup(*bytes);
-    treeChanged();
+    didReset();
     return LoadResult::Loaded;
 }
 
@@ -208,10 +209,88 @@ void MyOLVController::runDelayedSave()
     writeLibrary(true);
 }
 
-void MyOLVController::treeChanged()
+void MyOLVController::willReset()
 {
-    if (m_treeChanged) {
-        m_treeChanged();
+    if (m_observer) {
+        m_observer->treeWillReset();
+    }
+}
+
+void MyOLVController::didReset()
+{
+    if (m_observer) {
+        m_observer->treeDidReset();
+    }
+}
+
+bool MyOLVController::isInTree(const Node* node) const
+{
+    return node != nullptr && m_root != nullptr && node->isDescendantOfNode(m_root.get());
+}
+
+void MyOLVController::insertNode(Node* parent, std::size_t index, const NodePtr& node)
+{
+    if (parent->isDescendantOfNode(node.get())) {
+        return; // a node cannot hold its own ancestor
+    }
+    if (node->parent() != nullptr) {
+        moveNode(node, parent, index);
+        return;
+    }
+    index = std::min(index, parent->childrenCount());
+    TreeObserver* observer = isInTree(parent) ? m_observer : nullptr;
+    if (observer) {
+        observer->treeWillInsert(parent, index, index);
+    }
+    parent->insertChild(node, index);
+    if (observer) {
+        observer->treeDidInsert();
+    }
+}
+
+void MyOLVController::removeNode(Node* node)
+{
+    Node* parent = node->parent();
+    if (parent == nullptr) {
+        return;
+    }
+    const std::size_t index = parent->indexOfChild(node);
+    TreeObserver* observer = isInTree(parent) ? m_observer : nullptr;
+    if (observer) {
+        observer->treeWillRemove(parent, index, index);
+    }
+    node->removeFromParent();
+    if (observer) {
+        observer->treeDidRemove();
+    }
+}
+
+void MyOLVController::moveNode(const NodePtr& node, Node* parent, std::size_t index)
+{
+    Node* from = node->parent();
+    if (from == nullptr || parent->isDescendantOfNode(node.get())) {
+        if (from == nullptr) {
+            insertNode(parent, index, node);
+        }
+        return;
+    }
+    const std::size_t fromIndex = from->indexOfChild(node.get());
+    index = std::min(index, parent->childrenCount() - (from == parent ? 1 : 0));
+    if (from == parent && fromIndex == index) {
+        return; // already there
+    }
+    // The observer counts the destination before the move: past the node's own place in
+    // the same parent, one more.
+    const std::size_t before = from == parent && index >= fromIndex ? index + 1 : index;
+    TreeObserver* observer = isInTree(from) && isInTree(parent) ? m_observer : nullptr;
+    if (observer) {
+        observer->treeWillMove(from, fromIndex, parent, before);
+    }
+    const NodePtr held = node; // removal would free it otherwise
+    held->removeFromParent();
+    parent->insertChild(held, index);
+    if (observer) {
+        observer->treeDidMove();
     }
 }
 

@@ -28,6 +28,31 @@ namespace orvanta {
 class PrefsController;
 class PresetCatalog;
 
+/// Told of every change of the tree's shape as it happens, so a view can keep its
+/// selection, its expanded rows and its scroll position (the station model implements it).
+/// Indexes are a child's position among its parent's children. Each will-call is followed
+/// by its did-call once the tree has changed. Thread: main.
+class TreeObserver
+{
+public:
+    virtual ~TreeObserver() = default;
+    virtual void treeWillInsert(Node* parent, std::size_t first, std::size_t last) = 0;
+    virtual void treeDidInsert() = 0;
+    virtual void treeWillRemove(Node* parent, std::size_t first, std::size_t last) = 0;
+    virtual void treeDidRemove() = 0;
+    /// The child at from (of fromParent) goes to toParent, before the child now at
+    /// toIndex (toParent's children counted before the move; toIndex may equal their count).
+    virtual void treeWillMove(Node* fromParent, std::size_t from, Node* toParent,
+                              std::size_t toIndex) = 0;
+    virtual void treeDidMove() = 0;
+    /// Children change places (sorting); no node comes or goes.
+    virtual void treeWillReorder() = 0;
+    virtual void treeDidReorder() = 0;
+    /// A new tree replaces the old one (loading).
+    virtual void treeWillReset() = 0;
+    virtual void treeDidReset() = 0;
+};
+
 class MyOLVController
 {
 public:
@@ -73,11 +98,8 @@ public:
     void setAlertHandler(AlertHandler handler) { m_alert = std::move(handler); }
     void setSaveScheduler(SaveScheduler scheduler) { m_scheduler = std::move(scheduler); }
     void setPlaylistFetcher(PlaylistFetcher fetcher) { m_fetcher = std::move(fetcher); }
-    /// Called after every change of the tree's shape (the list reloads).
-    void setTreeChangedHandler(std::function<void()> handler)
-    {
-        m_treeChanged = std::move(handler);
-    }
+    /// Told of every change of the tree's shape; nullptr to stop. Not owned.
+    void setTreeObserver(TreeObserver* observer) { m_observer = observer; }
 
     // Start-up and persistence
     LoadResult loadOLVData();
@@ -131,7 +153,14 @@ public:
 
 private:
     std::vector<NodePtr> nodesFromDrop(const DropInput& input);
-    void treeChanged();
+    // Every change of the tree's shape goes through these, which tell the observer.
+    void insertNode(Node* parent, std::size_t index, const NodePtr& node);
+    void removeNode(Node* node);
+    /// Moves node to index among parent's children (counted without node).
+    void moveNode(const NodePtr& node, Node* parent, std::size_t index);
+    bool isInTree(const Node* node) const;
+    void willReset();
+    void didReset();
     void runDelayedSave();
     bool writeLibrary(bool leaveNodesUntouched);
     void refreshBackup(const std::string& bytesRead);
@@ -148,7 +177,7 @@ private:
     AlertHandler m_alert;
     SaveScheduler m_scheduler;
     PlaylistFetcher m_fetcher;
-    std::function<void()> m_treeChanged;
+    TreeObserver* m_observer = nullptr;
     std::unique_ptr<QTimer> m_timer;
     // Lets a scheduled task notice that the controller is gone.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -76,8 +76,7 @@ std::optional<std::string> fetchPlaylist(const std::string& url)
 
 void MyOLVController::addToRootNode(const NodePtr& node)
 {
-    m_root->addChild(node);
-    treeChanged();
+    insertNode(m_root.get(), m_root->childrenCount(), node);
     libraryDidChange();
 }
 
@@ -109,8 +108,7 @@ Node* MyOLVController::addChild(std::int64_t type, Node* parent, const std::stri
         return nullptr;
     }
     NodePtr node = Node::nodeWithName(name, url, type);
-    parent->addChild(node);
-    treeChanged();
+    insertNode(parent, parent->childrenCount(), node);
     libraryDidChange();
     return node.get();
 }
@@ -132,12 +130,12 @@ void MyOLVController::deleteNodes(const std::vector<Node*>& selection)
             busy = std::any_of(streams.begin(), streams.end(),
                                [](const Node* stream) { return stream->isRecording(); });
         }
-        if (!busy && node->parent() != nullptr) {
-            node->removeFromParent();
+        // A node below a group removed earlier in this loop went with it.
+        if (!busy && node->parent() != nullptr && isInTree(node.get())) {
+            removeNode(node.get());
             removed = true;
         }
     }
-    treeChanged();
     if (removed) {
         libraryDidChange();
     }
@@ -159,8 +157,13 @@ bool MyOLVController::sortByColumn(std::string_view columnIdentifier)
     }
     _sortIsAscending = columnIdentifier == _selectedColumn && !_sortIsAscending;
     _selectedColumn = columnIdentifier;
+    if (m_observer) {
+        m_observer->treeWillReorder();
+    }
     m_root->sortUsingSelector(comparison);
-    treeChanged();
+    if (m_observer) {
+        m_observer->treeDidReorder();
+    }
     libraryDidChange();
     return true;
 }
@@ -267,35 +270,30 @@ std::vector<Node*> MyOLVController::acceptDrop(const DropInput& input, Node* tar
     if (validateDrop(input, target) == DragOperation::None) {
         return result;
     }
+    // Dropped onto a group (no index): after its children.
+    std::size_t index = childIndex < 0
+                            ? into->childrenCount()
+                            : std::min(static_cast<std::size_t>(childIndex), into->childrenCount());
     if (input.internal) {
-        std::size_t index = childIndex < 0 ? 0 : static_cast<std::size_t>(childIndex);
-        std::vector<NodePtr> moved = m_draggedNodes;
+        const std::vector<NodePtr> moved = m_draggedNodes;
         for (const NodePtr& node : moved) {
+            // One at a time, in order; a node taken from before the drop point moves it up.
             if (node->parent() == into && into->indexOfChild(node.get()) < index) {
                 --index;
             }
-            node->removeFromParent();
-        }
-        if (childIndex < 0) {
-            into->addChildren(moved);
-        } else {
-            into->insertChildren(moved, index);
-        }
-        for (const NodePtr& node : moved) {
+            moveNode(node, into, index);
+            ++index;
             result.push_back(node.get());
         }
     } else {
+        // Between rows each new node goes to the drop index, so several stand in the
+        // reverse order of their making; dropped onto a group they are appended.
         for (const NodePtr& node : nodesFromDrop(input)) {
-            if (childIndex < 0) {
-                into->addChild(node);
-            } else {
-                into->insertChild(node, static_cast<std::size_t>(childIndex));
-            }
+            insertNode(into, childIndex < 0 ? into->childrenCount() : index, node);
             result.push_back(node.get());
         }
     }
     if (!result.empty()) {
-        treeChanged();
         libraryDidChange();
     }
     return result;

@@ -31,12 +31,12 @@ QString textProperty(const Node& node, std::string_view key)
 StationTreeModel::StationTreeModel(MyOLVController& controller, QObject* parent)
     : QAbstractItemModel(parent), m_controller(controller)
 {
-    m_controller.setTreeChangedHandler([this] { reload(); });
+    m_controller.setTreeObserver(this);
 }
 
 StationTreeModel::~StationTreeModel()
 {
-    m_controller.setTreeChangedHandler(nullptr);
+    m_controller.setTreeObserver(nullptr);
 }
 
 const char* StationTreeModel::columnIdentifier(int column)
@@ -144,8 +144,9 @@ QVariant StationTreeModel::data(const QModelIndex& index, int role) const
                                                 : QStringLiteral("stream16");
     case RipperStatus:
         if (node->isRecording()) {
-            return node->rippingStatus() == RippingStatus::Connecting ? QStringLiteral("aquaDotYellow")
-                                              : QStringLiteral("aquaDotOnline");
+            return node->rippingStatus() == RippingStatus::Connecting
+                       ? QStringLiteral("aquaDotYellow")
+                       : QStringLiteral("aquaDotOnline");
         }
         return node->valueForKey("alertMessage") ? QVariant(QStringLiteral("AlertCaution"))
                                                  : QVariant();
@@ -216,9 +217,72 @@ void StationTreeModel::reloadItem(const Node* node)
     }
 }
 
-void StationTreeModel::reload()
+void StationTreeModel::treeWillInsert(Node* parent, std::size_t first, std::size_t last)
+{
+    beginInsertRows(indexForNode(parent), static_cast<int>(first), static_cast<int>(last));
+}
+
+void StationTreeModel::treeDidInsert()
+{
+    endInsertRows();
+}
+
+void StationTreeModel::treeWillRemove(Node* parent, std::size_t first, std::size_t last)
+{
+    beginRemoveRows(indexForNode(parent), static_cast<int>(first), static_cast<int>(last));
+}
+
+void StationTreeModel::treeDidRemove()
+{
+    endRemoveRows();
+}
+
+void StationTreeModel::treeWillMove(Node* fromParent, std::size_t from, Node* toParent,
+                                    std::size_t toIndex)
+{
+    // The controller never asks for a move to where the node already is, nor into itself,
+    // which are the moves Qt refuses; should one come, it is shown as a change of layout.
+    m_moveAsLayout =
+        !beginMoveRows(indexForNode(fromParent), static_cast<int>(from), static_cast<int>(from),
+                       indexForNode(toParent), static_cast<int>(toIndex));
+    if (m_moveAsLayout)
+        treeWillReorder();
+}
+
+void StationTreeModel::treeDidMove()
+{
+    if (m_moveAsLayout)
+        treeDidReorder();
+    else
+        endMoveRows();
+    m_moveAsLayout = false;
+}
+
+void StationTreeModel::treeWillReorder()
+{
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    m_reordering = persistentIndexList();
+}
+
+void StationTreeModel::treeDidReorder()
+{
+    // Every persistent index follows its node (the internal pointer) to its new row.
+    QModelIndexList moved;
+    moved.reserve(m_reordering.size());
+    for (const QModelIndex& index : m_reordering)
+        moved.append(indexForNode(nodeForIndex(index), index.column()));
+    changePersistentIndexList(m_reordering, moved);
+    m_reordering.clear();
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void StationTreeModel::treeWillReset()
 {
     beginResetModel();
+}
+
+void StationTreeModel::treeDidReset()
+{
     endResetModel();
 }
 

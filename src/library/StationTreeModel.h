@@ -5,9 +5,13 @@
 // ImageNameRole; the view maps names to pictures. Edits of the name and comment go through
 // the controller, so they schedule the library's delayed save.
 //
-// Ownership: borrows the controller, which must outlive the model; takes the controller's
-// tree-changed hook and resets itself on every change of the tree's shape.
-// Thread: main.
+// Changes of the tree's shape arrive as row insertions, removals and moves (sorting as a
+// layout change that keeps every persistent index on its node), so a view keeps its
+// selection and expanded rows; only loading a library resets the model. Status changes
+// are dataChanged on the node's row.
+//
+// Ownership: borrows the controller, which must outlive the model, and is its tree
+// observer while it lives. Thread: main.
 
 #include "MyOLVController.h"
 
@@ -15,7 +19,7 @@
 
 namespace orvanta {
 
-class StationTreeModel : public QAbstractItemModel
+class StationTreeModel : public QAbstractItemModel, private TreeObserver
 {
 public:
     enum Column {
@@ -52,11 +56,23 @@ public:
     QModelIndex indexForNode(const Node* node, int column = 0) const;
     /// Redraws one node's row (status changes).
     void reloadItem(const Node* node);
-    /// Rebuilds the whole model after the tree changed.
-    void reload();
 
 private:
+    void treeWillInsert(Node* parent, std::size_t first, std::size_t last) override;
+    void treeDidInsert() override;
+    void treeWillRemove(Node* parent, std::size_t first, std::size_t last) override;
+    void treeDidRemove() override;
+    void treeWillMove(Node* fromParent, std::size_t from, Node* toParent,
+                      std::size_t toIndex) override;
+    void treeDidMove() override;
+    void treeWillReorder() override;
+    void treeDidReorder() override;
+    void treeWillReset() override;
+    void treeDidReset() override;
+
     MyOLVController& m_controller;
+    QModelIndexList m_reordering; // persistent indexes held across a reorder
+    bool m_moveAsLayout = false;
 };
 
 } // namespace orvanta

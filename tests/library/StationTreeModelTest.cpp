@@ -119,16 +119,102 @@ TEST_F(StationTreeModelTest, EditingNameAndCommentOnly)
     EXPECT_FALSE(model->setData(bitrate, QStringLiteral("1")));
 }
 
-TEST_F(StationTreeModelTest, CommandsResetTheModelConsistently)
+// Names of the rows below parent, in order, as the model shows them.
+std::vector<std::string> rowNames(const StationTreeModel& model, const QModelIndex& parent = {})
 {
+    std::vector<std::string> names;
+    for (int row = 0; row < model.rowCount(parent); ++row)
+        names.push_back(model.nodeForIndex(model.index(row, 0, parent))->name());
+    return names;
+}
+
+TEST_F(StationTreeModelTest, EditsOfTheTreeKeepPersistentIndexesAndNeverReset)
+{
+    using Names = std::vector<std::string>;
     QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
-    controller->addStream(nullptr);
-    controller->sortByColumn("stream");
-    EXPECT_EQ(model->nodeForIndex(model->index(0, 0))->name(), "Empty");
+    QSignalSpy inserted(model.get(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(model.get(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy moved(model.get(), &QAbstractItemModel::rowsMoved);
+    QSignalSpy layouts(model.get(), &QAbstractItemModel::layoutChanged);
+    // What a view keeps across edits: the current row, the selection, expanded groups.
+    const QPersistentModelIndex stationRow(model->indexForNode(station, StationTreeModel::Comment));
+    const QPersistentModelIndex groupRow(model->indexForNode(group));
+    const QPersistentModelIndex emptyRow(model->indexForNode(empty));
+    auto follows = [&](const QPersistentModelIndex& index, const Node* node, int column = 0) {
+        return index.isValid() && model->nodeForIndex(index) == node && index.column() == column &&
+               QModelIndex(index) == model->indexForNode(node, column);
+    };
+
+    // Adding: a row appears where the node went.
+    Node* added = controller->addStream(group);
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(rowNames(*model, groupRow), (Names{"Station", "Stream"}));
+    Node* folder = controller->addGroup(nullptr);
+    EXPECT_EQ(rowNames(*model), (Names{"Group", "Empty", "Folder"}));
+
+    // Moving by an internal drop, also several nodes from different parents at once.
     controller->writeItems({station});
     controller->acceptDrop(MyOLVController::DropInput{.internal = true}, empty, -1);
-    EXPECT_EQ(model->rowCount(model->indexForNode(empty)), 1);
-    controller->deleteNodes({group});
-    EXPECT_EQ(model->rowCount(), 2);
-    EXPECT_EQ(resets.count(), 4);
+    EXPECT_EQ(moved.count(), 1);
+    EXPECT_EQ(rowNames(*model, emptyRow), (Names{"Station"}));
+    controller->writeItems({added, folder});
+    controller->acceptDrop(MyOLVController::DropInput{.internal = true}, nullptr, 0);
+    EXPECT_EQ(rowNames(*model), (Names{"Stream", "Folder", "Group", "Empty"}));
+    // Within one parent, downwards and onto its own place.
+    controller->writeItems({added});
+    controller->acceptDrop(MyOLVController::DropInput{.internal = true}, nullptr, 3);
+    EXPECT_EQ(rowNames(*model), (Names{"Folder", "Group", "Stream", "Empty"}));
+    controller->acceptDrop(MyOLVController::DropInput{.internal = true}, nullptr, 2);
+    EXPECT_EQ(rowNames(*model), (Names{"Folder", "Group", "Stream", "Empty"}));
+    EXPECT_EQ(moved.count(), 4);
+
+    // Dropping addresses from outside: new rows, in the order dropped.
+    controller->acceptDrop(MyOLVController::DropInput{.text = "http://dropped/"}, folder, 0);
+    EXPECT_EQ(rowNames(*model, model->indexForNode(folder)), (Names{"http://dropped/"}));
+
+    // Sorting is a change of layout; every kept index stays on its node.
+    EXPECT_TRUE(controller->sortByColumn("stream"));
+    EXPECT_EQ(layouts.count(), 1);
+    EXPECT_EQ(rowNames(*model), (Names{"Empty", "Folder", "Group", "Stream"}));
+
+    // Status changes redraw the row only.
+    QSignalSpy changed(model.get(), &QAbstractItemModel::dataChanged);
+    station->setStatus(RecordingStatus::Recording);
+    model->reloadItem(station);
+    EXPECT_EQ(changed.count(), 1);
+    station->setStatus(RecordingStatus::Idle);
+
+    EXPECT_TRUE(follows(stationRow, station, StationTreeModel::Comment));
+    EXPECT_TRUE(follows(groupRow, group));
+    EXPECT_TRUE(follows(emptyRow, empty));
+
+    // Deleting: the row goes, the indexes of the rest stay right. A recording station and
+    // the group that holds it stay.
+    station->setStatus(RecordingStatus::Recording);
+    controller->deleteNodes({empty, station});
+    EXPECT_EQ(removed.count(), 0);
+    station->setStatus(RecordingStatus::Idle);
+    controller->deleteNodes({group, added});
+    EXPECT_EQ(removed.count(), 2);
+    EXPECT_FALSE(groupRow.isValid());
+    EXPECT_TRUE(follows(emptyRow, empty));
+    EXPECT_TRUE(follows(stationRow, station, StationTreeModel::Comment));
+    // A group and a node inside it, selected together: one removal.
+    controller->deleteNodes({empty, station});
+    EXPECT_EQ(removed.count(), 3);
+    EXPECT_FALSE(stationRow.isValid());
+    EXPECT_EQ(rowNames(*model), (Names{"Folder"}));
+
+    EXPECT_EQ(resets.count(), 0);
+}
+
+TEST_F(StationTreeModelTest, OnlyLoadingALibraryResetsTheModel)
+{
+    QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
+    ASSERT_TRUE(controller->saveOLVData());
+    controller->addStream(nullptr);
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(controller->loadOLVData(), MyOLVController::LoadResult::Loaded);
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(rowNames(*model), (std::vector<std::string>{"Group", "Empty"}));
 }
