@@ -1,9 +1,11 @@
 #include "RecordingHandOver.h"
 
+#include "FileManagerExtensions.h"
 #include "HistoryController.h"
 #include "HistoryRules.h"
 #include "Log.h"
 #include "NodePropertyKeys.h"
+#include "PlaylistFiling.h"
 #include "PrefsKeys.h"
 
 #include <QString>
@@ -38,9 +40,26 @@ RecordingHandOver::~RecordingHandOver()
 
 std::optional<PlaylistUpdate>
 RecordingHandOver::addCompletedFileToPlaylistSync(const std::string& fileLocation,
-                                                  const std::string& playlistName) const
+                                                  const std::string& playlistName,
+                                                  const Dictionary& id3Tags) const
 {
-    const std::string deleteSource = m_prefs.boolForKey(prefs::kPlaylistDeleteSource) ? "1" : "0";
+    const bool deleteSourceChosen = m_prefs.boolForKey(prefs::kPlaylistDeleteSource);
+    if (!m_runner.locateScript(handover::kPlaylistScript)) {
+        if (m_runner.cancelled())
+            return std::nullopt;
+        const PlaylistFilingResult filed =
+            fileIntoPlaylist(fileLocation, playlistName, deleteSourceChosen, id3Tags,
+                             m_musicFolder.empty() ? userMusicFolder() : m_musicFolder);
+        if (!filed.listed)
+            logMessage("RecordingHandOver::addCompletedFileToPlaylist", filed.error);
+        if (!filed.listed && !filed.moved)
+            return std::nullopt;
+        // A file that moved is recorded where it is now, even when the list could not take
+        // it.
+        return PlaylistUpdate{filed.location, filed.listed ? playlistName : std::string(),
+                              !sameIgnoringCase(filed.location, fileLocation)};
+    }
+    const std::string deleteSource = deleteSourceChosen ? "1" : "0";
     const ScriptResult result =
         m_runner.runHandler(handover::kPlaylistScript, handover::kPlaylistHandler,
                             {fileLocation, playlistName, deleteSource});
@@ -70,15 +89,17 @@ void RecordingHandOver::addCompletedFileToPlaylist(const Array& arguments, Playl
     }
     std::string fileLocation = arguments[0].toString();
     std::string playlistName = arguments[1].toString();
-    // The worker only carries the entry back; it never reads or writes it.
+    // The worker only carries the entry back; it never reads or writes it. What the
+    // built-in hand-over reads of it is copied here, on the main thread.
     Dictionary entry = arguments[2].toDictionary();
+    Dictionary tags = entry.get(fileinfo::kID3Tags).deepCopy().toDictionary();
     if (!done)
         done = [](const Dictionary&) { HistoryController::sharedInstance().needsDisplay(); };
 
     startWorker([this, fileLocation = std::move(fileLocation),
                  playlistName = std::move(playlistName), entry = std::move(entry),
-                 done = std::move(done)]() mutable {
-        auto update = addCompletedFileToPlaylistSync(fileLocation, playlistName);
+                 tags = std::move(tags), done = std::move(done)]() mutable {
+        auto update = addCompletedFileToPlaylistSync(fileLocation, playlistName, tags);
         if (!update)
             return;
         postToMainThread([entry = std::move(entry), update = std::move(*update),

@@ -71,12 +71,17 @@ public:
     RecordingHandOver(const RecordingHandOver&) = delete;
     RecordingHandOver& operator=(const RecordingHandOver&) = delete;
 
-    /// The script part of the playlist hand-over: runs "addtouserplaylist" with the file
-    /// location, the playlist name and 1 or 0 for the preference PlaylistDeleteSource.
-    /// Nothing on any failure, so the entry keeps its own location.
+    /// The blocking part of the playlist hand-over. With a script "addToUserPlaylist" (the
+    /// user's), runs its "addtouserplaylist" with the file location, the playlist name and
+    /// 1 or 0 for the preference PlaylistDeleteSource; without one, files the file into an
+    /// M3U playlist of the music folder in the process (fileIntoPlaylist), with the artist
+    /// and album of id3Tags. Nothing on any failure, so the entry keeps its own location.
     std::optional<PlaylistUpdate>
-    addCompletedFileToPlaylistSync(const std::string& fileLocation,
-                                   const std::string& playlistName) const;
+    addCompletedFileToPlaylistSync(const std::string& fileLocation, const std::string& playlistName,
+                                   const Dictionary& id3Tags = {}) const;
+
+    /// The folder the built-in hand-over files into; default: the user's music folder.
+    void setMusicFolder(std::string folder) { m_musicFolder = std::move(folder); }
 
     /// Starts the hand-over for a three-element list (file location, playlist name, history
     /// entry) on a thread of its own. On success the entry is updated on the main thread,
@@ -108,6 +113,7 @@ private:
 
     const ScriptRunner& m_runner;
     const PreferencesReader& m_prefs;
+    std::string m_musicFolder;
     // Results from the workers wait here until the main thread drains them; our own lock
     // hands them over, so no functor crosses threads inside Qt (ThreadSanitizer cannot see
     // Qt's locking). Results still waiting when the object goes are dropped with it.

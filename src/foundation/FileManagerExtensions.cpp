@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QStandardPaths>
+
 namespace orvanta {
 
 namespace {
@@ -105,6 +107,15 @@ std::int16_t getFSRef(FileReference& ref, const std::string& path)
     ref.inode = st.st_ino;
     ref.path = path;
     return kNoErr;
+}
+
+std::string userMusicFolder()
+{
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty())
+        return music.toStdString();
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/Music";
 }
 
 } // namespace orvanta

@@ -49,6 +49,9 @@ bool createDirectoriesAtPath(const std::string& path, unsigned mode = 0755);
 /// network domain and an unknown home give nothing.
 std::optional<std::string> findSystemFolderType(std::uint32_t folderType, FolderDomain domain);
 
+/// The user's music folder: the XDG music folder, else ~/Music.
+std::string userMusicFolder();
+
 /// Fills ref for path. A symbolic link is referenced itself (its own inode), not its
 /// target. Returns kNoErr, kFileNotFoundErr for a missing object or an empty last
 /// component, or kIOErr.

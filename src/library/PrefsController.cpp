@@ -17,19 +17,6 @@
 
 namespace orvanta {
 
-namespace {
-
-std::string musicFolder()
-{
-    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-    if (!music.isEmpty())
-        return music.toStdString();
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/Music";
-}
-
-} // namespace
-
 PrefsController& PrefsController::sharedInstance()
 {
     static PrefsController instance(defaultStorePath());
@@ -75,7 +62,7 @@ Dictionary PrefsController::registeredDefaults()
     using namespace prefs;
     Dictionary d;
     d.set(prefs::kBundleVersion, defaultBundleVersion());
-    d.set(kDownloadPath, musicFolder());
+    d.set(kDownloadPath, userMusicFolder());
     d.set(kProxyHost, localizedString("No proxy set"));
     d.set(kProxyPort, 8888);
     d.set(kUseProxy, false);

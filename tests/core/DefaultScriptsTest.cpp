@@ -1,5 +1,8 @@
-// The scripts shipped in resources/Scripts, run through ScriptRunner in a home of their own.
+// The scripts shipped in resources/Scripts and the template of resources/ScriptTemplates,
+// run through ScriptRunner in a home of their own.
 
+#include "FileManagerExtensions.h"
+#include "PlaylistFiling.h"
 #include "ScriptRunner.h"
 
 #include "Mp3Fixtures.h"
@@ -122,6 +125,7 @@ protected:
     {
         fs::create_directories(fs::path(path).parent_path());
         writeFile(path, bytesOf(syntheticFrames(12)));
+        m_tags[path] = Dictionary{{"TPE1", artist}, {"TALB", album}};
         if (artist.empty() && album.empty())
             return;
         std::string output;
@@ -155,18 +159,57 @@ protected:
     ScriptResult run(const std::string& script, const std::string& handler,
                      const std::vector<std::string>& arguments)
     {
+        // The playlist hand-over is built in; its script ships as a template for users.
+        if (script == "addToUserPlaylist")
+            return m_builtInPlaylist ? fileAsTheBuiltInHandOverDoes(arguments)
+                                     : m_templates.runHandler(script, handler, arguments);
         return m_runner.runHandler(script, handler, arguments);
     }
+
+    // The built-in hand-over, answering like the script: its location, or its error. The
+    // tags are those makeMp3 wrote into the file, as the history entry carries them.
+    ScriptResult fileAsTheBuiltInHandOverDoes(const std::vector<std::string>& arguments)
+    {
+        EXPECT_EQ(arguments.size(), 3u);
+        const auto tags = m_tags.find(arguments.at(0));
+        const PlaylistFilingResult filed =
+            fileIntoPlaylist(arguments.at(0), arguments.at(1), arguments.at(2) == "1",
+                             tags == m_tags.end() ? Dictionary{} : tags->second, userMusicFolder());
+        ScriptResult result;
+        result.status =
+            filed.listed ? ScriptResult::Status::Success : ScriptResult::Status::ScriptError;
+        result.exitStatus = filed.listed ? 0 : 1;
+        result.output = filed.listed ? filed.location + "\n" : std::string();
+        result.errorMessage = filed.error;
+        return result;
+    }
+
+    bool m_builtInPlaylist = false;
+    std::map<std::string, Dictionary> m_tags;
 
     TempDir m_home;
     TempDir m_tools;
     EnvironmentOverride m_env;
     ScriptRunner m_runner{ORVANTA_SHIPPED_SCRIPTS_DIR, std::nullopt};
+    ScriptRunner m_templates{ORVANTA_SCRIPT_TEMPLATES_DIR, std::nullopt};
 };
 
-// --- addToUserPlaylist ------------------------------------------------------------------
+// --- addToUserPlaylist: the template script and the built-in hand-over --------------------
 
-TEST_F(DefaultScriptsTest, PlaylistGetsEachFileOnceAndTheFileStaysWhereItIs)
+class PlaylistHandOverTest : public DefaultScriptsTest, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        DefaultScriptsTest::SetUp();
+        m_builtInPlaylist = GetParam();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(ScriptAndBuiltIn, PlaylistHandOverTest, ::testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "BuiltIn" : "Script"; });
+
+TEST_P(PlaylistHandOverTest, PlaylistGetsEachFileOnceAndTheFileStaysWhereItIs)
 {
     const std::string first = m_home.file("Recordings/First Song – é.mp3");
     const std::string second = m_home.file("Recordings/Second $(date) 'quoted'.mp3");
@@ -193,7 +236,7 @@ TEST_F(DefaultScriptsTest, PlaylistGetsEachFileOnceAndTheFileStaysWhereItIs)
     EXPECT_EQ(readFile(playlist), "#EXTM3U\n" + first + "\n" + second + "\n");
 }
 
-TEST_F(DefaultScriptsTest, PlaylistNamesThatAreNotFileNamesStillGiveAPlaylist)
+TEST_P(PlaylistHandOverTest, PlaylistNamesThatAreNotFileNamesStillGiveAPlaylist)
 {
     const std::string file = m_home.file("song.mp3");
     makeMp3(file, "", "");
@@ -211,7 +254,7 @@ TEST_F(DefaultScriptsTest, PlaylistNamesThatAreNotFileNamesStillGiveAPlaylist)
     EXPECT_EQ(readFile(music("Playlists/Orvanta.m3u")), "#EXTM3U\n" + file + "\n");
 }
 
-TEST_F(DefaultScriptsTest, PlaylistAppendsToAnExistingPlaylistWithoutFinalLineEnd)
+TEST_P(PlaylistHandOverTest, PlaylistAppendsToAnExistingPlaylistWithoutFinalLineEnd)
 {
     const std::string file = m_home.file("song.mp3");
     makeMp3(file, "", "");
@@ -223,7 +266,7 @@ TEST_F(DefaultScriptsTest, PlaylistAppendsToAnExistingPlaylistWithoutFinalLineEn
               "#EXTM3U\n/somewhere/else.mp3\n" + file + "\n");
 }
 
-TEST_F(DefaultScriptsTest, FileNameWithLineBreakBecomesOneUriLine)
+TEST_P(PlaylistHandOverTest, FileNameWithLineBreakBecomesOneUriLine)
 {
     const std::string file = m_home.file("two\nlines.mp3");
     makeMp3(file, "", "");
@@ -234,7 +277,7 @@ TEST_F(DefaultScriptsTest, FileNameWithLineBreakBecomesOneUriLine)
     EXPECT_EQ(entries[1], "file://" + m_home.path() + "/two%0Alines.mp3");
 }
 
-TEST_F(DefaultScriptsTest, DeletingTheSourceMovesTheFileIntoTheLibraryWithoutOverwriting)
+TEST_P(PlaylistHandOverTest, DeletingTheSourceMovesTheFileIntoTheLibraryWithoutOverwriting)
 {
     // The music folder comes from user-dirs.dirs when it names one.
     writeFile(m_home.file(".config/user-dirs.dirs"),
@@ -259,7 +302,7 @@ TEST_F(DefaultScriptsTest, DeletingTheSourceMovesTheFileIntoTheLibraryWithoutOve
     EXPECT_FALSE(fileExists(music()));
 }
 
-TEST_F(DefaultScriptsTest, DeletingTheSourceOfAnUntaggedFileFilesItAsUnknown)
+TEST_P(PlaylistHandOverTest, DeletingTheSourceOfAnUntaggedFileFilesItAsUnknown)
 {
     const std::string source = m_home.file("untagged.mp3");
     makeMp3(source, "", "");
@@ -278,15 +321,22 @@ TEST_F(DefaultScriptsTest, DeletingTheSourceOfAnUntaggedFileFilesItAsUnknown)
     EXPECT_EQ(readFile(music("Playlists/X.m3u")), "#EXTM3U\n" + moved + "\n");
 }
 
-TEST_F(DefaultScriptsTest, PlaylistRefusesMissingFilesAndBadArguments)
+TEST_P(PlaylistHandOverTest, AMissingFileIsRefusedAndNothingListed)
 {
     const std::string missing = m_home.file("gone.mp3");
-    ScriptResult result = run("addToUserPlaylist", "addtouserplaylist", {missing, "P", "0"});
+    const ScriptResult result = run("addToUserPlaylist", "addtouserplaylist", {missing, "P", "0"});
     EXPECT_EQ(result.status, ScriptResult::Status::ScriptError);
-    EXPECT_NE(result.errorMessage.find("no such file"), std::string::npos) << result.errorMessage;
+    std::string message = result.errorMessage;
+    std::transform(message.begin(), message.end(), message.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    EXPECT_NE(message.find("no such file"), std::string::npos) << result.errorMessage;
     EXPECT_NE(result.errorMessage.find(missing), std::string::npos) << result.errorMessage;
     EXPECT_FALSE(fileExists(music("Playlists/P.m3u")));
+}
 
+TEST_F(DefaultScriptsTest, PlaylistScriptRefusesBadArguments)
+{
+    ScriptResult result;
     const std::string file = m_home.file("song.mp3");
     makeMp3(file, "", "");
     result = run("addToUserPlaylist", "addtouserplaylist", {file, "P", "yes"});
