@@ -1,6 +1,7 @@
-# Entry points: `make run` builds and runs Orvanta; `make test` builds and runs every test
-# suite (plain, then under AddressSanitizer/UBSan, then the threading tests under
-# ThreadSanitizer). Both install the Debian packages they need first.
+# Entry points: `make run` builds the product (no tests, warnings not fatal) in build-run and
+# runs Orvanta's main job; `make test` builds everything with warnings as errors and runs
+# every test suite (plain with the install test, then under AddressSanitizer/UBSan, then the
+# threading tests under ThreadSanitizer). Both install the Debian packages they need first.
 
 JOBS ?= 2
 # Clones in other folders (CI) share the compiler cache.
@@ -12,24 +13,30 @@ CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
 # of current kernels; its runs go without it.
 NO_ASLR := $(shell setarch $$(uname -m) -R true 2>/dev/null && echo setarch $$(uname -m) -R)
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench clean
+.PHONY: all deps build build-tests run test test-plain test-asan test-tsan bench clean
 
 all: build
 
 deps:
 	bash scripts/install-deps.sh
 
+# What a user builds: the programs and the demo station, nothing of the tests.
 build: deps
+	cmake -S . -B build-run -G Ninja -DORVANTA_BUILD_TESTS=OFF
+	cmake --build build-run -j $(JOBS)
+
+run: build
+	BUILD_DIR=build-run bash scripts/run.sh
+
+build-tests: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
 
-run: build
-	bash scripts/run.sh
-
 test: test-plain test-asan test-tsan
 
-test-plain: build
+test-plain: build-tests
 	ctest --test-dir build $(CTEST_FLAGS)
+	bash tests/install/install-test.sh build
 
 test-asan: deps
 	cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=address
@@ -52,4 +59,4 @@ bench: deps
 	@echo "Scale run: bench/scale.sh [SECONDS] [COUNTS...]"
 
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-run build-asan build-tsan build-bench

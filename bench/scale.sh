@@ -7,6 +7,6 @@ seconds=${1:-60}
 shift || true
 counts=("${@:-10 100 400 800 1200}")
 for n in ${counts[@]}; do
-    ./build-bench/bench/scale_bench ./build-bench/tests/tools/orvanta-demo-station "$n" "$seconds" \
+    ./build-bench/bench/scale_bench ./build-bench/tools/demostation/orvanta-demo-station "$n" "$seconds" \
         2>/dev/null | grep '^recordings'
 done

@@ -88,6 +88,7 @@ int runAddGroup(Args args);
 int runRemove(Args args);
 int runHistory(Args args);
 int runDefaults(Args args);
+int runPaths(Args args);
 int runPresets(Args args);
 int runPreset(Args args);
 int runPresetAdd(Args args);

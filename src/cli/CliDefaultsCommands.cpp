@@ -1,8 +1,14 @@
-// orvanta-cli defaults: reads and writes the preferences with their types.
+// orvanta-cli defaults: reads and writes the preferences with their types; paths: where
+// everything is.
 
 #include "Cli.h"
 
+#include "FileManagerExtensions.h"
+#include "MyPresetsDataSource.h"
 #include "PrefsController.h"
+#include "PrefsKeys.h"
+#include "Resources.h"
+#include "ScriptRunner.h"
 
 #include <cstdio>
 
@@ -85,6 +91,29 @@ int runDefaults(Args args)
     default:
         throw UsageError("defaults takes at most a key and a value");
     }
+}
+
+int runPaths(Args args)
+{
+    rejectUnknownOptions(args);
+    if (!args.empty())
+        throw UsageError("paths takes no arguments");
+    auto& prefs = PrefsController::sharedInstance();
+    const std::string support = MyOLVController::defaultSupportFolder();
+    const auto ownScripts = ScriptRunner::defaultUserFolder();
+    const std::pair<const char*, std::string> rows[] = {
+        {"library", support + "/" + std::string(MyOLVController::kLibraryFileName)},
+        {"presets", support + "/" + MyPresetsDataSource::kPresetsFileName},
+        {"preferences", prefs.storePath()},
+        {"recordings", prefs.stringForKey(prefs::kDownloadPath)},
+        {"music", userMusicFolder()},
+        {"resources", resourcesFolder()},
+        {"scripts", ScriptRunner::defaultShippedFolder()},
+        {"own scripts", ownScripts.value_or("")},
+    };
+    for (const auto& [name, path] : rows)
+        std::printf("%-12s %s\n", name, path.c_str());
+    return kExitOk;
 }
 
 } // namespace orvanta::cli

@@ -27,6 +27,8 @@ constexpr const char* kUsage =
     "  history PATH                      list a station's recording history\n"
     "  defaults [KEY [VALUE]]            list, read or write the preferences\n"
     "  defaults --delete KEY             bring back a preference's initial value\n"
+    "  paths                             print where the library, settings, recordings and\n"
+    "                                    the program's own files are\n"
     "  presets                           list the presets\n"
     "  preset NAME|ID [KEY [VALUE]]      show or change a preset\n"
     "  preset-add NAME [--from NAME]\n"
@@ -61,6 +63,7 @@ constexpr Command kCommands[] = {
     {"remove", orvanta::cli::runRemove},
     {"history", orvanta::cli::runHistory},
     {"defaults", orvanta::cli::runDefaults},
+    {"paths", orvanta::cli::runPaths},
     {"presets", orvanta::cli::runPresets},
     {"preset", orvanta::cli::runPreset},
     {"preset-add", orvanta::cli::runPresetAdd},

@@ -11,6 +11,7 @@
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "RelayThread.h"
+#include "Resources.h"
 
 #include <cstdio>
 #include <ctime>
@@ -99,7 +100,7 @@ void MainController::endAllThreads()
 
 std::string MainController::startupScriptPath()
 {
-    return std::string(ORVANTA_RESOURCES_DIR) + "/migrate.sh";
+    return resourcesFolder() + "/migrate.sh";
 }
 
 void MainController::runStartupScript(const std::string& script)

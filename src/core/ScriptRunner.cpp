@@ -2,6 +2,7 @@
 
 #include "FileManagerExtensions.h"
 #include "Log.h"
+#include "Resources.h"
 
 #include <algorithm>
 #include <array>
@@ -119,7 +120,7 @@ ScriptRunner::ScriptRunner(std::string shippedFolder, std::optional<std::string>
 
 std::string ScriptRunner::defaultShippedFolder()
 {
-    return std::string(ORVANTA_RESOURCES_DIR) + "/Scripts";
+    return resourcesFolder() + "/Scripts";
 }
 
 std::optional<std::string> ScriptRunner::defaultUserFolder()

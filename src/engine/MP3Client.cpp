@@ -213,9 +213,10 @@ void MP3Client::run()
         const bool autoReconnect = m_context.prefs.boolForKey(prefs::kAutoReconnect);
         if (!shutDownFlag)
             runConnectionCycle();
-        // A finite resource that arrived whole is not fetched again.
+        // A finite resource that arrived whole is not fetched again; an error page or a body
+        // without audio is no such resource.
         const bool finiteResourceDone =
-            content_length &&
+            content_length && !m_httpError && !m_noAudio && m_connectionHadAudio &&
             leadingContentLength() == static_cast<std::int64_t>(m_connectionBytes);
         if (!autoReconnect || shutDownFlag || finiteResourceDone)
             break;

@@ -399,6 +399,75 @@ TEST_F(CliTest, RecordingsThatCannotStartOrBadArgumentsFailWithTheirReason)
     EXPECT_NE(stations.output.find("Radio"), std::string::npos) << stations.output;
 }
 
+TEST_F(CliTest, ErrorStatusesFailTheRecordingAndLeaveNoFile)
+{
+    orvanta::test::IcyTestServer server;
+    const std::string music = m_home.file("Music");
+    ASSERT_EQ(run({"defaults", "downloadpath", music}).status, 0);
+    ASSERT_EQ(run({"defaults", "AutoReconnectWaitSeconds", "0"}).status, 0);
+    const struct
+    {
+        int code;
+        bool body;
+        const char* text;
+    } cases[] = {
+        {404, true, "The server answered 404 Not Found"},
+        {403, true, "The server answered 403 Forbidden"},
+        {500, false, "The server answered 500 Internal Server Error"},
+        {503, true, "The server answered 503 Service Unavailable"},
+        {503, false, "The server answered 503 Service Unavailable"},
+    };
+    for (const bool reconnect : {false, true}) {
+        ASSERT_EQ(run({"defaults", "AutoReconnect", reconnect ? "true" : "false"}).status, 0);
+        for (const auto& c : cases) {
+            orvanta::test::IcyMount mount;
+            mount.statusCode = c.code;
+            mount.errorBody = c.body;
+            const std::string path = "/e" + std::to_string(c.code) + (c.body ? "b" : "");
+            server.addMount(path, mount);
+            const int before = server.connectionCount();
+            const Result result = run({"record", server.url(path), "--for", "1.5"});
+            const std::string what = std::to_string(c.code) + (c.body ? " with a body" : "") +
+                                     (reconnect ? ", reconnecting" : "");
+            EXPECT_EQ(result.status, 1) << what << "\n" << result.output;
+            EXPECT_NE(result.output.find(c.text), std::string::npos) << what << "\n"
+                                                                     << result.output;
+            EXPECT_TRUE(orvanta::test::filesBelow(music).empty()) << what;
+            if (reconnect) {
+                EXPECT_GT(server.connectionCount(), before + 1) << "retried: " << what;
+            }
+        }
+    }
+}
+
+TEST_F(CliTest, AnswersWithoutAudioFailWithTheirReasonAndLeaveNoFile)
+{
+    orvanta::test::IcyTestServer server;
+    server.addFile("/page", "text/html", "<html><body>Welcome to our radio!</body></html>\n");
+    orvanta::test::IcyMount noise;
+    noise.style = orvanta::test::IcyMount::Style::Icecast;
+    noise.audio.assign(300 * 1024, 0x55); // no MP3 frame anywhere
+    noise.sendContentLength = true;
+    server.addMount("/noise", noise);
+    server.addFile("/self.pls", "audio/x-scpls",
+                   "[playlist]\nnumberofentries=1\nFile1=" + server.url("/self.pls") + "\n");
+    const std::string music = m_home.file("Music");
+    ASSERT_EQ(run({"defaults", "downloadpath", music}).status, 0);
+    ASSERT_EQ(run({"defaults", "AutoReconnect", "false"}).status, 0);
+
+    const std::pair<std::string, std::string> cases[] = {
+        {"/page", "No MP3 audio in the stream"},
+        {"/noise", "No MP3 audio in the stream"},
+        {"/self.pls", "The playlist refers to itself"},
+    };
+    for (const auto& [path, reason] : cases) {
+        const Result result = run({"record", server.url(path), "--for", "3"});
+        EXPECT_EQ(result.status, 1) << path << "\n" << result.output;
+        EXPECT_NE(result.output.find(reason), std::string::npos) << path << "\n" << result.output;
+        EXPECT_TRUE(orvanta::test::filesBelow(music).empty()) << path;
+    }
+}
+
 TEST_F(CliTest, RunTidiesUpThenRecordsOnScheduleAndSavesTheHistory)
 {
     orvanta::test::IcyTestServer server;

@@ -5,6 +5,7 @@
 #include "MainController.h"
 #include "FrontEnd.h"
 #include "GenericServer.h"
+#include "HistoryRules.h"
 #include "IcyTestServer.h"
 #include "M3UServer.h"
 #include "Mp3Fixtures.h"
@@ -1118,4 +1119,155 @@ TEST_F(MainControllerTest, APlaylistOfFilesIsRecordedEntryByEntryThroughTheCore)
         EXPECT_TRUE(entry.toDictionary().contains(fileinfo::kDateCompleted)) << location;
         EXPECT_EQ(readFile(location).size(), body.size()) << location;
     }
+}
+
+TEST_F(MainControllerTest, ATitleCompletedEarlierInTheSameRecordingIsADuplicate)
+{
+    IcyMount mount = titledMount("", 64000, false);
+    mount.titles = {{0, "A - One"}, {3 * kMetaint, "B - Two"}, {6 * kMetaint, "A - One"}};
+    server.addMount("/again", mount);
+    prefs.setPrefs(Value(true), prefs::kIgnoreDuplicateRecordings);
+    Node* node = station("Again", {server.url("/again")});
+    MainController& c = start();
+    ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
+    ASSERT_TRUE(spinUntil([&] { return c.activeRecordingCount() == 0; }, 15s));
+
+    std::vector<std::string> kept;
+    int duplicates = 0;
+    for (const Value& item : history(node)) {
+        const Dictionary entry = item.toDictionary();
+        if (entry.get(fileinfo::kDuplicate).toBool()) {
+            ++duplicates;
+            EXPECT_EQ(entry.get(fileinfo::kStreamTitle).toString(), "A - One");
+            EXPECT_FALSE(entry.contains(fileinfo::kLocation)) << "an ignored duplicate is gone";
+        } else if (entry.contains(fileinfo::kDateCompleted)) {
+            kept.push_back(entry.get(fileinfo::kStreamTitle).toString());
+        }
+    }
+    EXPECT_EQ(duplicates, 1) << "the second A - One was heard in this very recording";
+    EXPECT_EQ(kept, (std::vector<std::string>{"A - One", "B - Two"}));
+}
+
+TEST_F(MainControllerTest, FiftyStartsAndStopsWhileHistoriesAndSchedulesChange)
+{
+    server.addMount("/loop", titledMount("", 64000, true));
+    std::vector<Node*> nodes;
+    for (int i = 0; i < 5; ++i)
+        nodes.push_back(station("Busy " + std::to_string(i), {server.url("/loop")}));
+    MainController& c = start();
+    int started = 0;
+    for (int round = 0; round < 10; ++round) {
+        for (Node* node : nodes) {
+            ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
+            ++started;
+        }
+        // Half the rounds stop while the addresses are resolved, half once the clients run.
+        if (round % 2 == 1) {
+            ASSERT_TRUE(spinUntil(
+                [&] {
+                    return std::all_of(nodes.begin(), nodes.end(), [](const Node* n) {
+                        return n->rippingStatus() == RippingStatus::Running;
+                    });
+                },
+                10s));
+        }
+        // What the main thread does meanwhile: history entries come in, schedules are edited
+        // in place (as the schedule editor does), while the clients read their copies.
+        for (Node* node : nodes) {
+            if (!node->propertyForKey(np::NP_HISTORY))
+                node->setProperty(Value(Array{}), np::NP_HISTORY);
+            {
+                std::lock_guard lock(historyListLock());
+                node->propertyForKey(np::NP_HISTORY)
+                    ->toArray()
+                    .append(
+                        Dictionary{{fileinfo::kStreamTitle, Value("X - " + std::to_string(round))},
+                                   {fileinfo::kDateCompleted, Value(Date::now())}});
+            }
+            auto schedules = node->propertyForKey(np::NP_RECORDING_SCHEDULE);
+            if (!schedules || !schedules->isArray()) {
+                node->setProperty(Value(Array{}), np::NP_RECORDING_SCHEDULE);
+                schedules = node->propertyForKey(np::NP_RECORDING_SCHEDULE);
+            }
+            Array list = schedules->toArray();
+            list.append(onceEntry(utc(2030, 1, 1, 10, 0), utc(2030, 1, 1, 11, 0)));
+            if (list.size() > 3)
+                list.removeAt(0);
+        }
+        spinFor(50ms);
+        for (Node* node : nodes)
+            c.stopRecordingForTag(node->tag());
+    }
+    EXPECT_EQ(started, 50);
+    ASSERT_TRUE(spinUntil([&] { return c.activeRecordingCount() == 0; }, 20s));
+    EXPECT_TRUE(c.waitForRecordingThreads(10s));
+    EXPECT_EQ(c.threadTagCounter(), 50);
+    for (Node* node : nodes)
+        EXPECT_EQ(node->status(), RecordingStatus::Idle);
+}
+
+TEST_F(MainControllerTest, QuittingWithAStalledServerAndAHungScriptEndsWithinSeconds)
+{
+    // The first song completes (and goes to the hung playlist script), then the server
+    // stops sending but keeps the connection open.
+    IcyMount mount = titledMount("", 64000, false);
+    mount.stallAfterBodyBytes = 5 * kMetaint + 500;
+    server.addMount("/stall", mount);
+    prefs.setPrefs(Value(true), prefs::kLowSpeedDisconnect);
+    prefs.setPrefs(Value(600), prefs::kLowSpeedLimitSeconds);
+    const std::string started = dir.file("script-started");
+    writeScript(scriptsFolder, std::string(handover::kPlaylistScript),
+                "touch '" + started + "'; exec sleep 600");
+    Node* node = station("Stalled", {server.url("/stall")});
+    usePreset(node, Dictionary{{presetkeys::NP_ADD_TO_PLAYLIST, Value(true)}}, "To the player");
+    MainController& c = start();
+    ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
+    ASSERT_TRUE(spinUntil([&] { return fileExists(started); }, 10s)) << "the script hangs";
+    ASSERT_TRUE(spinUntil([&] { return currentSong(c, node) == "B - Two"; }, 10s));
+
+    const auto quitting = std::chrono::steady_clock::now();
+    c.applicationWillTerminate();
+    controller.reset(); // joins every thread of the controller
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - quitting);
+    std::printf("shut-down with a stalled server and a hung script: %lld ms\n",
+                static_cast<long long>(took.count()));
+    EXPECT_LT(took, 10s);
+    // The recording was saved with the library: the finished song is in its history.
+    bool finishedSong = false;
+    for (const Value& item : history(node))
+        finishedSong =
+            finishedSong || item.toDictionary().get(fileinfo::kStreamTitle).toString() == "A - One";
+    EXPECT_TRUE(finishedSong);
+}
+
+TEST_F(MainControllerTest, TheToolbarStateComesFromTheMainThreadsOwnBookkeeping)
+{
+    server.addMount("/live", titledMount("", 64000, true));
+    IcyMount untitled;
+    untitled.audio = threeSongs();
+    untitled.loop = true;
+    untitled.bytesPerSecond = 64000;
+    server.addMount("/plain", untitled);
+    Node* titled = station("Titled", {server.url("/live")});
+    Node* plain = station("Plain", {server.url("/plain")});
+    MainController& c = start();
+    EXPECT_EQ(c.toolbarState(), ToolbarState{}) << "no station shown: all off";
+
+    c.setVisibleNode(titled);
+    EXPECT_EQ(c.toolbarState(), (ToolbarState{true, false, false, false, false}));
+    ASSERT_TRUE(c.startRecordingForNode(titled, MainController::kSourceUser));
+    EXPECT_EQ(c.toolbarState(), (ToolbarState{true, true, false, false, true}));
+    ASSERT_TRUE(spinUntil([&] { return c.toolbarState().skipEnabled; }, 5s))
+        << "a stream with titles can skip";
+
+    c.setVisibleNode(plain);
+    ASSERT_TRUE(c.startRecordingForNode(plain, MainController::kSourceUser));
+    ASSERT_TRUE(
+        spinUntil([&] { return currentSong(c, plain).starts_with("(No track data)"); }, 5s));
+    EXPECT_FALSE(c.toolbarState().skipEnabled) << "nothing to skip between";
+    EXPECT_TRUE(c.toolbarState().recording);
+    c.stopRecordingForTag(plain->tag());
+    EXPECT_FALSE(c.toolbarState().recording);
+    c.stopRecordingForTag(titled->tag());
 }

@@ -21,26 +21,6 @@ ByteVector syntheticFrames(std::size_t count, std::uint8_t seed)
     return out;
 }
 
-ByteVector pcmSongs(const std::vector<double>& toneSeconds, double gapSeconds)
-{
-    constexpr double kRate = 44100.0;
-    ByteVector out;
-    auto sample = [&out](int v) {
-        out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-    };
-    for (std::size_t song = 0; song < toneSeconds.size(); ++song) {
-        if (song > 0) {
-            for (int i = 0; i < static_cast<int>(gapSeconds * kRate); ++i)
-                sample(0);
-        }
-        const double frequency = 330.0 + 110.0 * static_cast<double>(song % 4);
-        for (int i = 0; i < static_cast<int>(toneSeconds[song] * kRate); ++i)
-            sample(static_cast<int>(12000.0 * std::sin(2 * M_PI * frequency * i / kRate)));
-    }
-    return out;
-}
-
 ByteVector encodeWithLame(const ByteVector& pcm, const TempDir& dir)
 {
     const std::string raw = dir.file("songs.raw");

@@ -3,6 +3,7 @@
 // MPEG audio for the recording tests: synthetic frames whose bytes are known, and real
 // audio encoded by LAME at test time.
 
+#include "DemoAudio.h"
 #include "TempDir.h"
 
 #include <cstdint>
@@ -11,8 +12,6 @@
 
 namespace orvanta::test {
 
-using ByteVector = std::vector<std::uint8_t>;
-
 /// MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, joint stereo, no padding: 417-byte frames.
 inline constexpr std::uint8_t kFrameHeader[4] = {0xFF, 0xFB, 0x90, 0x44};
 inline constexpr std::size_t kFrameLength = 417;
@@ -20,10 +19,6 @@ inline constexpr std::size_t kFrameLength = 417;
 /// count frames with that header; the payload counts up from seed and never holds 0xFF,
 /// so no false header appears inside a frame.
 ByteVector syntheticFrames(std::size_t count, std::uint8_t seed = 0);
-
-/// Signed 16-bit little-endian PCM: a tone for each entry of toneSeconds, separated by
-/// gapSeconds of digital silence. 44.1 kHz, mono.
-ByteVector pcmSongs(const std::vector<double>& toneSeconds, double gapSeconds);
 
 /// Encodes PCM (as above) with LAME at 128 kbit/s, constant bitrate, no info frame; returns
 /// the MP3 bytes. Fails the current test when LAME is missing or fails.

@@ -9,9 +9,8 @@
 // before song N and repeated in every metadata block. Half a second of silence at both ends
 // makes the loop join a one-second gap too, with song 1's title starting at byte 0.
 
+#include "DemoAudio.h"
 #include "IcyTestServer.h"
-#include "Mp3Fixtures.h"
-#include "TempDir.h"
 
 #include <cerrno>
 #include <chrono>
@@ -20,8 +19,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -95,30 +95,20 @@ ByteVector silence(double seconds)
     return ByteVector(static_cast<std::size_t>(seconds * kSampleRate) * 2, 0);
 }
 
-// encodeWithLame without gtest: the same lame command; throws on failure.
+// The songs encoded in a folder of their own under the temporary folder.
 ByteVector encode(const ByteVector& pcm)
 {
-    orvanta::test::TempDir dir;
-    const std::string raw = dir.file("songs.raw");
-    const std::string mp3 = dir.file("songs.mp3");
-    {
-        std::ofstream out(raw, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(pcm.data()),
-                  static_cast<std::streamsize>(pcm.size()));
-        if (!out.good())
-            throw std::runtime_error("cannot write " + raw);
+    std::string folder = (std::filesystem::temp_directory_path() / "orvanta-demo-XXXXXX").string();
+    if (!::mkdtemp(folder.data()))
+        throw std::runtime_error("cannot make a temporary folder");
+    try {
+        ByteVector mp3 = orvanta::test::encodeWithLameIn(pcm, folder);
+        std::filesystem::remove_all(folder);
+        return mp3;
+    } catch (...) {
+        std::filesystem::remove_all(folder);
+        throw;
     }
-    std::string output;
-    const int status = orvanta::test::runCommand(
-        "lame --silent -t -r -s 44.1 --bitwidth 16 --signed --little-endian -m m --cbr -b 128 '" +
-            raw + "' '" + mp3 + "'",
-        &output);
-    if (status != 0)
-        throw std::runtime_error("lame failed (is it installed?): " + output);
-    const std::string bytes = orvanta::test::readFile(mp3);
-    if (bytes.empty())
-        throw std::runtime_error("lame produced no audio");
-    return ByteVector(bytes.begin(), bytes.end());
 }
 
 orvanta::test::IcyMount demoMount(const Options& options)

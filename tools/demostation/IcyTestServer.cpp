@@ -271,7 +271,7 @@ void serveMount(int fd, int stopFd, const Resource& resource, const Request& req
         return;
     }
     if (mount.statusCode != 200) {
-        sendAll(fd, stopFd, simpleResponse(mount.statusCode, mount.extraHeaders));
+        sendAll(fd, stopFd, simpleResponse(mount.statusCode, mount.extraHeaders, mount.errorBody));
         return;
     }
 

@@ -101,10 +101,11 @@ const char* reasonPhrase(int code)
 }
 
 // A complete HTTP/1.0 response with a short HTML body.
-std::string simpleResponse(int code, const std::vector<std::string>& headers)
+std::string simpleResponse(int code, const std::vector<std::string>& headers, bool withBody)
 {
     const std::string status = std::to_string(code) + " " + reasonPhrase(code);
-    const std::string body = "<html><body><h1>" + status + "</h1></body></html>\n";
+    const std::string body =
+        withBody ? "<html><body><h1>" + status + "</h1></body></html>\n" : std::string();
     std::string out = "HTTP/1.0 " + status + "\r\n";
     out += "Content-Type: text/html\r\n";
     out += "Content-Length: " + std::to_string(body.size()) + "\r\n";

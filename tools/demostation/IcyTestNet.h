@@ -41,7 +41,8 @@ std::string trim(const std::string& text);
 bool startsWithNoCase(const std::string& text, const std::string& prefix);
 std::string base64(const std::string& in);
 const char* reasonPhrase(int code);
-std::string simpleResponse(int code, const std::vector<std::string>& headers = {});
+std::string simpleResponse(int code, const std::vector<std::string>& headers = {},
+                           bool withBody = true);
 
 // Waits until fd reports one of events (or an error or hang-up), the stop event fires or the
 // deadline passes. fd < 0: waits for the stop event or the deadline only.

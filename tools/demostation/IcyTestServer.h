@@ -71,6 +71,7 @@ struct IcyMount
     std::string user, password;     // non-empty: require HTTP basic authentication, else 401
     std::string redirectTo;         // non-empty: answer "302 Found" with this Location
     int statusCode = 200;           // e.g. 404 or 503 to answer with that error and a short body
+    bool errorBody = true;          // false: the error answer has no body (Content-Length: 0)
     std::string contentType = "audio/mpeg";
     std::uint64_t bytesPerSecond = 0;               // 0: as fast as the socket takes it; else paced
     std::uint64_t stallAfterBodyBytes = UINT64_MAX; // stop sending (connection stays open)

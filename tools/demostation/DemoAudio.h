@@ -1,0 +1,22 @@
+#pragma once
+
+// Audio for the demo station and the recording tests: tones with silent gaps between them,
+// and their MP3 encoding by LAME.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvanta::test {
+
+using ByteVector = std::vector<std::uint8_t>;
+
+/// Signed 16-bit little-endian PCM: a tone for each entry of toneSeconds, separated by
+/// gapSeconds of digital silence. 44.1 kHz, mono.
+ByteVector pcmSongs(const std::vector<double>& toneSeconds, double gapSeconds);
+
+/// Encodes PCM (as above) with LAME at 128 kbit/s, constant bitrate, no info frame, working
+/// in folder; returns the MP3 bytes. Throws std::runtime_error when LAME is missing or fails.
+ByteVector encodeWithLameIn(const ByteVector& pcm, const std::string& folder);
+
+} // namespace orvanta::test
