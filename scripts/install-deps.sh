@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev
     # tests and benchmarks
-    googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+    googletest libgtest-dev libgmock-dev libbenchmark-dev python3 time
     # independent readers and encoders for the recording tests
     python3-mutagen lame mpg123
     # a real streaming server and source client for the integration suite
