@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The playlist hand-over at scale: N stations of the demo station recorded by one
-# orvanta-cli for SECONDS with every finished file handed to a playlist, first by the
-# built-in hand-over, then by the script template installed as the user's own script.
+# orvanta-cli for SECONDS, first without a hand-over, then with every finished file handed
+# to a playlist by the built-in hand-over, then by the script template installed as the
+# user's own script.
 # Prints the CPU seconds per stream-hour of the whole process tree (recorder and scripts).
 #
 #   bench/handover.sh [STATIONS] [SECONDS]      (after `make bench`)
@@ -28,7 +29,8 @@ run() {
     export HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
     "$cli" defaults downloadpath "$home/Music" >/dev/null
     "$cli" preset-add "Playlist" >/dev/null
-    "$cli" preset "Playlist" NP_ADD_TO_PLAYLIST true >/dev/null
+    "$cli" preset "Playlist" NP_ADD_TO_PLAYLIST "$([ "$label" = none ] && echo false || echo true)" \
+        >/dev/null
     local names=()
     for i in $(seq 1 "$stations"); do
         "$cli" add-stream "S$i" "http://127.0.0.1:$port/stream" --preset "Playlist" >/dev/null
@@ -50,5 +52,6 @@ run() {
         printf "%-8s %d stations %d s: %.2f CPU-s per stream-hour, %d files listed, %.0f MB peak\n",
                label, n, t, (u + s) / (n * t / 3600), files, rss / 1024 }'
 }
+run none
 run built-in
 run script
