@@ -8,6 +8,10 @@ packages=(
     g++ cmake ninja-build ccache make pkg-config
     # libraries
     qt6-base-dev qt6-multimedia-dev libgl-dev
+    # what the window needs at run time: SVG icons, the multimedia back end with HTTP, MP3
+    # and PulseAudio output
+    libqt6svg6 qt6-qpa-plugins gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    gstreamer1.0-pulseaudio
     libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev python3 time
@@ -17,6 +21,10 @@ packages=(
     icecast2 ezstream
     # a message bus of the tests' own, for the sleep watcher
     dbus-daemon
+    # the window tests: an X server, its accessibility bus to press the real controls, a
+    # pointer, screenshots, a sound server with a null output
+    xvfb xauth xdotool imagemagick at-spi2-core python3-pyatspi pulseaudio dbus-x11
+    fonts-dejavu-core
     # what the default music-player scripts use when present: the session bus and file
     # opener, the desktop's default handler, desktop notifications
     libglib2.0-bin xdg-utils libnotify-bin

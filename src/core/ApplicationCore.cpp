@@ -23,8 +23,10 @@ ApplicationCore::ApplicationCore(FrontEnd& frontEnd, ApplicationCoreOptions opti
     const std::string folder =
         m_options.supportFolder.value_or(MyOLVController::defaultSupportFolder());
     m_library = std::make_unique<MyOLVController>(&m_prefs, folder);
+    // The library's one alert: its file cannot be read. The program ends after it, leaving
+    // the file and its backup for the user to recover.
     m_library->setAlertHandler([this](const std::string& title, const std::string& text) {
-        m_frontEnd.showAlert(Alert{title, text, false});
+        m_frontEnd.showAlert(Alert{title, text, true, true});
     });
     m_presets.setDataSource(m_options.presetsDataSource
                                 ? m_options.presetsDataSource

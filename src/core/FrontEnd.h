@@ -38,6 +38,7 @@ struct Alert
     std::string title;
     std::string message;
     bool fatal = false; // a failure the program cannot go on from (shown modally)
+    bool quit = false;  // the program ends once the user has read it (its button says Quit)
 };
 
 class FrontEnd
@@ -73,6 +74,8 @@ public:
                              const std::string& alternateButton) = 0;
     /// The groups shown expanded, kept in the library for the next start.
     virtual std::vector<Node*> expandedGroups() const { return {}; }
+    /// A station import started or ended (the tuner control's progress indicator).
+    virtual void setImportInProgress(bool running) { (void)running; }
 };
 
 } // namespace orvanta

@@ -114,13 +114,14 @@ void MainController::runStartupScript(const std::string& script)
 std::optional<std::string> MainController::applicationSupportFolder()
 {
     const auto support = findSystemFolderType(kApplicationSupportFolderType, FolderDomain::User);
-    if (!support) {
-        raiseAlertWithTitle(localizedString("Alert"),
-                            localizedString("Can't find application support folder"), true);
+    // Without the folder nothing can be kept; the user is told and the program ends.
+    const std::string folder = support ? *support + "/Orvanta" : std::string();
+    if (!support || !createDirectoriesAtPath(folder, 0700)) {
+        m_parts.frontEnd.showAlert(Alert{localizedString("Alert"),
+                                         localizedString("Can't find application support folder"),
+                                         true, true});
         return std::nullopt;
     }
-    const std::string folder = *support + "/Orvanta";
-    createDirectoriesAtPath(folder, 0700); // nothing to do when it exists
     return folder;
 }
 
@@ -315,7 +316,13 @@ StatusLines MainController::currentStatusLines() const
     if (std::string song = server->currentSong(); !song.empty())
         m_lastSongLine = std::move(song);
     lines.song = m_lastSongLine;
-    const std::int64_t t = server->elapsedTime();
+    const std::string status = runningStatusText(server->elapsedTime(), server->transferRate());
+    lines.status = status;
+    return lines;
+}
+
+std::string MainController::runningStatusText(std::int64_t t, double rate)
+{
     char elapsed[128];
     if (t <= 3599) {
         std::snprintf(elapsed, sizeof elapsed, "%s: %d:%02d",
@@ -326,15 +333,14 @@ StatusLines MainController::currentStatusLines() const
                       localizedString("Elapsed Time").c_str(), static_cast<int>(t / 3600),
                       static_cast<int>(t / 60 % 60), static_cast<int>(t % 60));
     }
-    char rate[64];
-    std::snprintf(rate, sizeof rate, "%3.1f", server->transferRate());
+    char rateText[64];
+    std::snprintf(rateText, sizeof rateText, "%3.1f", rate);
     std::string status = localizedString("%@  [%3.1f Kb/s]");
     if (const auto at = status.find("%@"); at != std::string::npos)
         status.replace(at, 2, elapsed);
     if (const auto at = status.find("%3.1f"); at != std::string::npos)
-        status.replace(at, 5, rate);
-    lines.status = status;
-    return lines;
+        status.replace(at, 5, rateText);
+    return status;
 }
 
 ToolbarState MainController::toolbarState() const
@@ -344,8 +350,10 @@ ToolbarState MainController::toolbarState() const
         return {};
     ToolbarState state;
     state.enabled = true;
-    if (!node->isRecording())
+    if (!node->isRecording()) {
+        state.listening = isPlayingStation(node);
         return state;
+    }
     state.recording = true;
     state.showMusicEnabled = true;
     state.listening = node->listenStatus();

@@ -136,7 +136,24 @@ public:
     /// "http://localhost:PORT" of the relay; empty without relay.
     std::string relayURL() const;
     std::shared_ptr<RelayThread> relay() const { return m_relay; }
+    /// What "Show Music" shows for a station: the newest file of its history that is still
+    /// on disc; nothing when it has none.
+    std::optional<std::string> lastRecordedFile(const Node& node) const;
     Node* listeningNode() const { return m_listeningNode.get(); }
+    /// Whether the built-in player plays this station directly (it is not recording).
+    bool isPlayingStation(const Node* node) const;
+
+    // Station import ----------------------------------------------------------------------
+
+    /// Imports the music player's radio stations as a new group at the root; false (and
+    /// nothing started) while an import runs.
+    bool importRadio();
+    bool importInProgress() const { return m_importInProgress; }
+    /// A group of streams from a flat list of four strings per station (name, bitrate,
+    /// comment, address); nothing for fewer than four. Returns the group added.
+    Node* addImportedData(const std::vector<std::string>& items, const std::string& groupName);
+    /// "Rhythmbox Radio - Tue 08 Dec, 04:05AM" for now.
+    std::string importedGroupName() const;
 
     // Scheduler ---------------------------------------------------------------------------
 
@@ -151,6 +168,9 @@ public:
     Node* visibleNode() const { return m_visibleNode.get(); }
     /// What the status display shows now.
     StatusLines currentStatusLines() const;
+    /// The status line of a running recording: elapsed time (minutes and seconds up to
+    /// 59:59, then hours) and transfer rate in Kb/s.
+    static std::string runningStatusText(std::int64_t elapsedSeconds, double rate);
     /// What the record, skip, listen and show-music controls show for the shown station;
     /// answered from the main thread's own bookkeeping, without asking a recording thread.
     ToolbarState toolbarState() const;
@@ -188,6 +208,8 @@ private:
     void launchRecordingClient(const NodePtr& node, std::int32_t tag,
                                const StationResolution& resolution);
     void resetNode(Node& node);
+    void startImport();
+    void stopImport();
     /// Asks every thread to end, then joins them all; the destructor's last step.
     void endAllThreads();
 
@@ -202,6 +224,8 @@ private:
     /// Stopping the recording that is being heard ends the listening first.
     void stopListeningTo(Node& node);
     void refresh(Node* node);
+    /// Stops the built-in player when it plays a station that is not recording.
+    void stopPlayingStation();
 
     MainControllerParts m_parts;
     NotificationBridge m_bridge;
@@ -211,11 +235,13 @@ private:
     std::unique_ptr<Scheduler> m_scheduler;
     QTimer m_statusTimer;
     bool m_terminated = false;
+    bool m_importInProgress = false;
 
     std::shared_ptr<RelayThread> m_relay; // none when the relay port is 0
     std::string m_listenURL;              // set while an external player is on the relay
     NodePtr m_listeningNode;
     NodePtr m_listeningNodeToKill; // whose relay connection is open
+    NodePtr m_playingStation;      // played directly by the built-in player
     NodePtr m_visibleNode;
     mutable std::string m_lastSongLine;
     std::int32_t m_threadTagCounter = 0;

@@ -5,11 +5,14 @@
 
 #include "AtomicFile.h"
 #include "GenericServer.h"
+#include "HistoryRules.h"
 #include "Log.h"
 #include "NodePropertyKeys.h"
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "RelayThread.h"
+
+#include <sys/stat.h>
 
 namespace orvanta {
 
@@ -46,10 +49,27 @@ void MainController::listen()
         return;
     if (!m_visibleNode->isRecording()) {
         const auto urls = m_visibleNode->propertyForKey(np::NP_URLS);
-        if (urls && urls->isArray() && urls->toArray().size() > 0)
-            listenToLocation(urls->toArray().at(0).toString(), false);
+        const bool hasURL = urls && urls->isArray() && urls->toArray().size() > 0 &&
+                            urls->toArray().at(0).isString();
+        const std::string url = hasURL ? urls->toArray().at(0).toString() : std::string();
+        if (player != kBuiltInPlayer) {
+            if (hasURL)
+                listenToLocation(url, false);
+            return;
+        }
+        // The built-in player plays the station itself; pressed again, it stops.
+        const bool wasPlaying =
+            m_playingStation == m_visibleNode && m_parts.frontEnd.builtInPlayerIsPlaying();
+        stopPlayingStation();
+        if (!wasPlaying && hasURL &&
+            m_parts.frontEnd.startBuiltInPlayer("[playlist]\nnumberofentries=1\nFile1=" + url +
+                                                "\nTitle1=" + m_visibleNode->name() +
+                                                "\nLength1=-1\n"))
+            m_playingStation = m_visibleNode;
+        m_parts.frontEnd.updateToolbarControls();
         return;
     }
+    stopPlayingStation();
     if (!m_relay)
         return;
     m_relay->launch();
@@ -167,6 +187,37 @@ void MainController::stopListeningTo(Node& node)
         m_parts.frontEnd.stopBuiltInPlayer();
         m_relay->closeCurrentConnection();
     }
+}
+
+void MainController::stopPlayingStation()
+{
+    if (!m_playingStation)
+        return;
+    m_playingStation = nullptr;
+    m_parts.frontEnd.stopBuiltInPlayer();
+}
+
+bool MainController::isPlayingStation(const Node* node) const
+{
+    return node && m_playingStation.get() == node && m_parts.frontEnd.builtInPlayerIsPlaying();
+}
+
+std::optional<std::string> MainController::lastRecordedFile(const Node& node) const
+{
+    const auto history = node.propertyForKey(np::NP_HISTORY);
+    if (!history || !history->isArray())
+        return std::nullopt;
+    std::lock_guard lock(historyListLock());
+    const Array& entries = history->toArray();
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        const Value location = entries.at(i).toDictionary().get(fileinfo::kLocation);
+        struct stat info
+        {};
+        if (location.isString() && ::stat(location.toString().c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
+            return location.toString();
+    }
+    return std::nullopt;
 }
 
 } // namespace orvanta

@@ -99,7 +99,7 @@ private:
     // containers and a node-based map spends most of the save allocating.
     struct IdTable
     {
-        std::vector<std::pair<const void*, std::uint64_t>> slots;
+        std::vector<std::pair<const void*, std::uint64_t>> buckets;
         std::size_t used = 0;
         /// The id stored for key, or stores candidate and returns nothing.
         std::optional<std::uint64_t> findOrInsert(const void* key, std::uint64_t candidate);

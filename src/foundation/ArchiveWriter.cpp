@@ -51,10 +51,10 @@ void ArchiveWriter::putString(std::string_view text)
 std::optional<std::uint64_t> ArchiveWriter::IdTable::findOrInsert(const void* key,
                                                                   std::uint64_t candidate)
 {
-    if ((used + 1) * 2 > slots.size()) {
+    if ((used + 1) * 2 > buckets.size()) {
         std::vector<std::pair<const void*, std::uint64_t>> old(
-            std::max<std::size_t>(64, slots.size() * 2), {nullptr, 0});
-        old.swap(slots);
+            std::max<std::size_t>(64, buckets.size() * 2), {nullptr, 0});
+        old.swap(buckets);
         used = 0;
         for (const auto& [oldKey, id] : old) {
             if (oldKey != nullptr) {
@@ -62,15 +62,15 @@ std::optional<std::uint64_t> ArchiveWriter::IdTable::findOrInsert(const void* ke
             }
         }
     }
-    const std::size_t mask = slots.size() - 1;
+    const std::size_t mask = buckets.size() - 1;
     std::size_t i = (reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 20 & mask;
-    while (slots[i].first != nullptr) {
-        if (slots[i].first == key) {
-            return slots[i].second;
+    while (buckets[i].first != nullptr) {
+        if (buckets[i].first == key) {
+            return buckets[i].second;
         }
         i = (i + 1) & mask;
     }
-    slots[i] = {key, candidate};
+    buckets[i] = {key, candidate};
     ++used;
     return std::nullopt;
 }

@@ -81,6 +81,10 @@ public:
         std::optional<std::string> urlTitle = std::nullopt;
         std::optional<std::string> text = std::nullopt;
         std::vector<std::string> fileNames = {};
+        /// The body of a dropped ".pls" address, fetched beforehand off the main thread
+        /// (nothing: the drop fetches it itself, or the fetch failed when fetchFailed).
+        std::optional<std::string> playlistBody = std::nullopt;
+        bool fetchFailed = false;
     };
 
     /// prefs may be null (no legacy migration); supportFolder holds the library file.
@@ -150,6 +154,9 @@ public:
     DragOperation validateDrop(const DropInput& input, Node* target) const;
     /// The nodes added or moved; childIndex -1 drops onto the target.
     std::vector<Node*> acceptDrop(const DropInput& input, Node* target, int childIndex);
+    /// Fetches a dropped playlist address as a drop does (5 s at most, 1 MiB at most, no
+    /// error pages); nothing when that fails. Blocks: call it off the main thread.
+    static std::optional<std::string> fetchDroppedPlaylist(const std::string& url);
 
 private:
     std::vector<NodePtr> nodesFromDrop(const DropInput& input);

@@ -74,6 +74,11 @@ std::optional<std::string> fetchPlaylist(const std::string& url)
 
 } // namespace
 
+std::optional<std::string> MyOLVController::fetchDroppedPlaylist(const std::string& url)
+{
+    return fetchPlaylist(url);
+}
+
 void MyOLVController::addToRootNode(const NodePtr& node)
 {
     insertNode(m_root.get(), m_root->childrenCount(), node);
@@ -227,7 +232,10 @@ std::vector<NodePtr> MyOLVController::nodesFromDrop(const DropInput& input)
             created.push_back(Node::nodeWithName(text, text, Node::kStream));
             return created;
         }
-        std::optional<std::string> body = m_fetcher ? m_fetcher(text) : fetchPlaylist(text);
+        std::optional<std::string> body = input.playlistBody;
+        if (!body && !input.fetchFailed) {
+            body = m_fetcher ? m_fetcher(text) : fetchPlaylist(text);
+        }
         if (!body || body->empty()) {
             return created;
         }

@@ -1,6 +1,10 @@
 #include "StationTreeModel.h"
 
 #include "NodePropertyKeys.h"
+#include "StationDrops.h"
+
+#include <QMimeData>
+#include <QSet>
 
 namespace orvanta {
 
@@ -207,6 +211,63 @@ Qt::ItemFlags StationTreeModel::flags(const QModelIndex& index) const
         result |= Qt::ItemIsDropEnabled;
     }
     return result;
+}
+
+QStringList StationTreeModel::mimeTypes() const
+{
+    return {kStationListDragType, QStringLiteral("text/uri-list"), QStringLiteral("text/plain"),
+            QStringLiteral("text/x-moz-url")};
+}
+
+QMimeData* StationTreeModel::mimeData(const QModelIndexList& indexes) const
+{
+    std::vector<Node*> rows;
+    QSet<const Node*> seen;
+    for (const QModelIndex& index : indexes) {
+        Node* node = nodeForIndex(index);
+        if (node && !seen.contains(node)) {
+            seen.insert(node);
+            rows.push_back(node);
+        }
+    }
+    if (rows.empty())
+        return nullptr;
+    m_controller.writeItems(rows);
+    auto* data = new QMimeData;
+    data->setData(kStationListDragType, QByteArray());
+    return data;
+}
+
+Qt::DropActions StationTreeModel::supportedDropActions() const
+{
+    return Qt::MoveAction | Qt::CopyAction | Qt::LinkAction;
+}
+
+Qt::DropActions StationTreeModel::supportedDragActions() const
+{
+    return Qt::MoveAction;
+}
+
+bool StationTreeModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                       const QModelIndex& parent) const
+{
+    if (!data)
+        return false;
+    return m_controller.validateDrop(dropInputFromMimeData(*data), nodeForIndex(parent)) ==
+           MyOLVController::DragOperation::Move;
+}
+
+bool StationTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                    const QModelIndex& parent)
+{
+    m_lastDropped.clear();
+    if (!data || action == Qt::IgnoreAction)
+        return false;
+    m_lastDropped =
+        m_controller.acceptDrop(dropInputFromMimeData(*data), nodeForIndex(parent), row);
+    // The controller moved dragged nodes itself; removeRows, which a view calls after a
+    // move, is not implemented and changes nothing.
+    return !m_lastDropped.empty();
 }
 
 void StationTreeModel::reloadItem(const Node* node)

@@ -50,6 +50,19 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Drag and drop: a drag from the list carries the private type (the controller keeps
+    // the dragged nodes); drops follow the controller's rules.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    /// The nodes the last drop added or moved (the view selects them).
+    const std::vector<Node*>& lastDropped() const { return m_lastDropped; }
+
     /// The node of a row; nullptr for the invalid index (the root).
     Node* nodeForIndex(const QModelIndex& index) const;
     /// The index of a node in the tree (column 0); invalid for the root or a stranger.
@@ -73,6 +86,7 @@ private:
     MyOLVController& m_controller;
     QModelIndexList m_reordering; // persistent indexes held across a reorder
     bool m_moveAsLayout = false;
+    std::vector<Node*> m_lastDropped;
 };
 
 } // namespace orvanta

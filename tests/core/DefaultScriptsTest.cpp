@@ -5,6 +5,7 @@
 #include "PlaylistFiling.h"
 #include "ScriptRunner.h"
 
+#include "EnvironmentOverride.h"
 #include "Mp3Fixtures.h"
 #include "ScriptFixtures.h"
 #include "TempDir.h"
@@ -25,41 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kPython = "/usr/bin/python3";
-
-// Sets environment variables for the lifetime of the object and puts the old values back.
-class EnvironmentOverride
-{
-public:
-    ~EnvironmentOverride()
-    {
-        for (const auto& [name, old] : m_saved) {
-            if (old)
-                ::setenv(name.c_str(), old->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
-        }
-    }
-    void set(const std::string& name, const std::string& value)
-    {
-        remember(name);
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
-    void unset(const std::string& name)
-    {
-        remember(name);
-        ::unsetenv(name.c_str());
-    }
-
-private:
-    void remember(const std::string& name)
-    {
-        if (m_saved.count(name))
-            return;
-        const char* old = std::getenv(name.c_str());
-        m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    std::map<std::string, std::optional<std::string>> m_saved;
-};
 
 std::vector<std::string> lines(const std::string& text)
 {

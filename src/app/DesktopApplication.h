@@ -1,0 +1,65 @@
+#pragma once
+
+// The desktop program as one object: the window's front end, the application core, the
+// main window, and what only a desktop program has (the network watcher, the quit flow
+// through the window). main() creates it once with the QApplication.
+//
+// Thread: main.
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class QNetworkInformation;
+
+namespace orvanta {
+class ApplicationCore;
+struct ApplicationCoreOptions;
+} // namespace orvanta
+
+namespace orvanta::ui {
+class MainWindow;
+class WindowFrontEnd;
+} // namespace orvanta::ui
+
+namespace orvanta::app {
+
+class DesktopApplication : public QObject
+{
+    Q_OBJECT
+public:
+    /// Command-line options of the window program.
+    struct Options
+    {
+        QStringList record; // stations ("Group/Name") to start recording once started
+    };
+
+    explicit DesktopApplication(Options options);
+    DesktopApplication(Options options, ApplicationCoreOptions coreOptions);
+    ~DesktopApplication() override;
+
+    /// Starts the core, shows the window and starts the recordings asked for.
+    void start();
+    /// The quit question, then the shut-down; true when the program quits.
+    bool quit();
+
+    ui::MainWindow& window() { return *m_window; }
+    ApplicationCore& core() { return *m_core; }
+    ui::WindowFrontEnd& frontEnd() { return *m_frontEnd; }
+
+private:
+    void watchNetwork();
+    void startRequestedRecordings();
+
+    Options m_options;
+    std::unique_ptr<ui::WindowFrontEnd> m_frontEnd;
+    std::unique_ptr<ApplicationCore> m_core;
+    std::unique_ptr<ui::MainWindow> m_window;
+    bool m_quitting = false;
+};
+
+/// Parses the window program's arguments; nothing (after printing why) when they are bad.
+std::optional<DesktopApplication::Options> parseArguments(const QStringList& arguments);
+
+} // namespace orvanta::app

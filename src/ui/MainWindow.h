@@ -1,0 +1,117 @@
+#pragma once
+
+// The main window: the station list, the toolbar, the two-line status display, the detail
+// drawer and the menus. It carries out the user's commands through the application core
+// and shows what the core reports (through WindowFrontEnd).
+//
+// Ownership: borrows the application core, which outlives it. Thread: main.
+
+#include "FrontEnd.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QSplitter;
+
+namespace orvanta {
+class ApplicationCore;
+class MainController;
+class StationTreeModel;
+} // namespace orvanta
+
+namespace orvanta::ui {
+
+class BuiltInPlayer;
+class DetailDrawer;
+class MainToolbar;
+class StationTreeView;
+class StatusArea;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr const char* kGeometryKey = "MainWindowGeometry";
+    static constexpr const char* kSplitterKey = "MainWindowDetailSplit";
+    static constexpr const char* kColumnsKey = "MainWindowColumns";
+
+    MainWindow(ApplicationCore& core, BuiltInPlayer& player, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // What the core shows.
+    void reloadItem(Node* node);
+    void updateToolbarControls();
+    void setStatusLines(const StatusLines& lines);
+    void historyNeedsDisplay();
+    void setImportInProgress(bool running);
+    std::vector<Node*> expandedGroups() const;
+
+    /// After the library has loaded: the groups expanded at the last quit, the geometry.
+    void restoreState();
+    void saveState();
+
+    // Commands (the toolbar, menus and keys call them).
+    void record();
+    void skipTrack();
+    void listen();
+    void showMusic();
+    void addStream();
+    void addFolder();
+    void deleteSelection();
+    void importStations();
+    void showTimerView();
+    void showRecordingStyleView();
+    void showEditURLView();
+
+    /// Windows that other parts of the program provide (history, preferences, presets);
+    /// their menu and toolbar items stay disabled until one is given.
+    void setHistoryHandler(std::function<void()> show);
+    void setPreferencesHandler(std::function<void()> show);
+    void setPresetHandler(std::function<void(const QString& presetID)> show);
+
+    StationTreeView* stationList() const { return m_list; }
+    StationTreeModel& stationModel() const { return *m_model; }
+    MainToolbar* toolbar() const { return m_toolbar; }
+    StatusArea* statusArea() const { return m_status; }
+    DetailDrawer* drawer() const { return m_drawer; }
+    /// The window's actions by name ("record", "quit", "addStream", ...).
+    QAction* action(const QString& name) const { return m_actions.value(name); }
+    /// Quitting was agreed: the window may close now.
+    void allowClose() { m_closing = true; }
+
+signals:
+    /// The user asked to quit (menu, shortcut or closing the window).
+    void quitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* makeAction(const QString& name, const QString& text, const QString& icon,
+                        const QKeySequence& shortcut, void (MainWindow::*command)());
+    void buildMenus();
+    void buildToolbar();
+    void currentNodeChanged(Node* node);
+    void showContextMenu(const QPoint& position);
+    void openHelp(const QString& page);
+    void openAcknowledgments();
+
+    ApplicationCore& m_core;
+    MainController& m_controller;
+    BuiltInPlayer& m_player;
+    std::unique_ptr<StationTreeModel> m_model;
+    StationTreeView* m_list;
+    StatusArea* m_status;
+    DetailDrawer* m_drawer;
+    QSplitter* m_splitter;
+    MainToolbar* m_toolbar;
+    QHash<QString, QAction*> m_actions;
+    std::function<void()> m_showHistory;
+    std::function<void()> m_showPreferences;
+    bool m_closing = false;
+};
+
+} // namespace orvanta::ui
