@@ -23,7 +23,8 @@ packages=(
     dbus-daemon
     # the window tests: an X server, its accessibility bus to press the real controls, a
     # pointer, screenshots, a sound server with a null output
-    xvfb xauth xdotool imagemagick at-spi2-core python3-pyatspi pulseaudio dbus-x11
+    xvfb xauth xdotool imagemagick at-spi2-core python3-pyatspi pulseaudio pulseaudio-utils
+    dbus-x11
     fonts-dejavu-core
     # what the default music-player scripts use when present: the session bus and file
     # opener, the desktop's default handler, desktop notifications

@@ -84,13 +84,20 @@ bool DesktopApplication::quit()
         return true;
     if (!m_core->shouldTerminate())
         return false;
+    quitNow();
+    return true;
+}
+
+void DesktopApplication::quitNow()
+{
+    if (m_quitting)
+        return;
     m_quitting = true;
     m_window->saveState();
     m_core->shutDown();
     m_window->allowClose();
     m_window->close();
     QCoreApplication::quit();
-    return true;
 }
 
 void DesktopApplication::watchNetwork()

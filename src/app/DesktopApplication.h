@@ -43,6 +43,8 @@ public:
     void start();
     /// The quit question, then the shut-down; true when the program quits.
     bool quit();
+    /// The shut-down without the question (the session ends, or a signal came).
+    void quitNow();
 
     ui::MainWindow& window() { return *m_window; }
     ApplicationCore& core() { return *m_core; }

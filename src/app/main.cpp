@@ -6,6 +6,7 @@
 #include "Localization.h"
 #include "Log.h"
 #include "Resources.h"
+#include "StopSignals.h"
 #include "Version.h"
 
 #include <csignal>
@@ -38,6 +39,7 @@ int main(int argc, char** argv)
                    ? 0
                    : 2;
     orvanta::app::DesktopApplication desktop(*options);
+    const orvanta::app::StopSignals stopSignals([&desktop] { desktop.quitNow(); });
     desktop.start();
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "MyOLVController.h"
 
 #include "AtomicFile.h"
+#include "BackgroundFileWriter.h"
 #include "FileManagerExtensions.h"
 #include "Localization.h"
 #include "Log.h"
@@ -176,6 +177,10 @@ bool MyOLVController::writeLibrary(bool leaveNodesUntouched)
 
 bool MyOLVController::saveOLVData()
 {
+    // A delayed save still on its way must not land after this one.
+    if (m_backgroundWriter) {
+        m_backgroundWriter->flush();
+    }
     return writeLibrary(false);
 }
 
@@ -203,10 +208,30 @@ void MyOLVController::libraryDidChange()
     m_timer->start(kDelayedSaveInterval);
 }
 
+void MyOLVController::waitForDelayedSave()
+{
+    if (m_backgroundWriter) {
+        m_backgroundWriter->flush();
+    }
+}
+
 void MyOLVController::runDelayedSave()
 {
     m_savePending = false;
-    writeLibrary(true);
+    if (!m_root || m_loadFailed) {
+        writeLibrary(true); // says why nothing is written
+        return;
+    }
+    // The tree is read here, on its own thread; writing and syncing the file (tens of
+    // milliseconds for a large library) happen on the writer's thread, so the window
+    // never waits for the disc.
+    createDirectoriesAtPath(m_supportFolder, 0700);
+    if (!m_backgroundWriter) {
+        m_backgroundWriter = std::make_unique<BackgroundFileWriter>(
+            libraryPath(), kPrivateFileMode,
+            [](const std::string& error) { logMessage("MyOLVController::saveOLVData", error); });
+    }
+    m_backgroundWriter->write(Node::archiveRoot(*m_root, true));
 }
 
 void MyOLVController::willReset()

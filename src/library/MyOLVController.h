@@ -5,7 +5,8 @@
 // out the list's commands and drop rules on plain inputs (the widgets come on top).
 //
 // A change to the library schedules a save a few seconds later; bursts of changes make one
-// save. That save writes a filtered copy and leaves the live nodes untouched. A library file
+// save. That save writes a filtered copy and leaves the live nodes untouched; the tree is
+// archived on the main thread and the file written on a thread of its own. A library file
 // that exists but cannot be read is never overwritten.
 //
 // Ownership: owns the tree; hands out plain pointers that stay valid while the node is in
@@ -25,6 +26,7 @@ class QTimer;
 
 namespace orvanta {
 
+class BackgroundFileWriter;
 class PrefsController;
 class PresetCatalog;
 
@@ -123,6 +125,8 @@ public:
     /// schedules, the detail editor); schedules the delayed save.
     void libraryDidChange();
     bool delayedSavePending() const { return m_savePending; }
+    /// Waits until a delayed save being written has reached the disc.
+    void waitForDelayedSave();
 
     // Queries
     Node* rootNode() const { return m_root.get(); }
@@ -186,6 +190,7 @@ private:
     PlaylistFetcher m_fetcher;
     TreeObserver* m_observer = nullptr;
     std::unique_ptr<QTimer> m_timer;
+    std::unique_ptr<BackgroundFileWriter> m_backgroundWriter; // the delayed saves
     // Lets a scheduled task notice that the controller is gone.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -107,6 +107,9 @@ struct LibraryFixture
         for (auto& task : tasks) {
             task();
         }
+        if (controller) {
+            controller->waitForDelayedSave(); // the file is written on a thread of its own
+        }
     }
 };
 

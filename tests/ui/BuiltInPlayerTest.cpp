@@ -1,0 +1,127 @@
+// The built-in player really plays: a sound server with a null output of the test's own,
+// a recording of the test server, and the player on the recording's relay, whose position
+// must advance.
+
+#include "WindowTestSupport.h"
+
+#include "BuiltInPlayer.h"
+
+#include <QMediaPlayer>
+
+#include <csignal>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// PulseAudio with one null sink, on a socket in a folder of its own.
+class NullSoundServer
+{
+public:
+    explicit NullSoundServer(const TempDir& dir) : m_socket(dir.file("pulse/native"))
+    {
+        std::filesystem::create_directories(dir.file("pulse/run"));
+        writeFile(dir.file("pulse/null.pa"),
+                  "load-module module-null-sink sink_name=orvanta_null\n"
+                  "set-default-sink orvanta_null\n"
+                  "load-module module-native-protocol-unix auth-anonymous=1 socket=" +
+                      m_socket + "\n");
+        ::setenv("PULSE_RUNTIME_PATH", dir.file("pulse/run").c_str(), 1);
+        std::string file = dir.file("pulse/null.pa");
+        std::vector<std::string> words = {"pulseaudio",
+                                          "-n",
+                                          "-F",
+                                          file,
+                                          "--daemonize=no",
+                                          "--exit-idle-time=-1",
+                                          "--disallow-exit",
+                                          "--log-target=stderr",
+                                          "--log-level=error"};
+        std::vector<char*> argv;
+        for (auto& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        if (::posix_spawnp(&m_pid, "pulseaudio", nullptr, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        ::setenv("PULSE_SERVER", ("unix:" + m_socket).c_str(), 1);
+    }
+    ~NullSoundServer()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    bool ready() const
+    {
+        return m_pid > 0 && spinUntil([this] { return fileExists(m_socket); }, 5s);
+    }
+
+private:
+    std::string m_socket;
+    pid_t m_pid = -1;
+};
+
+class BuiltInPlayerTest : public WindowTest
+{};
+
+} // namespace
+
+TEST(BuiltInPlayerPlaylistTest, TheFirstEntryOfThePlaylistIsPlayed)
+{
+    EXPECT_EQ(ui::BuiltInPlayer::firstEntryOfPlaylist(
+                  "[playlist]\nnumberofentries=1\nFile1=http://127.0.0.1:50505\nTitle1=X\n"),
+              QUrl(QStringLiteral("http://127.0.0.1:50505")));
+    EXPECT_TRUE(
+        ui::BuiltInPlayer::firstEntryOfPlaylist("[playlist]\nnumberofentries=0\n").isEmpty());
+    EXPECT_EQ(ui::BuiltInPlayer::firstEntryOfPlaylist("[playlist]\r\nfile1=http://a/ \r\n"),
+              QUrl(QStringLiteral("http://a/")));
+}
+
+TEST_F(BuiltInPlayerTest, ThePlayerPlaysTheRelayOfARunningRecording)
+{
+    NullSoundServer sound(m_dir);
+    ASSERT_TRUE(sound.ready()) << "the sound server did not start";
+    IcyMount mount;
+    mount.audio = encodeWithLame(pcmSongs({4.0, 4.0}, 1.0), m_dir);
+    mount.metaint = 16000;
+    mount.loop = true;
+    mount.bytesPerSecond = 16000;
+    mount.titles = {{0, "A - One"}, {5 * 16000, "B - Two"}};
+    server.addMount("/live", mount);
+    prefs->setPrefs(Value(static_cast<std::int64_t>(unusedLoopbackPort())), prefs::kRelayPort);
+    prefs->setPrefs(Value(0), prefs::kListenWithApplication); // the built-in player
+    start();
+    Node* node = station("Live", server.url("/live"));
+    list().selectNodes({node});
+    ASSERT_TRUE(controller().startRecordingForNode(node, MainController::kSourceUser));
+    ASSERT_TRUE(spinUntil([&] { return node->rippingStatus() == RippingStatus::Running; }, 5s));
+
+    window().listen();
+    QMediaPlayer* player = desktop->frontEnd().player().mediaPlayer();
+    EXPECT_TRUE(spinUntil([&] { return node->listenStatus(); }, 10s))
+        << "the player connected to the relay";
+    ASSERT_TRUE(
+        spinUntil([&] { return player->playbackState() == QMediaPlayer::PlayingState; }, 10s));
+    const bool advanced = spinUntil([&] { return player->position() > 1500; }, 20s);
+    EXPECT_TRUE(advanced) << "position " << player->position() << " ms, error "
+                          << player->errorString().toStdString();
+    std::printf("built-in player position after playing the relay: %lld ms\n",
+                static_cast<long long>(player->position()));
+    // The sound went to the sound server: it has a stream playing into its null sink.
+    std::string inputs;
+    ASSERT_EQ(runCommand("pactl list short sink-inputs", &inputs), 0) << inputs;
+    EXPECT_FALSE(inputs.empty()) << "no stream reached the sound server";
+
+    window().listen(); // pressed again: listening stops
+    EXPECT_TRUE(spinUntil([&] { return !node->listenStatus(); }, 10s));
+    EXPECT_EQ(player->playbackState(), QMediaPlayer::StoppedState);
+}
