@@ -86,8 +86,11 @@ int runRecord(Args args)
     if (stations.size() == 1)
         controller.setVisibleNode(stations.front().node);
     for (Station& station : stations) {
-        if (!controller.startRecordingForNode(station.node, MainController::kSourceUser))
-            throw Failure("\"" + station.node->name() + "\" is recording already");
+        if (!controller.startRecordingForNode(station.node, MainController::kSourceUser)) {
+            const std::string alert = station.node->valueForKey("alertMessage").value_or("");
+            throw Failure(alert.empty() ? "\"" + station.node->name() + "\" is recording already"
+                                        : alert);
+        }
     }
 
     auto noteLaunches = [&] {

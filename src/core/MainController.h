@@ -110,7 +110,8 @@ public:
 
     /// The Record/Stop button over a selection of the library.
     void record(const std::vector<Node*>& selection);
-    /// False when the node is recording already.
+    /// False when the node is recording already, or when the recordings folder cannot take
+    /// files (the station's alert then says why).
     bool startRecordingForNode(Node* node, int source);
     void stopRecordingForTag(std::int32_t tag);
     /// Stops every launched recording, setting (or, without message, clearing) its alert.

@@ -3,6 +3,8 @@
 
 #include "MainController.h"
 
+#include "FileManagerExtensions.h"
+
 #include "GenericClient.h"
 #include "GenericServer.h"
 #include "Localization.h"
@@ -67,6 +69,13 @@ bool MainController::startRecordingForNode(Node* node, int source)
 {
     if (!node || node->isRecording())
         return false;
+    // Said once, here, rather than by every file the recording would fail to write.
+    if (const auto problem =
+            recordingFolderProblem(m_parts.prefs.stringForKey(prefs::kDownloadPath), true)) {
+        setAlertMessageForNode(*problem, node);
+        refresh(node);
+        return false;
+    }
     node->setStatus(RecordingStatus::Recording);
     if (source == kSourceScheduler)
         node->setTimerStatus(TimerStatus::Scheduled);

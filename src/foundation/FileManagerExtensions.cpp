@@ -1,5 +1,7 @@
 #include "FileManagerExtensions.h"
 
+#include "Localization.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -116,6 +118,30 @@ std::string userMusicFolder()
         return music.toStdString();
     const char* home = std::getenv("HOME");
     return std::string(home ? home : "") + "/Music";
+}
+
+std::optional<std::string> recordingFolderProblem(const std::string& folder, bool create)
+{
+    auto text = [&folder](const char* english) {
+        std::string message = localizedString(english);
+        message.replace(message.find("%1"), 2, folder);
+        return message;
+    };
+    if (folder.empty())
+        return localizedString("No folder is chosen for the recordings");
+    struct stat info
+    {};
+    if (::stat(folder.c_str(), &info) != 0) {
+        if (!create || !createDirectoriesAtPath(folder))
+            return text("The folder for the recordings, \"%1\", does not exist");
+        if (::stat(folder.c_str(), &info) != 0)
+            return text("The folder for the recordings, \"%1\", does not exist");
+    }
+    if (!S_ISDIR(info.st_mode))
+        return text("\"%1\" is not a folder, so no recordings can go there");
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return text("The folder for the recordings, \"%1\", cannot be written to");
+    return std::nullopt;
 }
 
 } // namespace orvanta

@@ -52,6 +52,10 @@ std::optional<std::string> findSystemFolderType(std::uint32_t folderType, Folder
 /// The user's music folder: the XDG music folder, else ~/Music.
 std::string userMusicFolder();
 
+/// Why recordings cannot go into folder (missing, no folder, not writable), or nothing
+/// when they can. With create, a missing folder is made first.
+std::optional<std::string> recordingFolderProblem(const std::string& folder, bool create);
+
 /// Fills ref for path. A symbolic link is referenced itself (its own inode), not its
 /// target. Returns kNoErr, kFileNotFoundErr for a missing object or an empty last
 /// component, or kIOErr.

@@ -48,6 +48,14 @@ constexpr Entry kIcons[] = {
     {"toolbaritem-downloadhistory", "document-open-recent", "document-open-recent"},
     {"toolbaritem-tunerview", "network-wireless", "network-wireless"},
     {"orvanta", "orvanta", "orvanta"},
+    // The history's status column.
+    {"attStatusConfirmed", "", "history-recorded"},
+    {"ignored", "", "history-ignored"},
+    {"skippedIgnored", "", "history-skipped"},
+    {"duplicateConfirmed", "", "history-duplicate"},
+    {"duplicateIgnored", "", "history-duplicate-ignored"},
+    {"Stop_HistoryCorner", "edit-clear", "edit-clear"},
+    {"missingFile", "dialog-warning", "dialog-warning"},
 };
 
 } // namespace

@@ -4,11 +4,13 @@
 #include "BuiltInPlayer.h"
 #include "DetailDrawer.h"
 #include "FileManagerLink.h"
+#include "HistoryWindow.h"
 #include "IconLibrary.h"
 #include "Localization.h"
 #include "MainController.h"
 #include "MainToolbar.h"
 #include "MyOLVController.h"
+#include "PreferencesWindow.h"
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "Resources.h"
@@ -165,11 +167,7 @@ void MainWindow::buildMenus()
     if (preferences->shortcut().isEmpty())
         preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences->setMenuRole(QAction::PreferencesRole);
-    preferences->setEnabled(false);
-    connect(preferences, &QAction::triggered, this, [this] {
-        if (m_showPreferences)
-            m_showPreferences();
-    });
+    connect(preferences, &QAction::triggered, this, &MainWindow::showPreferences);
     edit->addAction(preferences);
 
     QMenu* controls = menuBar()->addMenu(tr("&Controls"));
@@ -196,11 +194,7 @@ void MainWindow::buildMenus()
                                QKeySequence(Qt::CTRL | Qt::Key_3), &MainWindow::showEditURLView));
     QAction* history = makeAction(QStringLiteral("history"), tr("History"), kHistory,
                                   QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr);
-    history->setEnabled(false);
-    connect(history, &QAction::triggered, this, [this] {
-        if (m_showHistory)
-            m_showHistory();
-    });
+    connect(history, &QAction::triggered, this, &MainWindow::showHistoryWindow);
     view->addAction(history);
     view->addSeparator();
     QAction* expand =
@@ -264,16 +258,37 @@ void MainWindow::buildToolbar()
     m_toolbar->setTunerMenu(tuner);
 }
 
-void MainWindow::setHistoryHandler(std::function<void()> show)
+HistoryWindow& MainWindow::historyWindow()
 {
-    m_showHistory = std::move(show);
-    updateToolbarControls();
+    if (!m_history) {
+        m_history = new HistoryWindow(m_core.library(), m_core.prefs(), this);
+        m_history->setNode(m_controller.visibleNode());
+    }
+    return *m_history;
 }
 
-void MainWindow::setPreferencesHandler(std::function<void()> show)
+PreferencesWindow& MainWindow::preferencesWindow()
 {
-    m_showPreferences = std::move(show);
-    action(QStringLiteral("preferences"))->setEnabled(static_cast<bool>(m_showPreferences));
+    if (!m_preferences)
+        m_preferences = new PreferencesWindow(m_core.prefs(), m_controller, this);
+    return *m_preferences;
+}
+
+void MainWindow::showHistoryWindow()
+{
+    HistoryWindow& window = historyWindow();
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void MainWindow::showPreferences()
+{
+    PreferencesWindow& window = preferencesWindow();
+    window.reload();
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 void MainWindow::setPresetHandler(std::function<void(const QString&)> show)
@@ -303,7 +318,7 @@ void MainWindow::updateToolbarControls()
     const bool stream = shown && shown->nodeType() == Node::kStream;
     for (const char* name : {"scheduler", "recordingStyle", "editURLs"})
         action(QString::fromLatin1(name))->setEnabled(stream);
-    action(QStringLiteral("history"))->setEnabled(stream && m_showHistory);
+    action(QStringLiteral("history"))->setEnabled(stream);
 }
 
 void MainWindow::setStatusLines(const StatusLines& lines)
@@ -311,7 +326,11 @@ void MainWindow::setStatusLines(const StatusLines& lines)
     m_status->setStatusLines(lines);
 }
 
-void MainWindow::historyNeedsDisplay() {}
+void MainWindow::historyNeedsDisplay()
+{
+    if (m_history)
+        m_history->needsDisplay();
+}
 
 void MainWindow::setImportInProgress(bool running)
 {
@@ -434,7 +453,9 @@ void MainWindow::currentNodeChanged(Node* node)
     m_controller.setVisibleNode(stream);
     m_drawer->setNode(stream);
     updateToolbarControls();
-    historyNeedsDisplay();
+    // The history window follows the station shown; a group leaves it as it was.
+    if (m_history && (stream || !node))
+        m_history->setNode(stream);
 }
 
 void MainWindow::showContextMenu(const QPoint& position)

@@ -26,6 +26,8 @@ namespace orvanta::ui {
 
 class BuiltInPlayer;
 class DetailDrawer;
+class HistoryWindow;
+class PreferencesWindow;
 class MainToolbar;
 class StationTreeView;
 class StatusArea;
@@ -66,11 +68,15 @@ public:
     void showRecordingStyleView();
     void showEditURLView();
 
-    /// Windows that other parts of the program provide (history, preferences, presets);
-    /// their menu and toolbar items stay disabled until one is given.
-    void setHistoryHandler(std::function<void()> show);
-    void setPreferencesHandler(std::function<void()> show);
+    /// The presets window, which another part of the program provides; the drawer's button
+    /// stays disabled until it is given.
     void setPresetHandler(std::function<void(const QString& presetID)> show);
+
+    /// The history window (made on first use) and the preferences window.
+    HistoryWindow& historyWindow();
+    PreferencesWindow& preferencesWindow();
+    void showHistoryWindow();
+    void showPreferences();
 
     StationTreeView* stationList() const { return m_list; }
     StationTreeModel& stationModel() const { return *m_model; }
@@ -109,8 +115,8 @@ private:
     QSplitter* m_splitter;
     MainToolbar* m_toolbar;
     QHash<QString, QAction*> m_actions;
-    std::function<void()> m_showHistory;
-    std::function<void()> m_showPreferences;
+    HistoryWindow* m_history = nullptr;
+    PreferencesWindow* m_preferences = nullptr;
     bool m_closing = false;
 };
 
