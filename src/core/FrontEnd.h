@@ -74,6 +74,12 @@ public:
                              const std::string& alternateButton) = 0;
     /// The groups shown expanded, kept in the library for the next start.
     virtual std::vector<Node*> expandedGroups() const { return {}; }
+    /// A recording ended by itself (not by a stop), with the station's alert saying why.
+    virtual void recordingEndedWithAlert(Node* node, const std::string& alert)
+    {
+        (void)node;
+        (void)alert;
+    }
     /// A station import started or ended (the tuner control's progress indicator).
     virtual void setImportInProgress(bool running) { (void)running; }
 };

@@ -39,8 +39,13 @@ void MainController::processNotification(const Notification& n)
     };
 
     if (n.name == OVFatalErrorAlertNotification) {
-        setAlertMessageForTag(alertTextOf(n), tag);
+        const std::string alert = alertTextOf(n);
+        setAlertMessageForTag(alert, tag);
+        // The recording ends here, not by the user's stop: the user should hear of it.
+        const bool wasRecording = node && node->isRecording() && node->tag() == tag;
         stopRecordingForTag(tag);
+        if (wasRecording && !alert.empty())
+            m_parts.frontEnd.recordingEndedWithAlert(node, alert);
     } else if (n.name == OVErrorAlertNotification) {
         setAlertMessageForTag(alertTextOf(n), tag);
     } else if (n.name == OVRelayConnectionOpenedNotification) {
@@ -93,7 +98,14 @@ void MainController::raiseAlertWithTitle(const std::string& title, const std::st
 void MainController::handleFinished(std::int32_t tag)
 {
     const NodePtr node = m_nodePool.count(tag) ? m_nodePool[tag] : nullptr;
+    // Ended by itself (not by a stop), with something to say: the user should hear of it.
+    const bool endedOnItsOwn = node && node->isRecording() && node->tag() == tag;
     stopRecordingForTag(tag);
+    if (endedOnItsOwn) {
+        const std::string alert = node->valueForKey("alertMessage").value_or("");
+        if (!alert.empty())
+            m_parts.frontEnd.recordingEndedWithAlert(node.get(), alert);
+    }
     m_nodePool.erase(tag);
     m_threadPool.erase(tag);
     m_skippable.erase(tag);

@@ -150,6 +150,8 @@ bool MainController::finishResolution(const std::shared_ptr<ResolutionAttempt>& 
     m_nodePool.erase(attempt->tag);
     resetNode(*node);
     refresh(node.get());
+    m_parts.frontEnd.recordingEndedWithAlert(node.get(),
+                                             node->valueForKey("alertMessage").value_or(""));
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "MainWindow.h"
+#include "Node.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -16,7 +17,9 @@ QString qs(const std::string& text)
 }
 } // namespace
 
-WindowFrontEnd::WindowFrontEnd(const PreferencesReader& prefs) : m_player(prefs) {}
+WindowFrontEnd::WindowFrontEnd(const PreferencesReader& prefs)
+    : m_player(prefs), m_notifier(std::make_unique<DesktopNotifier>())
+{}
 
 WindowFrontEnd::~WindowFrontEnd() = default;
 
@@ -124,6 +127,14 @@ bool WindowFrontEnd::askQuestion(const std::string& title, const std::string& me
 std::vector<Node*> WindowFrontEnd::expandedGroups() const
 {
     return m_window ? m_window->expandedGroups() : std::vector<Node*>{};
+}
+
+void WindowFrontEnd::recordingEndedWithAlert(Node* node, const std::string& alert)
+{
+    // The window shows it already when the user looks at it.
+    if (!node || alert.empty() || (m_window && m_window->isActiveWindow()) || !m_notifier)
+        return;
+    m_notifier->notify(tr("Recording of %1 ended").arg(qs(node->name())), qs(alert));
 }
 
 void WindowFrontEnd::setImportInProgress(bool running)

@@ -9,6 +9,7 @@
 // needs its front end before the window can exist). Thread: main.
 
 #include "BuiltInPlayer.h"
+#include "DesktopNotifier.h"
 #include "FrontEnd.h"
 
 #include <QObject>
@@ -16,6 +17,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 
 namespace orvanta {
 class PreferencesReader;
@@ -53,6 +55,12 @@ public:
                      const std::string& defaultButton, const std::string& alternateButton) override;
     std::vector<Node*> expandedGroups() const override;
     void setImportInProgress(bool running) override;
+    void recordingEndedWithAlert(Node* node, const std::string& alert) override;
+    /// Where notifications go (tests give a bus of their own).
+    void setNotifier(std::unique_ptr<DesktopNotifier> notifier)
+    {
+        m_notifier = std::move(notifier);
+    }
 
 private:
     void showNextAlert();
@@ -63,6 +71,7 @@ private:
     std::vector<QString> m_shown;
     bool m_showing = false;
     std::function<void()> m_quit;
+    std::unique_ptr<DesktopNotifier> m_notifier;
 };
 
 } // namespace orvanta::ui
