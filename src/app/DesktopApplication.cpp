@@ -8,14 +8,32 @@
 #include "StationTreeView.h"
 #include "WindowFrontEnd.h"
 
+#include "AtomicFile.h"
+#include "M3UClient.h"
+#include "StringExtensions.h"
+#include "Version.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QNetworkInformation>
 #include <QStringList>
 #include <QTextStream>
+#include <QUrl>
 
 #include <cstdio>
 
 namespace orvanta::app {
+
+const char* const kUsage =
+    "usage: orvanta [--record STATION]... [ADDRESS|PLAYLIST]...\n"
+    "  ADDRESS            add a station by its web address (http, https)\n"
+    "  PLAYLIST           add the stations of a .pls or .m3u file\n"
+    "  --record STATION   start recording a station of the library (\"Group/Name\")\n"
+    "  --version          print the version\n"
+    "  --help             print this text\n"
+    "A second start hands its addresses and playlists to the Orvanta already running.\n";
 
 namespace {
 
@@ -76,6 +94,78 @@ void DesktopApplication::start()
     m_window->show();
     watchNetwork();
     startRequestedRecordings();
+    open(m_options.open);
+}
+
+void DesktopApplication::raiseWindow()
+{
+    if (m_window->isMinimized())
+        m_window->showNormal();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void DesktopApplication::open(const QStringList& items)
+{
+    ui::StationTreeView& list = *m_window->stationList();
+    QStringList problems;
+    for (const QString& item : items) {
+        const QUrl url = QUrl::fromUserInput(item, QDir::currentPath(), QUrl::AssumeLocalFile);
+        QMimeData data;
+        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
+            data.setText(item.trimmed()); // a .pls address is fetched without freezing the window
+            list.drop(data, nullptr, -1);
+            continue;
+        }
+        if (!url.isLocalFile()) {
+            problems.append(tr("\"%1\" is neither a web address nor a file.").arg(item));
+            continue;
+        }
+        const QString path = url.toLocalFile();
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        if (suffix == QLatin1String("pls")) {
+            data.setUrls({QUrl::fromLocalFile(path)});
+            list.drop(data, nullptr, -1);
+        } else if (suffix == QLatin1String("m3u") || suffix == QLatin1String("m3u8")) {
+            if (const QString problem = addM3UFile(path); !problem.isEmpty())
+                problems.append(problem);
+        } else {
+            problems.append(tr("\"%1\" is not a station playlist (.pls or .m3u).")
+                                .arg(QFileInfo(path).fileName()));
+        }
+    }
+    if (!problems.isEmpty())
+        m_frontEnd->showAlert(Alert{tr("Cannot Add Station").toStdString(),
+                                    problems.join(QLatin1Char('\n')).toStdString()});
+}
+
+QString DesktopApplication::addM3UFile(const QString& path)
+{
+    std::string error;
+    const auto text = readWholeFile(path.toStdString(), error);
+    if (!text)
+        return QString::fromStdString(error);
+    // A station's playlist: its web addresses, in order, become the station's addresses.
+    std::vector<std::string> addresses;
+    std::string_view rest = *text;
+    if (rest.starts_with("\xEF\xBB\xBF"))
+        rest.remove_prefix(3);
+    while (!rest.empty()) {
+        const auto end = rest.find('\n');
+        const std::string line = stringByTrimmingWhitespaceAndNewline(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (startsWithIgnoringCase(line, "http://") || startsWithIgnoringCase(line, "https://"))
+            addresses.push_back(line);
+    }
+    if (addresses.empty())
+        return tr("\"%1\" holds no web address.").arg(QFileInfo(path).fileName());
+    NodePtr node = Node::nodeWithName(QFileInfo(path).completeBaseName().toStdString(), addresses,
+                                      Node::kStream);
+    Node* added = node.get();
+    m_core->library().addToRootNode(node);
+    m_window->stationList()->selectNodes({added});
+    return {};
 }
 
 bool DesktopApplication::quit()
@@ -136,11 +226,16 @@ std::optional<DesktopApplication::Options> parseArguments(const QStringList& arg
         if (argument == QLatin1String("--record") && i + 1 < arguments.size()) {
             options.record.append(arguments.at(++i));
         } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            std::fputs("usage: orvanta [--record STATION]...\n"
-                       "  --record STATION   start recording a station of the library "
-                       "(\"Group/Name\")\n",
-                       stdout);
+            std::fputs(kUsage, stdout);
             return std::nullopt;
+        } else if (argument == QLatin1String("--version")) {
+            std::printf("orvanta %s\n", kBundleVersion);
+            return std::nullopt;
+        } else if (!argument.startsWith(QLatin1String("--"))) {
+            // A file named relative to this start's folder, which a running program handed
+            // it does not share.
+            const bool address = argument.contains(QLatin1String("://"));
+            options.open.append(address ? argument : QFileInfo(argument).absoluteFilePath());
         } else {
             std::fprintf(stderr, "orvanta: unknown argument \"%s\" (try --help)\n",
                          argument.toLocal8Bit().constData());

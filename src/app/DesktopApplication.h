@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <optional>
+
 #include <memory>
 
 class QNetworkInformation;
@@ -33,6 +35,7 @@ public:
     struct Options
     {
         QStringList record; // stations ("Group/Name") to start recording once started
+        QStringList open;   // addresses and playlist files to add to the library
     };
 
     explicit DesktopApplication(Options options);
@@ -45,6 +48,11 @@ public:
     bool quit();
     /// The shut-down without the question (the session ends, or a signal came).
     void quitNow();
+    /// Adds addresses (http, https) and playlist files (.pls, .m3u; paths or file: URLs)
+    /// to the library, as dropping them on the list does, and selects them.
+    void open(const QStringList& items);
+    /// Brings the window to the front (another start of the program asked for it).
+    void raiseWindow();
 
     ui::MainWindow& window() { return *m_window; }
     ApplicationCore& core() { return *m_core; }
@@ -52,6 +60,7 @@ public:
 
 private:
     void watchNetwork();
+    QString addM3UFile(const QString& path);
     void startRequestedRecordings();
 
     Options m_options;
@@ -60,6 +69,9 @@ private:
     std::unique_ptr<ui::MainWindow> m_window;
     bool m_quitting = false;
 };
+
+/// The program's --help text.
+extern const char* const kUsage;
 
 /// Parses the window program's arguments; nothing (after printing why) when they are bad.
 std::optional<DesktopApplication::Options> parseArguments(const QStringList& arguments);

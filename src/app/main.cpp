@@ -6,15 +6,30 @@
 #include "Localization.h"
 #include "Log.h"
 #include "Resources.h"
+#include "SingleInstance.h"
 #include "StopSignals.h"
 #include "Version.h"
 
 #include <csignal>
+#include <cstdio>
+#include <string_view>
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    // Answered without a display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--version") {
+            std::printf("orvanta %s\n", orvanta::kBundleVersion);
+            return 0;
+        }
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(orvanta::app::kUsage, stdout);
+            return 0;
+        }
+    }
     // A peer closing a socket must never end the program.
     std::signal(SIGPIPE, SIG_IGN);
     // Set up before any thread exists, cleaned up after the last transfer (the application
@@ -32,13 +47,25 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     orvanta::installTranslations(orvanta::resourcesFolder() + "/translations");
 
-    const auto options = orvanta::app::parseArguments(QApplication::arguments());
-    if (!options)
-        return QApplication::arguments().contains(QStringLiteral("--help")) ||
-                       QApplication::arguments().contains(QStringLiteral("-h"))
-                   ? 0
-                   : 2;
+    const QStringList arguments = QApplication::arguments();
+    const auto options = orvanta::app::parseArguments(arguments);
+    if (!options) {
+        const bool asked = arguments.contains(QStringLiteral("--help")) ||
+                           arguments.contains(QStringLiteral("-h")) ||
+                           arguments.contains(QStringLiteral("--version"));
+        return asked ? 0 : 2;
+    }
+    // One program per user: a second start gives its addresses to the first and ends.
+    orvanta::app::SingleInstance instance;
+    if (instance.handOver(options->open))
+        return 0;
     orvanta::app::DesktopApplication desktop(*options);
+    if (!instance.listen([&desktop](const QStringList& open) {
+            desktop.raiseWindow();
+            desktop.open(open);
+        }))
+        orvanta::logMessage("orvanta", "Another start will not find this one: "
+                                       "the instance socket could not be made");
     const orvanta::app::StopSignals stopSignals([&desktop] { desktop.quitNow(); });
     desktop.start();
     return QApplication::exec();
