@@ -16,71 +16,73 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: orvanta-cli COMMAND [ARGUMENTS]\n"
-    "\n"
-    "commands:\n"
-    "  stations                          list the library as a tree\n"
-    "  add-stream NAME URL... [--in GROUP] [--preset NAME] [--user U --password P]\n"
-    "  add-group NAME [--in GROUP]\n"
-    "  remove PATH                       remove a station or group (\"Group/Name\")\n"
-    "  history PATH                      list a station's recording history\n"
-    "  defaults [KEY [VALUE]]            list, read or write the preferences\n"
-    "  defaults --delete KEY             bring back a preference's initial value\n"
-    "  paths                             print where the library, settings, recordings and\n"
-    "                                    the program's own files are\n"
-    "  presets                           list the presets\n"
-    "  preset NAME|ID [KEY [VALUE]]      show or change a preset\n"
-    "  preset-add NAME [--from NAME]\n"
-    "  preset-rename NAME NEW\n"
-    "  preset-delete NAME\n"
-    "  schedule PATH list|add|remove|activate|deactivate [ARGUMENTS]\n"
-    "      add --name N (--once DATE START STOP | --daily START STOP |\n"
-    "                    --weekly DAY START STOP | --weekdays START STOP |\n"
-    "                    --weekends START STOP) [--active]\n"
-    "      remove|activate|deactivate ENTRY-NAME   (times HH:MM, DATE YYYY-MM-DD)\n"
-    "  next                              print the next scheduled start, or \"none\"\n"
-    "  record PATH|URL... [--for SECONDS] [--listen]\n"
-    "                                    record stations now; stop with Ctrl-C or after\n"
-    "                                    SECONDS, then list the files recorded; --listen\n"
-    "                                    serves the first one to a player on this computer\n"
-    "  run [--for SECONDS]               run like the application: record on schedules\n"
-    "  version                           print the version\n"
-    "  help                              print this text\n";
-
 using Runner = int (*)(orvanta::cli::Args);
 
+// Every command with its synopsis and what it does; the usage text, `help COMMAND` and the
+// manual page (docs/man/orvanta-cli.1, checked by the tests) say the same.
 struct Command
 {
     std::string_view name;
     Runner run;
+    const char* synopsis;
+    const char* description;
 };
 
 constexpr Command kCommands[] = {
-    {"stations", orvanta::cli::runStations},
-    {"add-stream", orvanta::cli::runAddStream},
-    {"add-group", orvanta::cli::runAddGroup},
-    {"remove", orvanta::cli::runRemove},
-    {"history", orvanta::cli::runHistory},
-    {"defaults", orvanta::cli::runDefaults},
-    {"paths", orvanta::cli::runPaths},
-    {"presets", orvanta::cli::runPresets},
-    {"preset", orvanta::cli::runPreset},
-    {"preset-add", orvanta::cli::runPresetAdd},
-    {"preset-rename", orvanta::cli::runPresetRename},
-    {"preset-delete", orvanta::cli::runPresetDelete},
-    {"schedule", orvanta::cli::runSchedule},
-    {"next", orvanta::cli::runNext},
-    {"record", orvanta::cli::runRecord},
-    {"run", orvanta::cli::runRun},
+    {"stations", orvanta::cli::runStations, "stations", "list the library as a tree"},
+    {"add-stream", orvanta::cli::runAddStream,
+     "add-stream NAME URL... [--in GROUP] [--preset NAME] [--user U --password P]",
+     "add a station with its addresses"},
+    {"add-group", orvanta::cli::runAddGroup, "add-group NAME [--in GROUP]", "add a group"},
+    {"remove", orvanta::cli::runRemove, "remove PATH",
+     "remove a station or group (\"Group/Name\")"},
+    {"history", orvanta::cli::runHistory, "history PATH", "list a station's recording history"},
+    {"defaults", orvanta::cli::runDefaults, "defaults [KEY [VALUE]] | defaults --delete KEY",
+     "list, read or write the preferences; --delete brings back a preference's initial value"},
+    {"paths", orvanta::cli::runPaths, "paths",
+     "print where the library, settings, recordings and the program's own files are"},
+    {"presets", orvanta::cli::runPresets, "presets", "list the presets"},
+    {"preset", orvanta::cli::runPreset, "preset NAME|ID [KEY [VALUE]]", "show or change a preset"},
+    {"preset-add", orvanta::cli::runPresetAdd, "preset-add NAME [--from NAME]", "add a preset"},
+    {"preset-rename", orvanta::cli::runPresetRename, "preset-rename NAME NEW", "rename a preset"},
+    {"preset-delete", orvanta::cli::runPresetDelete, "preset-delete NAME",
+     "delete a preset (its stations record in the standard style)"},
+    {"schedule", orvanta::cli::runSchedule,
+     "schedule PATH list|add|remove|activate|deactivate [ARGUMENTS]",
+     "list or change a station's schedules: add --name N (--once DATE START STOP | --daily "
+     "START STOP | --weekly DAY START STOP | --weekdays START STOP | --weekends START STOP) "
+     "[--active]; remove, activate or deactivate ENTRY-NAME (times HH:MM, DATE YYYY-MM-DD)"},
+    {"next", orvanta::cli::runNext, "next", "print the next scheduled start, or \"none\""},
+    {"record", orvanta::cli::runRecord, "record PATH|URL... [--for SECONDS] [--listen]",
+     "record stations now; stop with Ctrl-C or after SECONDS, then list the files recorded; "
+     "--listen serves the first one to a player on this computer"},
+    {"run", orvanta::cli::runRun, "run [--for SECONDS]",
+     "run like the application: record on schedules"},
+    {"version", nullptr, "version", "print the version"},
+    {"help", nullptr, "help [COMMAND]", "print this text, or a command's own"},
 };
+
+const Command* commandNamed(std::string_view name)
+{
+    for (const Command& entry : kCommands)
+        if (entry.name == name)
+            return &entry;
+    return nullptr;
+}
+
+void printUsage(std::FILE* out)
+{
+    std::fputs("usage: orvanta-cli COMMAND [ARGUMENTS]\n\ncommands:\n", out);
+    for (const Command& entry : kCommands)
+        std::fprintf(out, "  %s\n      %s\n", entry.synopsis, entry.description);
+}
 
 int usageError(const std::string& message)
 {
     if (!message.empty()) {
         std::fprintf(stderr, "orvanta-cli: %s\n", message.c_str());
     }
-    std::fputs(kUsage, stderr);
+    printUsage(stderr);
     return orvanta::cli::kExitUsage;
 }
 
@@ -104,15 +106,23 @@ int main(int argc, char** argv)
         return orvanta::cli::kExitOk;
     }
     if ((command == "help" || command == "--help") && args.empty()) {
-        std::fputs(kUsage, stdout);
+        printUsage(stdout);
         return orvanta::cli::kExitOk;
     }
-    for (const Command& entry : kCommands) {
-        if (entry.name != command) {
-            continue;
-        }
+    // A command's own help, as the manual page gives it: "help COMMAND" or "COMMAND --help".
+    const bool ownHelp = args.size() == 1 && (command == "help" || args[0] == "--help");
+    if (ownHelp) {
+        const std::string name = args[0] == "--help" ? std::string(command) : args[0];
+        const Command* entry = commandNamed(name);
+        if (!entry)
+            return usageError("no command \"" + name + "\"");
+        std::printf("usage: orvanta-cli %s\n  %s\n", entry->synopsis, entry->description);
+        return orvanta::cli::kExitOk;
+    }
+    const Command* entry = commandNamed(command);
+    if (entry && entry->run) {
         try {
-            return entry.run(std::move(args));
+            return entry->run(std::move(args));
         } catch (const orvanta::cli::UsageError& error) {
             return usageError(std::string(command) + ": " + error.what());
         } catch (const std::exception& error) {
