@@ -13,7 +13,9 @@ CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
 # of current kernels; its runs go without it.
 NO_ASLR := $(shell setarch $$(uname -m) -R true 2>/dev/null && echo setarch $$(uname -m) -R)
 
-.PHONY: all deps build build-tests run test test-plain test-asan test-tsan bench clean
+.PHONY: all deps build build-tests run install deb test test-plain test-asan test-tsan bench clean
+
+PREFIX ?= /usr/local
 
 all: build
 
@@ -28,6 +30,14 @@ build: deps
 run: build
 	BUILD_DIR=build-run bash scripts/run.sh
 
+# Installs the programs, resources, menu entry, icons and manual pages under PREFIX.
+install: build
+	cmake --install build-run --prefix $(PREFIX)
+
+# A Debian package (build-run/orvanta_*.deb) to install with apt-get install ./orvanta_*.deb.
+deb: build
+	cd build-run && cpack -G DEB
+
 build-tests: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
@@ -37,6 +47,7 @@ test: test-plain test-asan test-tsan
 test-plain: build-tests
 	ctest --test-dir build $(CTEST_FLAGS)
 	bash tests/install/install-test.sh build
+	bash tests/install/package-test.sh build
 
 test-asan: deps
 	cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=address

@@ -7,7 +7,7 @@ packages=(
     # toolchain
     g++ cmake ninja-build ccache make pkg-config
     # libraries
-    qt6-base-dev qt6-multimedia-dev libgl-dev
+    qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
     # what the window needs at run time: SVG icons, the multimedia back end with HTTP, MP3
     # and PulseAudio output
     libqt6svg6 qt6-qpa-plugins gstreamer1.0-plugins-base gstreamer1.0-plugins-good
@@ -29,6 +29,9 @@ packages=(
     # what the default music-player scripts use when present: the session bus and file
     # opener, the desktop's default handler, desktop notifications
     libglib2.0-bin xdg-utils libnotify-bin
+    # desktop integration: the validators of the menu entry and the software-centre data,
+    # and what builds the Debian package
+    desktop-file-utils appstream dpkg-dev fakeroot file man-db
 )
 
 missing=()

@@ -26,6 +26,20 @@ prefix="$work/moved"
 cli="$prefix/bin/orvanta-cli"
 [ -x "$cli" ] || fail "no orvanta-cli under the prefix"
 [ -x "$prefix/share/orvanta/Scripts/setAlbumAsCompilation" ] || fail "scripts not installed executable"
+[ -x "$prefix/bin/orvanta" ] || fail "no orvanta under the prefix"
+# The desktop program's files, valid by the desktop's own checkers.
+desktop-file-validate "$prefix/share/applications/orvanta.desktop" ||
+    fail "the menu entry is not valid"
+appstreamcli validate --no-net "$prefix/share/metainfo/org.orvanta.Orvanta.metainfo.xml" \
+    >"$work/appstream.out" 2>&1 || fail "the software-centre data is not valid: $(cat "$work/appstream.out")"
+for icon in scalable/apps/orvanta.svg 16x16/apps/orvanta.png 48x48/apps/orvanta.png \
+    256x256/apps/orvanta.png; do
+    [ -s "$prefix/share/icons/hicolor/$icon" ] || fail "no icon $icon"
+done
+for page in orvanta.1 orvanta-cli.1; do
+    [ -s "$prefix/share/man/man1/$page" ] || fail "no manual page $page"
+done
+"$prefix/bin/orvanta" --version | grep -q '^orvanta ' || fail "orvanta --version"
 
 mv "$build" "$away"
 
