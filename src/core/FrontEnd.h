@@ -55,6 +55,8 @@ public:
     virtual void setStatusLines(const StatusLines& lines) = 0;
     /// The history of the shown station changed.
     virtual void historyNeedsDisplay() {}
+    /// The detail drawer shows what changed in the presets (a name, a deleted preset).
+    virtual void updateDetailDrawerView() {}
     /// The built-in player: plays the relay through a playlist held in memory (the PLS
     /// text). False when this front end has no player.
     virtual bool startBuiltInPlayer(const std::string& playlistText)

@@ -55,6 +55,7 @@ MainController::MainController(MainControllerParts parts)
       m_handOver(m_parts.scripts, m_parts.prefs)
 {
     m_mainMailbox->adoptCurrentThread();
+    m_parts.presets.setDelegate(this);
     // The relay is made now, so every recording can feed it, but serves only once someone
     // listens; port 0 turns it off.
     const auto relayPort =
@@ -76,6 +77,7 @@ MainController::~MainController()
         m_statusTimer.stop();
     }
     endAllThreads();
+    m_parts.presets.setDelegate(nullptr);
 }
 
 void MainController::endAllThreads()

@@ -22,6 +22,7 @@
 #include "Node.h"
 #include "NotificationBridge.h"
 #include "OwnedThreads.h"
+#include "PresetsController.h"
 #include "RecordingHandOver.h"
 #include "ResolutionAttempt.h"
 #include "Scheduler.h"
@@ -69,7 +70,7 @@ struct MainControllerParts
     std::function<int(Date)> scheduleWakeFromSleep = {};
 };
 
-class MainController : public SchedulerActions
+class MainController : public SchedulerActions, public PresetsControllerDelegate
 {
 public:
     /// How long shut-down waits for running recordings to write their last files.
@@ -124,6 +125,13 @@ public:
     /// Hands an alert to the front end, which shows it when it can.
     void raiseAlertWithTitle(const std::string& title, const std::string& message,
                              bool fatal = false);
+
+    // The preset store's changes -----------------------------------------------------------
+
+    /// Stations that recorded in the deleted style record in the standard one.
+    void deletedPresetID(PresetsController& controller, const std::string& identifier) override;
+    void renamedPresetID(PresetsController& controller, const std::string& identifier) override;
+    void savedAsPresetID(PresetsController& controller, const std::string& identifier) override;
 
     // Listening ---------------------------------------------------------------------------
 

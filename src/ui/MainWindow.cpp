@@ -13,6 +13,7 @@
 #include "PreferencesWindow.h"
 #include "PrefsController.h"
 #include "PrefsKeys.h"
+#include "PresetsWindow.h"
 #include "Resources.h"
 #include "StationTreeModel.h"
 #include "StationTreeView.h"
@@ -96,9 +97,8 @@ MainWindow::MainWindow(ApplicationCore& core, BuiltInPlayer& player, QWidget* pa
     });
     connect(m_toolbar, &MainToolbar::volumeChanged, this,
             [this](float volume) { m_player.setVolume(volume); });
-    m_drawer->recordingStyleView()->openButton()->setEnabled(false);
-    m_drawer->recordingStyleView()->openButton()->setToolTip(
-        tr("The presets window opens the preset for editing"));
+    connect(m_drawer->recordingStyleView(), &RecordingStyleView::openPresetRequested, this,
+            &MainWindow::showPresetsWindow);
 
     resize(900, 560);
     updateToolbarControls();
@@ -196,6 +196,10 @@ void MainWindow::buildMenus()
                                   QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr);
     connect(history, &QAction::triggered, this, &MainWindow::showHistoryWindow);
     view->addAction(history);
+    QAction* presets = makeAction(QStringLiteral("presets"), tr("Presets..."), QString(),
+                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), nullptr);
+    connect(presets, &QAction::triggered, this, [this] { presetsWindow().showWindow(); });
+    view->addAction(presets);
     view->addSeparator();
     QAction* expand =
         makeAction(QStringLiteral("expandAll"), tr("Expand All"), QString(), {}, nullptr);
@@ -291,16 +295,16 @@ void MainWindow::showPreferences()
     window.activateWindow();
 }
 
-void MainWindow::setPresetHandler(std::function<void(const QString&)> show)
+PresetsWindow& MainWindow::presetsWindow()
 {
-    QPushButton* open = m_drawer->recordingStyleView()->openButton();
-    open->setEnabled(static_cast<bool>(show));
-    open->setToolTip(QString());
-    disconnect(m_drawer->recordingStyleView(), &RecordingStyleView::openPresetRequested, this,
-               nullptr);
-    if (show)
-        connect(m_drawer->recordingStyleView(), &RecordingStyleView::openPresetRequested, this,
-                [show](const QString& presetID) { show(presetID); });
+    if (!m_presetsWindow)
+        m_presetsWindow = new PresetsWindow(m_core.presets(), QString(), this);
+    return *m_presetsWindow;
+}
+
+void MainWindow::showPresetsWindow(const QString& presetID)
+{
+    presetsWindow().showWindowForPresetID(presetID.toStdString());
 }
 
 // ---- What the core shows ----------------------------------------------------------------
@@ -439,6 +443,11 @@ void MainWindow::showTimerView()
 void MainWindow::showRecordingStyleView()
 {
     m_drawer->toggle(DetailDrawer::View::RecordingStyle);
+}
+
+void MainWindow::updateDetailDrawerView()
+{
+    m_drawer->refresh();
 }
 
 void MainWindow::showEditURLView()

@@ -28,6 +28,7 @@ class BuiltInPlayer;
 class DetailDrawer;
 class HistoryWindow;
 class PreferencesWindow;
+class PresetsWindow;
 class MainToolbar;
 class StationTreeView;
 class StatusArea;
@@ -48,6 +49,7 @@ public:
     void updateToolbarControls();
     void setStatusLines(const StatusLines& lines);
     void historyNeedsDisplay();
+    void updateDetailDrawerView();
     void setImportInProgress(bool running);
     std::vector<Node*> expandedGroups() const;
 
@@ -68,9 +70,10 @@ public:
     void showRecordingStyleView();
     void showEditURLView();
 
-    /// The presets window, which another part of the program provides; the drawer's button
-    /// stays disabled until it is given.
-    void setPresetHandler(std::function<void(const QString& presetID)> show);
+    /// The presets window, made when first needed; the drawer's button opens it on the
+    /// station's preset.
+    PresetsWindow& presetsWindow();
+    void showPresetsWindow(const QString& presetID);
 
     /// The history window (made on first use) and the preferences window.
     HistoryWindow& historyWindow();
@@ -117,6 +120,7 @@ private:
     QHash<QString, QAction*> m_actions;
     HistoryWindow* m_history = nullptr;
     PreferencesWindow* m_preferences = nullptr;
+    PresetsWindow* m_presetsWindow = nullptr;
     bool m_closing = false;
 };
 

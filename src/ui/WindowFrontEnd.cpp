@@ -53,6 +53,12 @@ void WindowFrontEnd::historyNeedsDisplay()
         m_window->historyNeedsDisplay();
 }
 
+void WindowFrontEnd::updateDetailDrawerView()
+{
+    if (m_window)
+        m_window->updateDetailDrawerView();
+}
+
 bool WindowFrontEnd::startBuiltInPlayer(const std::string& playlistText)
 {
     return m_player.play(playlistText);

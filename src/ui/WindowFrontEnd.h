@@ -47,6 +47,7 @@ public:
     void updateToolbarControls() override;
     void setStatusLines(const StatusLines& lines) override;
     void historyNeedsDisplay() override;
+    void updateDetailDrawerView() override;
     bool startBuiltInPlayer(const std::string& playlistText) override;
     void stopBuiltInPlayer() override;
     bool builtInPlayerIsPlaying() const override;
