@@ -107,6 +107,14 @@ std::string describe(const Value& value, bool quoteStrings)
         return quoteStrings ? "\"" + value.toString() + "\"" : value.toString();
     case Type::Date:
         return formatPropertyListDate(value.toDate());
+    case Type::Array: {
+        // A list of strings (the title lists of a preset) as its quoted items.
+        std::string text = "[";
+        for (const Value& item : value.toArray()) {
+            text += (text.size() > 1 ? ", " : "") + describe(item, true);
+        }
+        return text + "]";
+    }
     default:
         return std::string("(") + Value::typeName(value.type()) + ")";
     }

@@ -57,6 +57,33 @@ Value presetValue(const PresetsController& presets, const std::string& identifie
     return presets.presetForID(identifier).get(key);
 }
 
+// A list key takes every remaining argument as one item ("" alone is the empty list); any
+// other key exactly one value of its type. Split limits are at least 1.
+Value presetValueFromArguments(const std::string& key, Value::Type type, const Args& values)
+{
+    if (type == Value::Type::Array) {
+        Array items;
+        if (!(values.size() == 1 && values[0].empty())) {
+            for (const std::string& item : values)
+                items.append(Value(item));
+        }
+        return Value(items);
+    }
+    if (values.size() != 1) {
+        throw UsageError("preset key \"" + key + "\" takes one value");
+    }
+    const auto value = parseValueAs(values[0], type);
+    if (!value) {
+        throw Failure("\"" + values[0] + "\" is not a valid " + Value::typeName(type) +
+                      " for preset key \"" + key + "\"");
+    }
+    const bool limit = key == presetkeys::NP_SPLITSIZEMB || key == presetkeys::NP_SPLITTIMEMINS;
+    if (limit && value->toInteger() < 1) {
+        throw Failure("preset key \"" + key + "\" must be at least 1");
+    }
+    return *value;
+}
+
 } // namespace
 
 void attachPresetStore(PresetsController& presets)
@@ -93,7 +120,7 @@ int runPresets(Args args)
 int runPreset(Args args)
 {
     rejectUnknownOptions(args);
-    if (args.empty() || args.size() > 3) {
+    if (args.empty()) {
         throw UsageError("preset needs a name or identifier, then optionally a key and value");
     }
     PresetsController presets;
@@ -112,13 +139,9 @@ int runPreset(Args args)
     }
     refuseStandard(identifier, "changed");
     const Value::Type type = presets.standardPreset().get(args[1]).type();
-    const auto value = parseValueAs(args[2], type);
-    if (!value) {
-        throw Failure("\"" + args[2] + "\" is not a valid " + Value::typeName(type) +
-                      " for preset key \"" + args[1] + "\"");
-    }
+    const auto value = presetValueFromArguments(args[1], type, Args(args.begin() + 2, args.end()));
     presets.selectPresetWithID(identifier);
-    presets.setObject(*value, args[1]);
+    presets.setObject(value, args[1]);
     presets.savePreset();
     return kExitOk;
 }

@@ -198,6 +198,64 @@ TEST_F(CliTest, PresetsAreAddedChangedRenamedAndDeleted)
     EXPECT_EQ(run({"add-stream", "X", "http://x/", "--preset", "Gone"}).status, 1);
 }
 
+TEST_F(CliTest, EveryKeyAPaneEditsCanBeSetIncludingListsAndOnlyValidSplitLimits)
+{
+    ASSERT_EQ(run({"preset-add", "Talk"}).status, 0);
+    const std::pair<const char*, const char*> values[] = {
+        {"NP_REWINDSECS", "1.5"},
+        {"SPLIT_EARLIER_OR_LATER", "1"},
+        {"NP_ALWAYSMANUAL", "true"},
+        {"NP_MANUALSPLITTYPE", "2"},
+        {"NP_SPLITSIZEMB", "3"},
+        {"NP_SPLITTIMEMINS", "45"},
+        {"NP_LANGUAGE_ENCODING", "4"},
+        {"NP_STREAMTITLE_PATTERN", "6"},
+        {"NP_STREAMTITLE_SEPARATOR", "~"},
+        {"NP_STREAMTITLE_CLEAN", "yes"},
+        {"NP_STREAMTITLE_IGNORE", "yes"},
+        {"NP_NUMBER_RECORDINGS", "no"},
+        {"NUMBER_RECORDINGS_TRACK", "no"},
+        {"NP_STREAM_IF_NO_ALBUM", "yes"},
+        {"NP_GENRE_TYPE", "2"},
+        {"NP_GENRE_CUSTOM", "Talk"},
+        {"NP_ADD_TO_PLAYLIST", "no"},
+        {"NP_PLAYLIST_NAME_TYPE", "3"},
+        {"NP_PLAYLIST_NAME_CUSTOM", "Mine"},
+        {"NP_PLAYLIST_NAME_ADD_SCHEDULED_DETAILS", "no"},
+        {"NP_COMPILATION_FLAG", "yes"},
+    };
+    for (const auto& [key, value] : values) {
+        const Result set = run({"preset", "Talk", key, value});
+        EXPECT_EQ(set.status, 0) << key << ": " << set.output;
+    }
+    EXPECT_EQ(run({"preset", "Talk", "NP_GENRE_CUSTOM"}).output, "Talk\n");
+    EXPECT_EQ(run({"preset", "Talk", "NP_COMPILATION_FLAG"}).output, "true\n");
+
+    // A list takes its items as arguments; "" alone empties it.
+    ASSERT_EQ(run({"preset", "Talk", "NP_STREAMTITLE_CLEAN_LIST", "(live)", "[HD]"}).status, 0);
+    const std::string list = run({"preset", "Talk", "NP_STREAMTITLE_CLEAN_LIST"}).output;
+    EXPECT_NE(list.find("(live)"), std::string::npos) << list;
+    EXPECT_NE(list.find("[HD]"), std::string::npos) << list;
+    ASSERT_EQ(run({"preset", "Talk", "NP_STREAMTITLE_IGNORE_LIST", "Ad Break"}).status, 0);
+    ASSERT_EQ(run({"preset", "Talk", "NP_STREAMTITLE_CLEAN_LIST", ""}).status, 0);
+    EXPECT_EQ(run({"preset", "Talk", "NP_STREAMTITLE_CLEAN_LIST"}).output.find("live"),
+              std::string::npos);
+    EXPECT_NE(run({"preset", "Talk", "NP_STREAMTITLE_IGNORE_LIST"}).output.find("Ad Break"),
+              std::string::npos);
+
+    // A limit below 1 would split on every block: refused, the stored value stays.
+    for (const char* key : {"NP_SPLITSIZEMB", "NP_SPLITTIMEMINS"}) {
+        for (const char* bad : {"0", "-2"}) {
+            const Result refused = run({"preset", "Talk", key, bad});
+            EXPECT_EQ(refused.status, 1) << key << " " << bad;
+            EXPECT_NE(refused.output.find("must be at least 1"), std::string::npos)
+                << refused.output;
+        }
+    }
+    EXPECT_EQ(run({"preset", "Talk", "NP_SPLITSIZEMB"}).output, "3\n");
+    EXPECT_EQ(run({"preset", "Talk", "NP_SPLITSIZEMB", "3", "4"}).status, 2);
+}
+
 TEST_F(CliTest, SchedulesOfEveryFrequencyAreAddedListedAndEdited)
 {
     ASSERT_EQ(run({"add-stream", "Top", "http://top/"}).status, 0);
