@@ -27,6 +27,8 @@ cli="$prefix/bin/orvanta-cli"
 [ -x "$cli" ] || fail "no orvanta-cli under the prefix"
 [ -x "$prefix/share/orvanta/Scripts/setAlbumAsCompilation" ] || fail "scripts not installed executable"
 [ -x "$prefix/bin/orvanta" ] || fail "no orvanta under the prefix"
+panes=$(find "$prefix" -path '*/orvanta/panes/*-pane.so' | wc -l)
+[ "$panes" -eq 4 ] || fail "expected the four preset panes under the prefix, found $panes"
 # The desktop program's files, valid by the desktop's own checkers.
 desktop-file-validate "$prefix/share/applications/orvanta.desktop" ||
     fail "the menu entry is not valid"

@@ -34,6 +34,8 @@ fail() { echo "package test: $*" >&2; exit 1; }
 package=$(ls "$work"/orvanta_*.deb)
 size=$(du -k "$package" | cut -f1)
 depends=$(dpkg-deb -f "$package" Depends)
+[ "$(dpkg-deb -c "$package" | grep -c '/orvanta/panes/.*-pane\.so$')" -eq 4 ] ||
+    fail "the package lacks the four preset panes"
 echo "package test: $(basename "$package"), ${size} KiB"
 echo "package test: Depends: $depends"
 
