@@ -1,5 +1,7 @@
 #include "DetailDrawer.h"
 
+#include "TimerController.h"
+
 #include "MyOLVController.h"
 #include "Node.h"
 #include "NodePropertyKeys.h"
@@ -235,56 +237,13 @@ void RecordingStyleView::presetChosen(int index)
     m_library.libraryDidChange();
 }
 
-// ---- ScheduleListView -------------------------------------------------------------------
-
-ScheduleListView::ScheduleListView(QWidget* parent)
-    : QWidget(parent), m_list(new QListWidget(this)),
-      m_empty(new QLabel(tr("No schedules for this station."), this))
-{
-    setObjectName(QStringLiteral("timerView"));
-    m_list->setAccessibleName(tr("Schedules"));
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setWordWrap(true);
-    auto* layout = new QVBoxLayout(this);
-    auto* title = new QLabel(tr("Schedules (read only)"), this);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    layout->addWidget(title);
-    layout->addWidget(m_list, 1);
-    layout->addWidget(m_empty);
-}
-
-void ScheduleListView::setNode(Node* node)
-{
-    m_list->clear();
-    const auto schedules = node ? node->propertyForKey(np::NP_RECORDING_SCHEDULE) : std::nullopt;
-    if (schedules && schedules->isArray()) {
-        for (const Value& item : schedules->toArray()) {
-            const Dictionary entry = item.toDictionary();
-            QString name = qs(entry.get(schedkey::NAME).toString());
-            if (name.isEmpty())
-                name = tr("No name");
-            const bool active = entry.get(schedkey::ACTIVE).toBool();
-            auto* row =
-                new QListWidgetItem(QStringLiteral("%1%2\n%3")
-                                        .arg(name, active ? QString() : tr(" (inactive)"),
-                                             qs(entry.get(schedkey::DESCRIPTION).toString())),
-                                    m_list);
-            row->setCheckState(active ? Qt::Checked : Qt::Unchecked);
-            row->setFlags(Qt::ItemIsEnabled);
-        }
-    }
-    m_empty->setVisible(m_list->count() == 0);
-}
-
 // ---- DetailDrawer -----------------------------------------------------------------------
 
 DetailDrawer::DetailDrawer(MyOLVController& library, PresetsController& presets, QWidget* parent)
     : QWidget(parent), m_stack(new QStackedWidget(this)), m_title(new QLabel(this)),
       m_editURL(new EditURLView(library, this)),
       m_style(new RecordingStyleView(library, presets, this)),
-      m_schedule(new ScheduleListView(this))
+      m_schedule(new TimerController(library, this))
 {
     setObjectName(QStringLiteral("detailDrawer"));
     m_stack->addWidget(m_schedule);

@@ -24,6 +24,8 @@ class PresetsController;
 
 namespace orvanta::ui {
 
+class TimerController;
+
 /// The addresses, user name and password of a station, with a stepper through its
 /// addresses. Edits go into the station at once.
 class EditURLView : public QWidget
@@ -85,20 +87,6 @@ private:
     bool m_filling = false;
 };
 
-/// The station's schedule entries, as their descriptions (the schedule editor replaces it).
-class ScheduleListView : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit ScheduleListView(QWidget* parent = nullptr);
-    void setNode(Node* node);
-    QListWidget* list() const { return m_list; }
-
-private:
-    QListWidget* m_list;
-    QLabel* m_empty;
-};
-
 class DetailDrawer : public QWidget
 {
     Q_OBJECT
@@ -119,14 +107,14 @@ public:
 
     EditURLView* editURLView() const { return m_editURL; }
     RecordingStyleView* recordingStyleView() const { return m_style; }
-    ScheduleListView* scheduleView() const { return m_schedule; }
+    TimerController* scheduleView() const { return m_schedule; }
 
 private:
     QStackedWidget* m_stack;
     QLabel* m_title;
     EditURLView* m_editURL;
     RecordingStyleView* m_style;
-    ScheduleListView* m_schedule;
+    TimerController* m_schedule;
     Node* m_node = nullptr;
     View m_view = View::EditURL;
 };

@@ -18,6 +18,7 @@
 #include "StationTreeModel.h"
 #include "StationTreeView.h"
 #include "StatusArea.h"
+#include "TimerController.h"
 #include "ToolbarLayout.h"
 
 #include <QAction>
@@ -99,6 +100,11 @@ MainWindow::MainWindow(ApplicationCore& core, BuiltInPlayer& player, QWidget* pa
             [this](float volume) { m_player.setVolume(volume); });
     connect(m_drawer->recordingStyleView(), &RecordingStyleView::openPresetRequested, this,
             &MainWindow::showPresetsWindow);
+    connect(m_drawer->scheduleView(), &TimerController::visibleNodeNeedsDisplay, this,
+            [this](Node* node) {
+                if (node)
+                    m_model->reloadItem(node);
+            });
 
     resize(900, 560);
     updateToolbarControls();

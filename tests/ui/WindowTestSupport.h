@@ -23,8 +23,10 @@
 
 #include <QAbstractItemModelTester>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +68,8 @@ protected:
         options.watchSleep = false;
         options.supportFolder = support();
         options.prefs = prefs.get();
+        if (schedulerInterval)
+            options.schedulerInterval = *schedulerInterval;
         desktop =
             std::make_unique<app::DesktopApplication>(app::DesktopApplication::Options{}, options);
         desktop->start();
@@ -96,6 +100,8 @@ protected:
         return mount;
     }
 
+    /// The scheduler's tick for tests that record on a schedule.
+    std::optional<std::chrono::milliseconds> schedulerInterval;
     TempDir m_dir;
     EnvironmentOverride m_env;
     std::unique_ptr<PrefsController> prefs;
