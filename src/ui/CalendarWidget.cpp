@@ -91,7 +91,10 @@ void CalendarWidget::paintEvent(QPaintEvent*)
         const QRect header(static_cast<int>(g.left + column * g.cellWidth), kMargin,
                            static_cast<int>(g.cellWidth), headerHeight());
         painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(header, Qt::AlignCenter, locale.dayName(weekday, QLocale::NarrowFormat));
+        QString initial = locale.dayName(weekday, QLocale::NarrowFormat);
+        if (initial.isEmpty() || initial.front().isDigit()) // the C locale numbers its days
+            initial = locale.dayName(weekday, QLocale::ShortFormat).left(1);
+        painter.drawText(header, Qt::AlignCenter, initial);
     }
     for (int row = 0; row < CalendarMonth::kRows; ++row) {
         for (int column = 0; column < CalendarMonth::kColumns; ++column) {

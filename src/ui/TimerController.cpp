@@ -138,6 +138,10 @@ TimerController::TimerController(MyOLVController& library, QWidget* parent)
         time->setTime(QTime(12, 0));
         time->setWrapping(true);
     }
+    m_frequency->setAccessibleName(tr("Frequency"));
+    m_weekday->setAccessibleName(tr("Weekday"));
+    m_month->setAccessibleName(tr("Month"));
+    m_year->setAccessibleName(tr("Year"));
     m_start->setAccessibleName(tr("Start time"));
     m_stop->setAccessibleName(tr("Stop time"));
 

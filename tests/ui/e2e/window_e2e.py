@@ -10,7 +10,6 @@ user presses them: the station row, the toolbar's Record and Stop buttons, File 
 
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
@@ -18,73 +17,13 @@ import time
 
 import pyatspi
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import application, click, control, fail, free_port, wait_for  # noqa: E402
+
 build, screenshot = sys.argv[1], sys.argv[2]
 cli = os.path.join(build, "src/cli/orvanta-cli")
 app_path = os.path.join(build, "src/app/orvanta")
 station_path = os.path.join(build, "tools/demostation/orvanta-demo-station")
-
-
-def fail(message):
-    print("window e2e: " + message, file=sys.stderr)
-    sys.exit(1)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for(condition, timeout, what):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.2)
-    fail("timed out waiting for " + what)
-
-
-def find(root, predicate, depth=0):
-    """The first accessible below root that predicate accepts."""
-    if root is None or depth > 30:
-        return None
-    try:
-        if predicate(root):
-            return root
-        for i in range(root.childCount):
-            found = find(root.getChildAtIndex(i), predicate, depth + 1)
-            if found is not None:
-                return found
-    except Exception:  # an object that went away while we looked
-        return None
-    return None
-
-
-def application():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name.lower() == "orvanta":
-            return app
-    return None
-
-
-def control(app, name, roles):
-    def showing(acc):
-        try:
-            return acc.getState().contains(pyatspi.STATE_SHOWING)
-        except Exception:
-            return False
-    return find(app, lambda acc: acc.name == name and acc.getRoleName() in roles and showing(acc))
-
-
-def click(acc):
-    """A real pointer click in the middle of the control."""
-    box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    x, y = box.x + box.width // 2, box.y + box.height // 2
-    subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
-    time.sleep(0.3)
 
 
 home = tempfile.mkdtemp(prefix="orvanta-e2e-")
