@@ -1,5 +1,9 @@
 #include "CalendarWidget.h"
 
+#include "CalendarAccessible.h"
+
+#include <QAccessible>
+
 #include <QDate>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -20,6 +24,11 @@ CalendarWidget::CalendarWidget(QWidget* parent)
     : QWidget(parent),
       m_month(QDate::currentDate().year(), QDate::currentDate().month(), QDate::currentDate().day())
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&calendarAccessibleFactory);
+        return true;
+    }();
+    (void)accessible;
     setFocusPolicy(Qt::StrongFocus);
     setObjectName(QStringLiteral("calendar"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -59,13 +68,19 @@ QRect CalendarWidget::cellRect(int row, int column) const
             static_cast<int>(g.cellHeight)};
 }
 
-QPoint CalendarWidget::cellCentre(int day) const
+QRect CalendarWidget::cellRectOfDay(int day) const
 {
     int row = 0;
     int column = 0;
     if (!m_month.cellOfDay(day, row, column))
         return {};
-    return cellRect(row, column).center();
+    return cellRect(row, column);
+}
+
+QPoint CalendarWidget::cellCentre(int day) const
+{
+    const QRect cell = cellRectOfDay(day);
+    return cell.isNull() ? QPoint() : cell.center();
 }
 
 int CalendarWidget::dayAt(const QPoint& point) const
@@ -188,6 +203,10 @@ void CalendarWidget::changed(bool didChange)
     setAccessibleName(tr("Calendar"));
     setAccessibleDescription(dayName(m_month.day()));
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::SelectionWithin);
+        QAccessible::updateAccessibility(&event);
+    }
     emit dateChanged();
 }
 

@@ -33,6 +33,10 @@ public:
     QPoint cellCentre(int day) const;
     /// The day under a widget point, or CalendarMonth::kEmpty.
     int dayAt(const QPoint& point) const;
+    /// The cell of a day in widget coordinates (empty when not shown).
+    QRect cellRectOfDay(int day) const;
+    /// A day of the shown month as a screen reader says it: weekday, day, month and year.
+    QString dayName(int day) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -54,7 +58,6 @@ private:
     int headerHeight() const;
     QRect cellRect(int row, int column) const;
     void changed(bool didChange);
-    QString dayName(int day) const;
 
     CalendarMonth m_month;
 };

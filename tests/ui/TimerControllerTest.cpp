@@ -7,6 +7,7 @@
 #include "ScheduleEntry.h"
 #include "TimerController.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDate>
 #include <QLabel>
@@ -240,6 +241,27 @@ TEST_F(TimerControllerTest, ModifyTakesANewNameRefusesNoChangeAndAPastOnceEntryN
     ASSERT_EQ(schedules(node).size(), 1u);
     e.timerTable()->item(0, 0)->setCheckState(Qt::Checked);
     EXPECT_EQ(e.nextRecordingLabel()->text(), "Next recording: none");
+}
+
+TEST(CalendarWidgetTest, ScreenReadersFindEveryDayByItsNameAndTheSelectedOne)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ui::CalendarWidget calendar;
+    calendar.setDate(2025, 3, 14);
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&calendar);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->role(), QAccessible::Table);
+    ASSERT_EQ(table->childCount(), 31);
+    EXPECT_EQ(table->child(0)->text(QAccessible::Name), "Saturday, March 1, 2025");
+    EXPECT_EQ(table->child(30)->text(QAccessible::Name), "Monday, March 31, 2025");
+    EXPECT_TRUE(table->child(13)->state().selected);
+    EXPECT_FALSE(table->child(12)->state().selected);
+    EXPECT_EQ(table->indexOfChild(table->child(5)), 5);
+    // Another month has other days.
+    calendar.setMonth(2);
+    EXPECT_EQ(table->childCount(), 28);
+    EXPECT_EQ(table->child(27)->text(QAccessible::Name), "Friday, February 28, 2025");
+    QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(TimerControllerTest, TimesFollowTheSystemsTwentyFourHourClock)
