@@ -19,6 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "install test: $*" >&2; exit 1; }
+. tests/install/demo-station.sh
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 mv "$work/prefix" "$work/moved"
@@ -62,19 +63,7 @@ touch -d '2 days ago' "$leftover"
 [ ! -e "$leftover" ] || fail "the installed start-up script did not run"
 
 # The demo station of the (renamed) build tree, on a free port.
-for _ in $(seq 1 20); do
-    port=$((20000 + RANDOM % 20000))
-    "$away/tools/demostation/orvanta-demo-station" --port "$port" --song-seconds 3 --songs 3 \
-        --for 60 >"$work/station.out" 2>/dev/null &
-    station_pid=$!
-    for _ in $(seq 1 50); do
-        grep -q "Demo station at" "$work/station.out" 2>/dev/null && break 2
-        kill -0 "$station_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    station_pid=""
-done
-[ -n "$station_pid" ] || fail "the demo station did not start"
+start_demo_station "$away/tools/demostation/orvanta-demo-station" "$work/station.out"
 
 "$cli" defaults downloadpath "$home/Music" >/dev/null
 "$cli" add-stream "Demo" "http://127.0.0.1:$port/stream" >/dev/null

@@ -28,6 +28,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
+. tests/install/demo-station.sh
 
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -G DEB >"$work/cpack.out" 2>&1) ||
     fail "cpack failed: $(cat "$work/cpack.out")"
@@ -51,19 +52,7 @@ export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/
 resources=$(/usr/bin/orvanta-cli paths | sed -n 's/^resources *//p')
 [ "$resources" = /usr/share/orvanta ] || fail "resources found at '$resources'"
 
-for _ in $(seq 1 20); do
-    port=$((20000 + RANDOM % 20000))
-    "$build/tools/demostation/orvanta-demo-station" --port "$port" --song-seconds 3 --songs 3 \
-        --for 60 >"$work/station.out" 2>/dev/null &
-    station_pid=$!
-    for _ in $(seq 1 50); do
-        grep -q "Demo station at" "$work/station.out" 2>/dev/null && break 2
-        kill -0 "$station_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    station_pid=""
-done
-[ -n "$station_pid" ] || fail "the demo station did not start"
+start_demo_station "$build/tools/demostation/orvanta-demo-station" "$work/station.out"
 /usr/bin/orvanta-cli defaults downloadpath "$home/Music" >/dev/null
 output=$(/usr/bin/orvanta-cli record "http://127.0.0.1:$port/stream" --for 8 2>"$work/record.err") ||
     fail "orvanta-cli record failed: $(cat "$work/record.err")"

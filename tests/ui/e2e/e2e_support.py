@@ -1,9 +1,12 @@
 """What the end-to-end tests share: waiting, finding controls in the accessibility tree
 (AT-SPI) and pressing them with the X pointer and keyboard (xdotool)."""
 
+import os
+import shutil
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 
 import pyatspi
@@ -81,3 +84,64 @@ def keys(*names):
 def type_text(text):
     subprocess.run(["xdotool", "type", "--delay", "80", text], check=True)
     time.sleep(0.3)
+
+
+class Session:
+    """The programs of a build, a home of their own and the demo station on a free port."""
+
+    def __init__(self, build, station_seconds, **extra_env):
+        self.cli = os.path.join(build, "src/cli/orvanta-cli")
+        self.app_path = os.path.join(build, "src/app/orvanta")
+        self.home = tempfile.mkdtemp(prefix="orvanta-e2e-")
+        self.music = os.path.join(self.home, "Music")
+        os.makedirs(self.music)
+        self.env = dict(os.environ, HOME=self.home,
+                        XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                        XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
+                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
+                        QT_QPA_PLATFORM="xcb", **extra_env)
+        self.env.pop("XDG_MUSIC_DIR", None)
+        self.port = free_port()
+        self.station = subprocess.Popen(
+            [os.path.join(build, "tools/demostation/orvanta-demo-station"), "--port",
+             str(self.port), "--song-seconds", "3", "--songs", "3", "--for",
+             str(station_seconds)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.app = None
+        time.sleep(1.0)
+
+    def url(self, path):
+        return "http://127.0.0.1:%d/%s" % (self.port, path)
+
+    def run_cli(self, *args):
+        return subprocess.run([self.cli, *args], env=self.env, check=True, capture_output=True,
+                              text=True).stdout
+
+    def start_app(self):
+        self.app = subprocess.Popen([self.app_path], env=self.env, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT, text=True)
+        return wait_for(lambda: application() or (self.app.poll() is not None and fail(
+            "orvanta ended at start:\n" + self.app.communicate()[0])), 40,
+            "the window on the accessibility bus")
+
+    def quit_app(self, confirm=None):
+        """File > Quit, answering the question with the button named confirm."""
+        accessible = application()
+        click(wait_for(lambda: control(accessible, "File", ("menu", "menu item")), 10,
+                       "the File menu"))
+        click(wait_for(lambda: control(accessible, "Quit", ("menu item",)), 10, "File > Quit"))
+        if confirm:
+            click(wait_for(lambda: control(accessible, confirm, ("push button",)), 10,
+                           "the question before quitting"))
+        try:
+            output, _ = self.app.communicate(timeout=20)
+        except subprocess.TimeoutExpired:
+            fail("orvanta did not quit through File > Quit")
+        if self.app.returncode != 0:
+            fail("orvanta ended with status %d:\n%s" % (self.app.returncode, output))
+
+    def close(self):
+        if self.app is not None and self.app.poll() is None:
+            self.app.kill()
+        self.station.terminate()
+        self.station.wait()
+        shutil.rmtree(self.home, ignore_errors=True)

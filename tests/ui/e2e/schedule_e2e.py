@@ -12,39 +12,18 @@ entry and the saved schedule are checked.
 
 import datetime
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (application, click, control, fail, free_port, keys,  # noqa: E402
-                         type_text, wait_for)
+from e2e_support import (Session, click, control, fail, keys, type_text,  # noqa: E402
+                         wait_for)
 
 build, screenshot = sys.argv[1], sys.argv[2]
-cli = os.path.join(build, "src/cli/orvanta-cli")
-app_path = os.path.join(build, "src/app/orvanta")
-station_path = os.path.join(build, "tools/demostation/orvanta-demo-station")
-
-home = tempfile.mkdtemp(prefix="orvanta-schedule-e2e-")
-music = os.path.join(home, "Music")
-os.makedirs(music)
 # The C locale writes times on a 24-hour clock, which the keys below type.
-env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-           XDG_DATA_HOME=os.path.join(home, ".local/share"), LANG="C.UTF-8", LC_ALL="C.UTF-8",
-           QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb")
-env.pop("XDG_MUSIC_DIR", None)
-port = free_port()
-station = subprocess.Popen([station_path, "--port", str(port), "--song-seconds", "3",
-                            "--songs", "3", "--for", "400"],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-app = None
-
-
-def run_cli(*args):
-    return subprocess.run([cli, *args], env=env, check=True, capture_output=True,
-                          text=True).stdout
+session = Session(build, station_seconds=400, LANG="C.UTF-8", LC_ALL="C.UTF-8")
+music, run_cli = session.music, session.run_cli
 
 
 def set_time(accessible, name, when):
@@ -59,10 +38,9 @@ def set_time(accessible, name, when):
 
 
 try:
-    time.sleep(1.0)
     run_cli("defaults", "downloadpath", music)
     run_cli("defaults", "AutoReconnect", "false")
-    run_cli("add-stream", "Scheduled Radio", "http://127.0.0.1:%d/stream" % port)
+    run_cli("add-stream", "Scheduled Radio", session.url("stream"))
 
     # Late in a minute, wait for the next: the window must still be open when it is made.
     if datetime.datetime.now().second > 45:
@@ -73,11 +51,7 @@ try:
         print("schedule e2e: skipped (too close to midnight)")
         sys.exit(0)
 
-    app = subprocess.Popen([app_path], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           text=True)
-    accessible = wait_for(lambda: application() or (app.poll() is not None and fail(
-        "orvanta ended at start:\n" + app.communicate()[0])), 40,
-        "the window on the accessibility bus")
+    accessible = session.start_app()
     click(wait_for(lambda: control(accessible, "Scheduled Radio", ("table cell", "tree item")),
                    20, "the station's row"))
     click(wait_for(lambda: control(accessible, "Scheduler", ("push button", "toggle button")),
@@ -110,17 +84,8 @@ try:
     if datetime.datetime.now() > stop + datetime.timedelta(seconds=20):
         fail("the recording stopped late")
 
-    click(wait_for(lambda: control(accessible, "File", ("menu", "menu item")), 10, "the File menu"))
-    click(wait_for(lambda: control(accessible, "Quit", ("menu item",)), 10, "File > Quit"))
     # The daily entry comes again within a day: quitting asks first.
-    click(wait_for(lambda: control(accessible, "OK", ("push button",)), 10,
-                   "the question whether to quit before a scheduled recording"))
-    try:
-        output, _ = app.communicate(timeout=20)
-    except subprocess.TimeoutExpired:
-        fail("orvanta did not quit through File > Quit")
-    if app.returncode != 0:
-        fail("orvanta ended with status %d:\n%s" % (app.returncode, output))
+    session.quit_app(confirm="OK")
 
     history = run_cli("history", "Scheduled Radio")
     recorded = [line.split("\t")[-1] for line in history.splitlines()
@@ -133,8 +98,4 @@ try:
         fail("the saved library lacks the active daily entry (%s):\n%s" % (wanted, entries))
     print("schedule e2e: passed (%d files; %s)" % (len(recorded), entries.strip()))
 finally:
-    if app is not None and app.poll() is None:
-        app.kill()
-    station.terminate()
-    station.wait()
-    shutil.rmtree(home, ignore_errors=True)
+    session.close()

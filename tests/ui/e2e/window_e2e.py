@@ -9,53 +9,28 @@ user presses them: the station row, the toolbar's Record and Stop buttons, File 
 """
 
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import pyatspi
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import application, click, control, fail, free_port, wait_for  # noqa: E402
+from e2e_support import Session, click, control, fail, wait_for  # noqa: E402
 
 build, screenshot = sys.argv[1], sys.argv[2]
-cli = os.path.join(build, "src/cli/orvanta-cli")
-app_path = os.path.join(build, "src/app/orvanta")
-station_path = os.path.join(build, "tools/demostation/orvanta-demo-station")
-
-
-home = tempfile.mkdtemp(prefix="orvanta-e2e-")
-music = os.path.join(home, "Music")
-os.makedirs(music)
-env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-           XDG_DATA_HOME=os.path.join(home, ".local/share"),
-           QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb")
-env.pop("XDG_MUSIC_DIR", None)
-port = free_port()
-station = subprocess.Popen([station_path, "--port", str(port), "--song-seconds", "3",
-                            "--songs", "3", "--for", "120"],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-app = None
+session = Session(build, station_seconds=120)
+music, run_cli = session.music, session.run_cli
 try:
-    time.sleep(1.0)
-
-    def run_cli(*args):
-        return subprocess.run([cli, *args], env=env, check=True, capture_output=True,
-                              text=True).stdout
-
     run_cli("defaults", "downloadpath", music)
     run_cli("defaults", "AutoReconnect", "false")
-    run_cli("add-stream", "E2E Radio", "http://127.0.0.1:%d/stream" % port)
+    run_cli("add-stream", "E2E Radio", session.url("stream"))
     # Neighbours, so the list looks like a user's.
     run_cli("add-group", "Jazz")
-    run_cli("add-stream", "Late Night Jazz", "http://127.0.0.1:%d/jazz" % port, "--in", "Jazz")
-    run_cli("add-stream", "Morning Classics", "http://127.0.0.1:%d/classics" % port)
+    run_cli("add-stream", "Late Night Jazz", session.url("jazz"), "--in", "Jazz")
+    run_cli("add-stream", "Morning Classics", session.url("classics"))
 
-    app = subprocess.Popen([app_path], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           text=True)
-    accessible = wait_for(application, 20, "the window on the accessibility bus")
+    accessible = session.start_app()
     row = wait_for(lambda: control(accessible, "E2E Radio", ("table cell", "tree item")), 20,
                    "the station's row")
     click(row)
@@ -86,15 +61,7 @@ try:
     wait_for(lambda: control(accessible, "Record", ("push button",)), 10,
              "Stop to become Record again")
 
-    # Quit through the menu.
-    click(wait_for(lambda: control(accessible, "File", ("menu", "menu item")), 10, "the File menu"))
-    click(wait_for(lambda: control(accessible, "Quit", ("menu item",)), 10, "File > Quit"))
-    try:
-        output, _ = app.communicate(timeout=20)
-    except subprocess.TimeoutExpired:
-        fail("orvanta did not quit through File > Quit")
-    if app.returncode != 0:
-        fail("orvanta ended with status %d:\n%s" % (app.returncode, output))
+    session.quit_app()
 
     # What the user keeps: the files, the history, the saved library.
     if not os.path.getsize(recorded):
@@ -106,7 +73,7 @@ try:
         path = line.split("\t")[-1]
         if line.startswith("recorded") and not os.path.isfile(path):
             fail("the history names a file that is not there: " + path)
-    library = os.path.join(home, ".local/share/Orvanta/radiostreams.data")
+    library = os.path.join(session.home, ".local/share/Orvanta/radiostreams.data")
     if not os.path.isfile(library):
         fail("no library was saved")
     stations = run_cli("stations")
@@ -115,8 +82,4 @@ try:
     print("window e2e: passed (%s; %d history lines)" % (os.path.basename(recorded),
                                                         len(history.splitlines())))
 finally:
-    if app is not None and app.poll() is None:
-        app.kill()
-    station.terminate()
-    station.wait()
-    shutil.rmtree(home, ignore_errors=True)
+    session.close()
