@@ -57,9 +57,8 @@ QWidget* StreamTitlePresetPane::buildView()
 
     cleanCheckbox = new QCheckBox(tr("Remove these words from titles"), view);
     ignoreCheckbox = new QCheckBox(tr("Ignore these titles"), view);
-    QWidget* cleanBox = buildList(view, QString(), cleanTable, cleanAddButton, cleanRemoveButton);
-    QWidget* ignoreBox =
-        buildList(view, QString(), ignoreTable, ignoreAddButton, ignoreRemoveButton);
+    QWidget* cleanBox = buildList(view, cleanTable, cleanAddButton, cleanRemoveButton);
+    QWidget* ignoreBox = buildList(view, ignoreTable, ignoreAddButton, ignoreRemoveButton);
     cleanTable->setAccessibleName(tr("Words to remove"));
     ignoreTable->setAccessibleName(tr("Titles to ignore"));
     auto* lists = new QHBoxLayout;
@@ -104,12 +103,10 @@ QWidget* StreamTitlePresetPane::buildView()
     return view;
 }
 
-QWidget* StreamTitlePresetPane::buildList(QWidget* parent, const QString& title,
-                                          QListWidget*& table, QPushButton*& add,
+QWidget* StreamTitlePresetPane::buildList(QWidget* parent, QListWidget*& table, QPushButton*& add,
                                           QPushButton*& remove)
 {
     auto* box = new QWidget(parent);
-    box->setAccessibleName(title);
     table = new QListWidget(box);
     QFont font = table->font();
     font.setPointSize(kListFontPoints);

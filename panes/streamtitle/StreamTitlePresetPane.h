@@ -44,8 +44,8 @@ private:
         QPushButton* remove;
         QStringList* items;
     };
-    QWidget* buildList(QWidget* parent, const QString& title, QListWidget*& table,
-                       QPushButton*& add, QPushButton*& remove);
+    QWidget* buildList(QWidget* parent, QListWidget*& table, QPushButton*& add,
+                       QPushButton*& remove);
     void wireList(const EditableList& list, QPushButton* add);
     void storeList(const EditableList& list);
     void refreshTables();

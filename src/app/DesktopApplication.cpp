@@ -9,8 +9,7 @@
 #include "WindowFrontEnd.h"
 
 #include "AtomicFile.h"
-#include "M3UClient.h"
-#include "StringExtensions.h"
+#include "PlaylistHelpers.h"
 #include "Version.h"
 
 #include <QApplication>
@@ -147,17 +146,7 @@ QString DesktopApplication::addM3UFile(const QString& path)
     if (!text)
         return QString::fromStdString(error);
     // A station's playlist: its web addresses, in order, become the station's addresses.
-    std::vector<std::string> addresses;
-    std::string_view rest = *text;
-    if (rest.starts_with("\xEF\xBB\xBF"))
-        rest.remove_prefix(3);
-    while (!rest.empty()) {
-        const auto end = rest.find('\n');
-        const std::string line = stringByTrimmingWhitespaceAndNewline(rest.substr(0, end));
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (startsWithIgnoringCase(line, "http://") || startsWithIgnoringCase(line, "https://"))
-            addresses.push_back(line);
-    }
+    const std::vector<std::string> addresses = M3UHelper::webAddresses(*text);
     if (addresses.empty())
         return tr("\"%1\" holds no web address.").arg(QFileInfo(path).fileName());
     NodePtr node = Node::nodeWithName(QFileInfo(path).completeBaseName().toStdString(), addresses,

@@ -56,15 +56,24 @@ std::vector<std::string> PLSHelper::getTitles(std::string_view playlist)
     return valuesOfLinesStartingWith(playlist, "title");
 }
 
-std::optional<std::string> M3UHelper::redirectsToRawStream(std::string_view playlist)
+std::vector<std::string> M3UHelper::webAddresses(std::string_view playlist)
 {
+    std::vector<std::string> addresses;
     for (const auto line : splitLines(playlist)) {
         // The case is kept: stream paths on many servers are case-sensitive.
         std::string address = stringByTrimmingWhitespaceAndNewline(line);
-        const bool web = startsWithIgnoringCase(address, "http://") ||
-                         startsWithIgnoringCase(address, "https://");
-        if (web && !endsWithIgnoringCase(address, ".mp3"))
-            return address;
+        if (startsWithIgnoringCase(address, "http://") ||
+            startsWithIgnoringCase(address, "https://"))
+            addresses.push_back(std::move(address));
+    }
+    return addresses;
+}
+
+std::optional<std::string> M3UHelper::redirectsToRawStream(std::string_view playlist)
+{
+    for (std::string& address : webAddresses(playlist)) {
+        if (!endsWithIgnoringCase(address, ".mp3"))
+            return std::move(address);
     }
     return std::nullopt;
 }

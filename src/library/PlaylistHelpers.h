@@ -26,6 +26,10 @@ public:
 class M3UHelper
 {
 public:
+    /// Every line that, trimmed, begins with "http://" or "https://" (any case), trimmed and
+    /// in line order: a station's addresses.
+    static std::vector<std::string> webAddresses(std::string_view playlist);
+
     /// The first line that, trimmed, begins with "http://" or "https://" (any case) and does
     /// not end with ".mp3", as written but trimmed: the live stream the playlist points at.
     /// Nothing when every web address names an MP3 file: such a list is a list of files.

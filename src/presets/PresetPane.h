@@ -5,8 +5,8 @@
 // finds the preset store as the application's child object named "PresetsController" and
 // uses only two of its properties: "selectedPreset" (the working copy, a QVariantMap; setting
 // it writes the keys the map holds into the working copy without marking it changed) and
-// "dirty" (set to true after every edit). The store also offers "textEncodings", the list of {name, number} maps of
-// the text encodings Orvanta can decode, for the pane that chooses one.
+// "dirty" (set to true after every edit). The store also offers "textEncodings", the list of {name,
+// number} maps of the text encodings Orvanta can decode, for the pane that chooses one.
 //
 // The store calls, each time it shows a pane: loadMainView(), willSelect(), mainView(),
 // didSelect(). loadMainView() builds the pane's widgets the first time only, then refills

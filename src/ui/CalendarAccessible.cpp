@@ -40,10 +40,9 @@ public:
     {
         if (!m_calendar)
             return {};
-        const QPoint centre = m_calendar->cellCentre(m_day);
         const QRect cell = m_calendar->cellRectOfDay(m_day);
-        return centre.isNull() ? QRect()
-                               : QRect(m_calendar->mapToGlobal(cell.topLeft()), cell.size());
+        return cell.isNull() ? QRect()
+                             : QRect(m_calendar->mapToGlobal(cell.topLeft()), cell.size());
     }
     QAccessible::Role role() const override { return QAccessible::Cell; }
     QAccessible::State state() const override

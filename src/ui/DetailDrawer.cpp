@@ -1,5 +1,7 @@
 #include "DetailDrawer.h"
 
+#include "QtStrings.h"
+
 #include "TimerController.h"
 
 #include "MyOLVController.h"
@@ -22,11 +24,6 @@
 namespace orvanta::ui {
 
 namespace {
-
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 std::string trimmedOf(const QString& text, const QString& blanks)
 {

@@ -1,5 +1,7 @@
 #include "PreferencesWindow.h"
 
+#include "QtStrings.h"
+
 #include "FileManagerExtensions.h"
 #include "Localization.h"
 #include "MainController.h"
@@ -28,11 +30,6 @@
 namespace orvanta::ui {
 
 namespace {
-
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 struct LayoutBit
 {

@@ -52,8 +52,7 @@ void PresetPaneLoader::loadFolder(const QString& folder)
             loader->unload();
             continue;
         }
-        if (auto earlier = m_panes.find(name); earlier != m_panes.end())
-            m_replaced.push_back(std::move(earlier->second.loader));
+        // An earlier namesake's loader goes; its library stays loaded (see the destructor).
         m_panes[name] = Loaded{std::move(loader), object, pane};
     }
 }

@@ -12,7 +12,6 @@
 
 #include <map>
 #include <memory>
-#include <vector>
 
 class QObject;
 class QPluginLoader;
@@ -52,7 +51,6 @@ private:
         PresetPane* pane = nullptr;
     };
     std::map<QString, Loaded> m_panes;
-    std::vector<std::unique_ptr<QPluginLoader>> m_replaced;
 };
 
 } // namespace orvanta::ui

@@ -86,13 +86,8 @@ void PresetStoreObject::setSelectedPreset(const QVariantMap& preset)
     Dictionary working = m_presets.selectedPreset();
     for (auto it = preset.begin(); it != preset.end(); ++it) {
         const std::string key = it.key().toStdString();
-        if (std::optional<Value> value = valueFromVariant(it.value())) {
-            const Value* current = working.find(key);
-            // A pane hands back the whole map; keys it did not touch keep their type.
-            if (current && variantFromValue(*current) == it.value())
-                continue;
+        if (std::optional<Value> value = valueFromVariant(it.value()))
             working.set(key, std::move(*value));
-        }
     }
 }
 

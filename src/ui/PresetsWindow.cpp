@@ -1,5 +1,7 @@
 #include "PresetsWindow.h"
 
+#include "QtStrings.h"
+
 #include "PresetPane.h"
 #include "PresetPaneLoader.h"
 #include "PresetStoreObject.h"
@@ -21,13 +23,6 @@
 #include <QVBoxLayout>
 
 namespace orvanta::ui {
-
-namespace {
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-} // namespace
 
 PresetsWindow::PresetsWindow(PresetsController& presets, const QString& panesFolder,
                              QWidget* parent)

@@ -1,5 +1,7 @@
 #include "TimerController.h"
 
+#include "QtStrings.h"
+
 #include "CalendarWidget.h"
 #include "MyOLVController.h"
 #include "NextScheduledRecording.h"
@@ -30,11 +32,6 @@
 namespace orvanta::ui {
 
 namespace {
-
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 constexpr int kActiveColumn = 0;
 constexpr int kSummaryColumn = 1;

@@ -101,7 +101,6 @@ private:
     void updateNextRecording();
     void showDuplicateAlert(const std::string& title);
     void fillYears(int including);
-    Array& schedules() { return m_schedules; }
 
     MyOLVController& m_library;
     Node* m_node = nullptr;

@@ -1,5 +1,7 @@
 #include "WindowFrontEnd.h"
 
+#include "QtStrings.h"
+
 #include "Log.h"
 #include "MainWindow.h"
 #include "Node.h"
@@ -9,13 +11,6 @@
 #include <QTimer>
 
 namespace orvanta::ui {
-
-namespace {
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-} // namespace
 
 WindowFrontEnd::WindowFrontEnd(const PreferencesReader& prefs)
     : m_player(prefs), m_notifier(std::make_unique<DesktopNotifier>())

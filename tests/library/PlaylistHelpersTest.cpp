@@ -96,3 +96,12 @@ TEST(M3UHelperTest, FindsTheLiveStreamAsWritten)
     for (const auto& c : cases)
         EXPECT_EQ(M3UHelper::redirectsToRawStream(c.text), c.stream) << c.name;
 }
+
+TEST(M3UHelperTest, ListsEveryWebAddressWhateverTheLineEnds)
+{
+    const std::string playlist = "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:-1,One\r\n  http://a/one \r"
+                                 "/local/file.mp3\nHTTPS://b/Two.mp3\n\nftp://c/x\n";
+    EXPECT_EQ(M3UHelper::webAddresses(playlist),
+              (std::vector<std::string>{"http://a/one", "HTTPS://b/Two.mp3"}));
+    EXPECT_TRUE(M3UHelper::webAddresses("#EXTM3U\n").empty());
+}
