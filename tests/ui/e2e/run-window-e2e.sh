@@ -2,9 +2,25 @@
 # Starts a private X server and session bus (with its accessibility bus) for the window's
 # end-to-end tests, then runs one (window_e2e.py unless another is named).
 #   run-window-e2e.sh BUILD_DIR SCREENSHOT [SCRIPT]
+# Xvfb chooses a free display itself and reports it (-displayfd): xvfb-run -a guesses one
+# from lock files, and two of these tests started together could both guess the same one.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 export XDG_RUNTIME_DIR=$(mktemp -d)
-trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-exec xvfb-run -a -s "-screen 0 1024x640x24" \
-    dbus-run-session -- /usr/bin/python3 "$here/${3:-window_e2e.py}" "$1" "$2"
+xvfb_pid=
+cleanup() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$XDG_RUNTIME_DIR"
+}
+trap cleanup EXIT
+display_file="$XDG_RUNTIME_DIR/display"
+Xvfb -displayfd 3 -screen 0 1024x640x24 -nolisten tcp 3>"$display_file" 2>"$XDG_RUNTIME_DIR/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$XDG_RUNTIME_DIR/xvfb.log" >&2; exit 1; }
+    sleep 0.1
+done
+[ -s "$display_file" ] || { echo "e2e: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$display_file")"
+dbus-run-session -- /usr/bin/python3 "$here/${3:-window_e2e.py}" "$1" "$2"
