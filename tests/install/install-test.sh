@@ -43,6 +43,18 @@ for page in orvanta.1 orvanta-cli.1; do
     [ -s "$prefix/share/man/man1/$page" ] || fail "no manual page $page"
 done
 "$prefix/bin/orvanta" --version | grep -q '^orvanta ' || fail "orvanta --version"
+# The wake-up helper: the template users' copies are made from, the system copy, and the
+# polkit action that names the system copy where it was installed.
+for tool in PowerEventToolTemplate PowerEventTool; do
+    [ -x "$prefix/libexec/orvanta/$tool" ] || fail "no $tool under the prefix"
+done
+policy="$prefix/share/polkit-1/actions/org.orvanta.Orvanta.policy"
+/usr/bin/python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' "$policy" ||
+    fail "the polkit action is not well-formed XML"
+grep -q ">$work/prefix/libexec/orvanta/PowerEventTool<" "$policy" ||
+    fail "the polkit action does not name the installed helper: $(grep exec.path "$policy")"
+grep -q "Orvanta wants to allow waking this computer for scheduled recordings" "$policy" ||
+    fail "the polkit action lacks its message"
 
 mv "$build" "$away"
 
@@ -53,6 +65,12 @@ unset XDG_MUSIC_DIR
 
 resources=$("$cli" paths | sed -n 's/^resources *//p')
 [ "$resources" = "$prefix/share/orvanta" ] || fail "resources found at '$resources', not beside the program"
+if [ "$(id -u)" -eq 0 ]; then
+    # Installed by root, the system copy is valid where the programs were moved to.
+    helper=$("$cli" paths | sed -n 's/^wake helper *//p')
+    [ "$helper" = "$prefix/libexec/orvanta/PowerEventTool" ] ||
+        fail "the installed wake-up helper is not taken: '$helper'"
+fi
 
 # The start-up script of the installed copy runs: it removes a day-old leftover of an
 # interrupted save.

@@ -39,6 +39,7 @@ depends=$(dpkg-deb -f "$package" Depends)
     fail "the package lacks the four preset panes"
 echo "package test: $(basename "$package"), ${size} KiB"
 echo "package test: Depends: $depends"
+dpkg-deb -f "$package" Recommends | grep -q pkexec || fail "the package does not recommend pkexec"
 
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$package" \
     >"$work/apt.out" 2>&1 || fail "apt-get install failed: $(tail -20 "$work/apt.out")"
@@ -51,6 +52,13 @@ mkdir -p "$home/Music"
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"
 resources=$(/usr/bin/orvanta-cli paths | sed -n 's/^resources *//p')
 [ "$resources" = /usr/share/orvanta ] || fail "resources found at '$resources'"
+# The package's wake-up helper is root's and taken as valid; its polkit action names it.
+[ "$(stat -c '%U %a' /usr/libexec/orvanta/PowerEventTool)" = "root 755" ] ||
+    fail "the system wake-up helper is not root's with mode 755"
+helper=$(/usr/bin/orvanta-cli paths | sed -n 's/^wake helper *//p')
+[ "$helper" = /usr/libexec/orvanta/PowerEventTool ] || fail "the wake-up helper is not taken: '$helper'"
+grep -q '>/usr/libexec/orvanta/PowerEventTool<' /usr/share/polkit-1/actions/org.orvanta.Orvanta.policy ||
+    fail "the polkit action does not name the packaged helper"
 
 start_demo_station "$build/tools/demostation/orvanta-demo-station" "$work/station.out"
 /usr/bin/orvanta-cli defaults downloadpath "$home/Music" >/dev/null

@@ -1,0 +1,445 @@
+#include "PowerEventToolLoader.h"
+
+#include "FileManagerExtensions.h"
+#include "Localization.h"
+#include "Log.h"
+#include "PowerToolMessage.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/random.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace orvanta {
+
+using namespace power;
+
+namespace {
+
+constexpr mode_t kUserCopyMode = 04550;
+constexpr mode_t kSystemCopyMode = 0755;
+
+std::string executableFolder()
+{
+    std::error_code error;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : path.parent_path().string();
+}
+
+bool exists(const std::string& path)
+{
+    struct stat info
+    {};
+    return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
+/// Whether a set-user-id program could live in folder: its file system honours the bit
+/// and keeps the modes and owners we give files.
+bool folderCanHoldPrivilegedTool(const std::string& folder)
+{
+    struct statvfs volume
+    {};
+    if (::statvfs(folder.c_str(), &volume) != 0 || (volume.f_flag & ST_NOSUID))
+        return false;
+    // Some file systems (FAT, many FUSE mounts) show every file with one owner and mode;
+    // a mode we set that does not stick means ownership is not kept either.
+    for (int attempt = 0; attempt < 999; ++attempt) {
+        timespec uptime{};
+        ::clock_gettime(CLOCK_MONOTONIC, &uptime);
+        char name[96];
+        std::snprintf(name, sizeof name, "MoreSecIsFolderIgnoringOwnership Temp %lx%lx",
+                      static_cast<unsigned long>(uptime.tv_sec),
+                      static_cast<unsigned long>(uptime.tv_nsec));
+        const std::string probe = folder + "/" + name;
+        const int fd = ::open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        struct stat info
+        {};
+        const bool kept = ::fchmod(fd, 0640) == 0 && ::fchown(fd, ::geteuid(), ::getegid()) == 0 &&
+                          ::fstat(fd, &info) == 0 && (info.st_mode & 07777) == 0640 &&
+                          info.st_uid == ::geteuid();
+        ::close(fd);
+        ::unlink(probe.c_str());
+        return kept;
+    }
+    return false;
+}
+
+/// Removes whatever is at path: a file or link, else an (empty) folder.
+void removeAt(const std::string& path)
+{
+    if (::unlink(path.c_str()) != 0 && (errno == EISDIR || errno == EPERM))
+        ::rmdir(path.c_str());
+}
+
+/// The template copied to path without its set-user-id, set-group-id and sticky bits,
+/// with the template's access and modification times.
+int copyTemplate(const std::string& templatePath, const std::string& path)
+{
+    const int source = ::open(templatePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0)
+        return errno;
+    struct stat shipped
+    {};
+    if (::fstat(source, &shipped) != 0) {
+        const int error = errno;
+        ::close(source);
+        return error;
+    }
+    const int copy =
+        ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+               shipped.st_mode & 0777);
+    if (copy < 0) {
+        const int error = errno;
+        ::close(source);
+        return error;
+    }
+    int error = 0;
+    std::vector<char> chunk(64 * 1024);
+    for (;;) {
+        const ssize_t got = ::read(source, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        if ((error = writeFully(copy, chunk.data(), static_cast<std::size_t>(got))))
+            break;
+    }
+    const timespec times[2] = {shipped.st_atim, shipped.st_mtim};
+    if (error == 0 && (::fchmod(copy, shipped.st_mode & 0777) != 0 || ::futimens(copy, times) != 0))
+        error = errno;
+    if (::close(copy) != 0 && error == 0)
+        error = errno;
+    ::close(source);
+    if (error != 0)
+        ::unlink(path.c_str());
+    return error;
+}
+
+int waitForChild(pid_t child, int& status)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (::waitpid(child, &status, 0) == child)
+            return 0;
+        if (errno == EINTR) {
+            --attempt;
+            continue;
+        }
+        if (errno != ECHILD)
+            return errno;
+    }
+    return ECHILD;
+}
+
+} // namespace
+
+PowerToolPlaces PowerToolPlaces::standard()
+{
+    PowerToolPlaces places;
+    // Installed, the helpers sit in <prefix>/libexec/orvanta; in a build tree, in its tools.
+    const std::string installed =
+        (std::filesystem::path(executableFolder()) / ORVANTA_INSTALLED_TOOLS).lexically_normal();
+    const std::string installedTemplate = installed + "/PowerEventToolTemplate";
+    places.templatePath = exists(installedTemplate)
+                              ? installedTemplate
+                              : std::string(ORVANTA_BUILT_TOOLS "/PowerEventToolTemplate");
+    places.systemTool = installed + "/" + PowerEventToolLoader::kToolName;
+    places.supportFolder =
+        findSystemFolderType(kApplicationSupportFolderType, FolderDomain::User).value_or("");
+    places.temporaryFolder =
+        findSystemFolderType(kTemporaryFolderType, FolderDomain::User).value_or("");
+    return places;
+}
+
+PowerEventToolLoader::PowerEventToolLoader(PowerToolPlaces places, Prompts prompts)
+    : m_places(std::move(places)), m_prompts(std::move(prompts))
+{}
+
+int PowerEventToolLoader::scheduleWakeFromSleep(Date date)
+{
+    return invokeHelperToolWithRequest(Dictionary{
+        {kCommandNameKey, Value(std::string(kScheduleWake))}, {kDateTimeKey, Value(date)}});
+}
+
+int PowerEventToolLoader::cancelWakeFromSleep(Date date)
+{
+    return invokeHelperToolWithRequest(Dictionary{
+        {kCommandNameKey, Value(std::string(kCancelWake))}, {kDateTimeKey, Value(date)}});
+}
+
+int PowerEventToolLoader::scheduleSleep(Date date)
+{
+    return invokeHelperToolWithRequest(Dictionary{
+        {kCommandNameKey, Value(std::string(kScheduleSleep))}, {kDateTimeKey, Value(date)}});
+}
+
+int PowerEventToolLoader::cancelSleep(Date date)
+{
+    return invokeHelperToolWithRequest(Dictionary{
+        {kCommandNameKey, Value(std::string(kCancelSleep))}, {kDateTimeKey, Value(date)}});
+}
+
+std::string PowerEventToolLoader::userCopyPath(std::uint32_t folderType) const
+{
+    const std::string& base =
+        folderType == kTemporaryFolderType ? m_places.temporaryFolder : m_places.supportFolder;
+    if (base.empty())
+        return {};
+    return base + "/" + kSubfolder + "/" + kToolName;
+}
+
+bool PowerEventToolLoader::isToolValid(const std::string& path, const std::string& templatePath,
+                                       Kind kind)
+{
+    struct stat tool
+    {};
+    struct stat shipped
+    {};
+    if (path.empty() || ::lstat(path.c_str(), &tool) != 0 ||
+        ::stat(templatePath.c_str(), &shipped) != 0)
+        return false;
+    if (!S_ISREG(tool.st_mode) || tool.st_uid != 0 || tool.st_size != shipped.st_size)
+        return false;
+    if (kind == Kind::SystemCopy)
+        return (tool.st_mode & 07777) == kSystemCopyMode;
+    struct stat folder
+    {};
+    const std::string parent = std::filesystem::path(path).parent_path().string();
+    return (tool.st_mode & 07777) == kUserCopyMode &&
+           tool.st_mtim.tv_sec == shipped.st_mtim.tv_sec && ::stat(parent.c_str(), &folder) == 0 &&
+           folder.st_uid == ::getuid();
+}
+
+std::optional<std::string> PowerEventToolLoader::validHelperTool() const
+{
+    for (std::uint32_t type : {kApplicationSupportFolderType, kTemporaryFolderType}) {
+        if (isToolValid(userCopyPath(type), m_places.templatePath, Kind::UserCopy))
+            return userCopyPath(type);
+    }
+    if (isToolValid(m_places.systemTool, m_places.templatePath, Kind::SystemCopy))
+        return m_places.systemTool;
+    return std::nullopt;
+}
+
+bool PowerEventToolLoader::machineCanWake() const
+{
+    return ::access(m_places.wakeAlarm.c_str(), F_OK) == 0;
+}
+
+bool PowerEventToolLoader::canSetUp() const
+{
+    return isHelperToolValidAndPrivileged() ||
+           (::access(m_places.pkexec.c_str(), X_OK) == 0 && exists(m_places.templatePath));
+}
+
+int PowerEventToolLoader::copyHelperToolURLAndCheckBundled(std::uint32_t folderType,
+                                                           std::string& toolPath,
+                                                           bool& viaPkexec) const
+{
+    if (const std::optional<std::string> valid = validHelperTool()) {
+        toolPath = *valid;
+        viaPkexec = *valid == m_places.systemTool;
+        return kNoError;
+    }
+    viaPkexec = false;
+    if (!exists(m_places.templatePath))
+        return ENOENT;
+    const std::string path = userCopyPath(folderType);
+    if (path.empty())
+        return ENOENT;
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const std::string base = std::filesystem::path(folder).parent_path().string();
+    if (!createDirectoriesAtPath(base, 0700) && !std::filesystem::is_directory(base))
+        return errno ? errno : EIO;
+    if (!folderCanHoldPrivilegedTool(base))
+        return kFolderCannotHoldPrivilegedTool;
+    if (!createDirectoriesAtPath(folder, 0755) && !std::filesystem::is_directory(folder))
+        return errno ? errno : EIO;
+    removeAt(path);
+    if (const int error = copyTemplate(m_places.templatePath, path))
+        return error;
+    toolPath = path;
+    return kNoError;
+}
+
+int PowerEventToolLoader::executeRequestInHelperTool(const std::string& toolPath, bool viaPkexec,
+                                                     const Bytes& authorisation,
+                                                     const Dictionary& request,
+                                                     Dictionary& response) const
+{
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return errno;
+    const int ours = pair[0];
+    const int theirs = pair[1];
+    std::vector<std::string> arguments;
+    if (viaPkexec)
+        arguments = {m_places.pkexec, "--disable-internal-agent", toolPath};
+    else
+        arguments = {toolPath};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    char* environment[] = {nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, theirs, 0);
+    posix_spawn_file_actions_adddup2(&actions, theirs, 1);
+    pid_t child = -1;
+    const int spawned = ::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environment);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(theirs);
+    if (spawned != 0) {
+        ::close(ours);
+        return kInternalError; // the helper could not be started at all
+    }
+
+    // A helper that hangs (or a password dialog nobody answers) must not hold us forever.
+    const auto timeout = m_attended ? kAttendedTimeout : kUnattendedTimeout;
+    const timeval limit{static_cast<time_t>(timeout.count()), 0};
+    ::setsockopt(ours, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(ours, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+
+    int error = writeFully(ours, authorisation.data(), authorisation.size());
+    if (error == 0)
+        error = writeDictionaryToDescriptor(ours, request);
+    ::shutdown(ours, SHUT_WR);
+    Dictionary answer;
+    if (error == 0)
+        error = copyDictionaryTranslatingDescriptors(ours, answer);
+    ::close(ours);
+    if (error == EAGAIN || error == EWOULDBLOCK) {
+        logFormat("PowerEventToolLoader : the helper did not answer within %lld s",
+                  static_cast<long long>(timeout.count()));
+        ::kill(child, SIGKILL);
+    }
+    int status = 0;
+    const int waited = waitForChild(child, status);
+    if (error == 0 || error == EPIPE) {
+        if (waited != 0 || WIFSIGNALED(status))
+            error = kInternalError;
+        else
+            error = helperToolResultToError(WEXITSTATUS(status));
+    }
+    if (error != 0) {
+        closeListedDescriptors(answer);
+        return error;
+    }
+    response = answer;
+    return kNoError;
+}
+
+int PowerEventToolLoader::invokeHelperToolWithRequest(std::optional<Dictionary> request)
+{
+    const Dictionary message = request.value_or(Dictionary());
+    Bytes authorisation(kAuthorisationSize);
+    int error = kNoError;
+    if (::getrandom(authorisation.data(), authorisation.size(), 0) !=
+        static_cast<ssize_t>(authorisation.size()))
+        error = errno;
+    std::string tool;
+    bool viaPkexec = false;
+    if (error == kNoError)
+        error = copyHelperToolURLAndCheckBundled(kApplicationSupportFolderType, tool, viaPkexec);
+    if (error == kFolderCannotHoldPrivilegedTool) {
+        const bool temporary =
+            m_attended && m_prompts.ask &&
+            m_prompts.ask(
+                localizedString("Your home folder is on a file system that does not allow "
+                                "set-user-id programs. Would you like to use a temporary "
+                                "copy of the helper?"),
+                localizedString("Your home folder is mounted \"nosuid\" (or keeps no file "
+                                "owners), so Orvanta cannot keep its wake-up helper "
+                                "there. A temporary copy lives in the temporary folder "
+                                "and may be removed at any time; Orvanta then sets it "
+                                "up again. Alternatively, install Orvanta's Debian "
+                                "package, whose system copy of the helper needs no "
+                                "set-up. "),
+                localizedString("OK"), localizedString("Cancel"));
+        error = temporary ? copyHelperToolURLAndCheckBundled(kTemporaryFolderType, tool, viaPkexec)
+                          : kUserCancelled;
+    }
+    Dictionary response;
+    if (error == kNoError)
+        error = executeRequestInHelperTool(tool, viaPkexec, authorisation, message, response);
+    if (error == kNoError)
+        error = getErrorFromResponse(response);
+    if (error == kNoError || error == kAuthorisationCancelled)
+        return error;
+    showError(error);
+    return error;
+}
+
+void PowerEventToolLoader::removeWakeFromSleepTool()
+{
+    std::string path = userCopyPath(kApplicationSupportFolderType);
+    if (!exists(path))
+        path = userCopyPath(kTemporaryFolderType);
+    if (!exists(path))
+        return;
+    if (::unlink(path.c_str()) != 0)
+        logFormat("PowerEventToolLoader : cannot remove %s: %s", path.c_str(),
+                  std::strerror(errno));
+}
+
+std::string PowerEventToolLoader::explanationForError(int error)
+{
+    switch (error) {
+    case kInvalidInvocation:
+        return localizedString("The wake-up helper was started the wrong way.");
+    case kPrivilegesRefused:
+        return localizedString("The administrator's permission was refused, or the helper "
+                               "refused to serve this user.");
+    case kInternalError:
+        return localizedString("The wake-up helper failed. The system log (journalctl -t "
+                               "PowerEventTool) tells why.");
+    case kUserCancelled:
+        return localizedString("No temporary copy of the helper was wanted.");
+    case kPowerNotFound:
+        return localizedString("No such wake-up time was set.");
+    case kPowerError:
+    case kPowerBadArgument:
+        return localizedString("The computer's clock refused the wake-up time.");
+    case ENOENT:
+        return localizedString("The wake-up helper is not installed with Orvanta.");
+    default:
+        return {};
+    }
+}
+
+void PowerEventToolLoader::showError(int error)
+{
+    if (!m_prompts.alert)
+        return;
+    std::string message = localizedString("Orvanta failed to enable the feature due to error (%d)");
+    const auto at = message.find("%d");
+    if (at != std::string::npos)
+        message.replace(at, 2, std::to_string(error));
+    const std::string explanation = explanationForError(error);
+    if (!explanation.empty())
+        message += "\n\n" + explanation;
+    m_prompts.alert(localizedString("Wake From Sleep Error"), message);
+}
+
+} // namespace orvanta
