@@ -57,8 +57,19 @@ Node* findStation(Node* root, const QString& path)
 
 } // namespace
 
+namespace {
+/// The desktop program wakes the computer for its schedules and offers to set that up.
+ApplicationCoreOptions desktopCoreOptions()
+{
+    ApplicationCoreOptions options;
+    options.wakeFromSleep = true;
+    options.verifyWakeFromSleep = true;
+    return options;
+}
+} // namespace
+
 DesktopApplication::DesktopApplication(Options options)
-    : DesktopApplication(std::move(options), ApplicationCoreOptions{})
+    : DesktopApplication(std::move(options), desktopCoreOptions())
 {}
 
 DesktopApplication::DesktopApplication(Options options, ApplicationCoreOptions coreOptions)

@@ -5,6 +5,7 @@
 
 #include "FileManagerExtensions.h"
 #include "MyPresetsDataSource.h"
+#include "PowerEventToolLoader.h"
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "Resources.h"
@@ -101,6 +102,7 @@ int runPaths(Args args)
     auto& prefs = PrefsController::sharedInstance();
     const std::string support = MyOLVController::defaultSupportFolder();
     const auto ownScripts = ScriptRunner::defaultUserFolder();
+    const auto wakeHelper = PowerEventToolLoader(PowerToolPlaces::standard(), {}).validHelperTool();
     const std::pair<const char*, std::string> rows[] = {
         {"library", support + "/" + std::string(MyOLVController::kLibraryFileName)},
         {"presets", support + "/" + MyPresetsDataSource::kPresetsFileName},
@@ -110,6 +112,7 @@ int runPaths(Args args)
         {"resources", resourcesFolder()},
         {"scripts", ScriptRunner::defaultShippedFolder()},
         {"own scripts", ownScripts.value_or("")},
+        {"wake helper", wakeHelper.value_or("(not set up)")},
     };
     for (const auto& [name, path] : rows)
         std::printf("%-12s %s\n", name, path.c_str());

@@ -75,6 +75,7 @@ CliSession::CliSession(bool asApplication)
     ApplicationCoreOptions options;
     options.runStartupScript = asApplication;
     options.watchSleep = asApplication;
+    options.wakeFromSleep = asApplication;
     m_core = std::make_unique<ApplicationCore>(m_frontEnd, options);
     if (m_core->start() == MyOLVController::LoadResult::Unreadable)
         throw Failure("cannot read the library " + m_core->library().libraryPath());

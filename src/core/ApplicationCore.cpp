@@ -5,6 +5,8 @@
 #include "PrefsController.h"
 #include "SleepWatcher.h"
 
+#include <utility>
+
 namespace orvanta {
 
 namespace {
@@ -34,6 +36,8 @@ ApplicationCore::ApplicationCore(FrontEnd& frontEnd, ApplicationCoreOptions opti
     MainControllerParts parts{m_center, m_prefs, *m_library, m_presets, m_scripts, m_frontEnd};
     parts.clock = m_options.clock;
     parts.schedulerInterval = m_options.schedulerInterval;
+    if (m_options.wakeFromSleep || m_options.verifyWakeFromSleep)
+        installWakeTool(parts);
     m_controller = std::make_unique<MainController>(std::move(parts));
 }
 
@@ -45,6 +49,41 @@ ApplicationCore::~ApplicationCore()
     m_controller.reset();
 }
 
+void ApplicationCore::installWakeTool(MainControllerParts& parts)
+{
+    PowerEventToolLoader::Prompts prompts;
+    prompts.ask = [this](const std::string& title, const std::string& message,
+                         const std::string& defaultButton, const std::string& alternateButton) {
+        return m_frontEnd.askQuestion(title, message, defaultButton, alternateButton);
+    };
+    prompts.alert = [this](const std::string& title, const std::string& message) {
+        // Nobody reads an alert shown as the screen goes dark: it waits for the wake-up.
+        if (m_goingToSleep)
+            m_alertsAfterWake.push_back(Alert{title, message});
+        else
+            m_frontEnd.showAlert(Alert{title, message});
+    };
+    m_wakeTool = std::make_unique<PowerEventToolLoader>(
+        m_options.wakeToolPlaces.value_or(PowerToolPlaces::standard()), std::move(prompts));
+    parts.wakeToolIsValid = [this] { return m_wakeTool->isHelperToolValidAndPrivileged(); };
+    parts.scheduleWakeFromSleep = [this](Date date) {
+        // Before a sleep nobody can answer a password dialog: never wait for one.
+        m_wakeTool->setAttended(false);
+        const int result = m_wakeTool->scheduleWakeFromSleep(date);
+        m_wakeTool->setAttended(true);
+        return result;
+    };
+    if (m_options.verifyWakeFromSleep)
+        parts.wakeTool = m_wakeTool.get();
+}
+
+void ApplicationCore::systemDidWake()
+{
+    m_goingToSleep = false;
+    for (const Alert& alert : std::exchange(m_alertsAfterWake, {}))
+        m_frontEnd.showAlert(alert);
+}
+
 MyOLVController::LoadResult ApplicationCore::start()
 {
     const MyOLVController::LoadResult result = m_library->startUp(m_presets);
@@ -52,10 +91,19 @@ MyOLVController::LoadResult ApplicationCore::start()
     m_controller->awakeFromNib();
     if (m_options.watchSleep) {
         // Before the system sleeps, recordings end with their files complete.
-        m_sleepWatcher = std::make_unique<SleepWatcher>([this] {
-            m_controller->systemWillSleep();
-            m_controller->waitForRecordingThreads(kSleepWait);
-        });
+        const QDBusConnection bus =
+            m_options.sleepBusAddress.empty()
+                ? QDBusConnection::systemBus()
+                : QDBusConnection::connectToBus(QString::fromStdString(m_options.sleepBusAddress),
+                                                QStringLiteral("orvanta-sleep"));
+        m_sleepWatcher = std::make_unique<SleepWatcher>(
+            [this] {
+                m_goingToSleep = true;
+                m_controller->systemWillSleep();
+                m_controller->waitForRecordingThreads(kSleepWait);
+            },
+            bus);
+        m_sleepWatcher->setWakeHandler([this] { systemDidWake(); });
     }
     m_started = true;
     return result;

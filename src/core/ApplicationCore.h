@@ -20,6 +20,7 @@
 #include "FrontEnd.h"
 #include "MyOLVController.h"
 #include "NotificationCenter.h"
+#include "PowerEventToolLoader.h"
 #include "PresetsController.h"
 #include "Scheduler.h"
 #include "ScriptRunner.h"
@@ -30,10 +31,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvanta {
 
 class MainController;
+struct MainControllerParts;
 class PrefsController;
 class SleepWatcher;
 
@@ -44,6 +47,16 @@ struct ApplicationCoreOptions
     bool runStartupScript = true;
     /// Watch for system sleep through logind.
     bool watchSleep = true;
+    /// The bus logind is on (empty: the system bus).
+    std::string sleepBusAddress;
+    /// Before a sleep, set the wake-up time for the next scheduled recording through the
+    /// wake-up helper (when it is set up).
+    bool wakeFromSleep = false;
+    /// At start-up, check the wake-from-sleep setting against the helper and offer to set
+    /// it up (the desktop program; a terminal command asks nothing).
+    bool verifyWakeFromSleep = false;
+    /// Where the helper is; default: this installation's and this user's places.
+    std::optional<PowerToolPlaces> wakeToolPlaces;
     /// Where the library and presets live; default: <application data>/Orvanta.
     std::optional<std::string> supportFolder;
     /// The presets file's reader and writer; default: the presets file of supportFolder.
@@ -81,8 +94,12 @@ public:
     NotificationCenter& center() { return m_center; }
     const ScriptRunner& scripts() const { return m_scripts; }
     SleepWatcher* sleepWatcher() { return m_sleepWatcher.get(); }
+    PowerEventToolLoader* wakeTool() { return m_wakeTool.get(); }
 
 private:
+    void installWakeTool(MainControllerParts& parts);
+    void systemDidWake();
+
     FrontEnd& m_frontEnd;
     ApplicationCoreOptions m_options;
     PrefsController& m_prefs;
@@ -92,6 +109,10 @@ private:
     std::unique_ptr<MyOLVController> m_library;
     std::unique_ptr<MainController> m_controller;
     std::unique_ptr<SleepWatcher> m_sleepWatcher;
+    std::unique_ptr<PowerEventToolLoader> m_wakeTool;
+    /// The system sleeps: the helper's alerts wait for the wake-up.
+    bool m_goingToSleep = false;
+    std::vector<Alert> m_alertsAfterWake;
     bool m_started = false;
     bool m_shutDown = false;
 };

@@ -129,6 +129,7 @@ std::optional<std::string> MainController::applicationSupportFolder()
 
 void MainController::awakeFromNib()
 {
+    verifyWakeFromSleep();
     m_parts.frontEnd.updateToolbarControls();
     m_bridge.setupNotificationThreadingSupport();
     for (std::string_view name : kObservedNotificationNames)

@@ -47,6 +47,7 @@ namespace orvanta {
 class MP3Server;
 class MyOLVController;
 class NotificationCenter;
+class PowerEventToolLoader;
 class PrefsController;
 class PresetsController;
 class RelayThread;
@@ -68,6 +69,9 @@ struct MainControllerParts
     /// whether it may be used; scheduleWake sets the wake time and returns 0 on success.
     std::function<bool()> wakeToolIsValid = {};
     std::function<int(Date)> scheduleWakeFromSleep = {};
+    /// The wake-up helper's installer, for the wake-from-sleep setting (none: the setting
+    /// is only stored).
+    PowerEventToolLoader* wakeTool = nullptr;
 };
 
 class MainController : public SchedulerActions, public PresetsControllerDelegate
@@ -103,6 +107,12 @@ public:
     bool applicationShouldTerminate();
     /// The shut-down sequence; the library and the preferences are saved.
     void applicationWillTerminate();
+    /// The wake-from-sleep setting against the helper it needs: off, the helper is removed;
+    /// on without a valid helper, the user is asked to set it up, and the setting goes off
+    /// when they say later or the set-up fails.
+    void verifyWakeFromSleep();
+    /// The setting was changed (in the preferences).
+    void toggleWakeFromSleep() { verifyWakeFromSleep(); }
     /// The system is about to sleep: stops the recordings and sets the wake-up time for the
     /// next scheduled recording. Returns the wake time that was asked for, if any.
     std::optional<Date> systemWillSleep();

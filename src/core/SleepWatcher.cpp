@@ -61,6 +61,8 @@ void SleepWatcher::prepareForSleep(bool start)
 {
     if (!start) {
         takeInhibitor(); // awake again
+        if (m_didWake)
+            m_didWake();
         return;
     }
     if (m_willSleep)

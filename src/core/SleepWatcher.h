@@ -30,6 +30,8 @@ public:
     explicit SleepWatcher(Handler willSleep, QDBusConnection bus = QDBusConnection::systemBus());
     ~SleepWatcher() override;
 
+    /// Runs on the main thread once the system is awake again.
+    void setWakeHandler(Handler didWake) { m_didWake = std::move(didWake); }
     /// Subscribed to logind's announcement.
     bool isWatching() const { return m_watching; }
     /// Holding the delay inhibitor (the sleep waits for us).
@@ -42,6 +44,7 @@ private:
     void takeInhibitor();
 
     Handler m_willSleep;
+    Handler m_didWake;
     QDBusConnection m_bus;
     QDBusUnixFileDescriptor m_inhibitor;
     bool m_watching = false;

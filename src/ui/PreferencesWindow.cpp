@@ -99,10 +99,20 @@ QCheckBox* PreferencesWindow::boolControl(const char* key, const QString& text)
 {
     auto* box = new QCheckBox(text, this);
     box->setObjectName(QString::fromLatin1(key));
-    connect(box, &QCheckBox::toggled, this, [this, key](bool on) {
+    connect(box, &QCheckBox::toggled, this, [this, box, key](bool on) {
         if (m_loading)
             return;
         m_prefs.setPrefs(Value(on), key);
+        if (std::string_view(key) == prefs::kWakeFromSleep) {
+            // Turned on, the helper is set up (the user may say later); off, it is removed.
+            m_controller.toggleWakeFromSleep();
+            const bool kept = m_prefs.boolForKey(prefs::kWakeFromSleep);
+            if (kept != on) {
+                m_loading = true;
+                box->setChecked(kept);
+                m_loading = false;
+            }
+        }
         updateEnabling();
     });
     m_checkBoxes.emplace_back(QString::fromLatin1(key), box);

@@ -1,8 +1,22 @@
-// The sleep watcher against a stand-in for logind on a private message bus of its own.
+// The sleep watcher against a stand-in for logind on a private message bus of its own, and
+// the application's sleep handling through it: the wake-up helper built for tests sets its
+// stand-in RTC wake alarm for the next scheduled recording.
 
 #include "SleepWatcher.h"
 
+#include "ApplicationCore.h"
 #include "EventLoopWait.h"
+#include "MainController.h"
+#include "NodePropertyKeys.h"
+#include "PrefsController.h"
+#include "PrefsKeys.h"
+#include "ScheduleEntry.h"
+#include "TempDir.h"
+
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -160,6 +174,210 @@ TEST_F(SleepWatcherTest, WithoutLogindOrABusNothingBreaks)
     EXPECT_FALSE(withoutBus.holdsInhibitor());
     EXPECT_EQ(announced, 0);
     QDBusConnection::disconnectFromBus("none");
+}
+
+namespace {
+
+const std::string kTool = ORVANTA_TEST_POWER_TOOL;
+const std::string kStandInAlarm = ORVANTA_TEST_RTC_WAKEALARM;
+
+class RecordingFrontEnd : public FrontEnd
+{
+public:
+    void reloadItem(Node*) override {}
+    void updateToolbarControls() override {}
+    void setStatusLines(const StatusLines&) override {}
+    void showAlert(const Alert& alert) override { alerts.push_back(alert.title); }
+    bool askQuestion(const std::string& title, const std::string&, const std::string&,
+                     const std::string&) override
+    {
+        questions.push_back(title);
+        return answer;
+    }
+    std::vector<std::string> alerts;
+    std::vector<std::string> questions;
+    bool answer = true;
+};
+
+/// The application's parts in a folder of their own, with the helper's places there too.
+struct WakeSetUp
+{
+    WakeSetUp()
+    {
+        writeFile(kStandInAlarm, "");
+        places.templatePath = kTool;
+        places.supportFolder = dir.file("data");
+        places.temporaryFolder = dir.file("tmp");
+        places.wakeAlarm = kStandInAlarm;
+        places.pkexec = "/bin/true"; // present; never reached while the tests run as root
+        prefs.setPrefs(Value(dir.file("Music")), prefs::kDownloadPath);
+    }
+
+    ApplicationCoreOptions options()
+    {
+        ApplicationCoreOptions o;
+        o.runStartupScript = false;
+        o.watchSleep = false;
+        o.supportFolder = dir.file("support");
+        o.prefs = &prefs;
+        o.wakeToolPlaces = places;
+        return o;
+    }
+
+    /// What the one-time self-repair leaves: the user's copy, root's and set-user-id.
+    void installPrivilegedCopy()
+    {
+        const std::string folder = places.supportFolder + "/Orvanta";
+        std::filesystem::create_directories(folder);
+        const std::string copy = folder + "/PowerEventTool";
+        std::filesystem::copy_file(kTool, copy);
+        struct stat shipped
+        {};
+        ::stat(kTool.c_str(), &shipped);
+        const timespec times[2] = {shipped.st_atim, shipped.st_mtim};
+        ::utimensat(AT_FDCWD, copy.c_str(), times, 0);
+        ::chmod(copy.c_str(), 04550);
+    }
+
+    std::string userCopy() const { return places.supportFolder + "/Orvanta/PowerEventTool"; }
+
+    TempDir dir;
+    PowerToolPlaces places;
+    PrefsController prefs{dir.file("prefs.plist")};
+    RecordingFrontEnd front;
+};
+
+Dictionary onceEntry(Date start)
+{
+    return Dictionary{{schedkey::NAME, Value("")},
+                      {schedkey::DESCRIPTION, Value("")},
+                      {schedkey::ACTIVE, Value(true)},
+                      {schedkey::FREQUENCY, Value(0)},
+                      {schedkey::STARTHOURS, Value(0)},
+                      {schedkey::STARTMINS, Value(0)},
+                      {schedkey::STOPHOURS, Value(0)},
+                      {schedkey::STOPMINS, Value(0)},
+                      {schedkey::START, Value(start)},
+                      {schedkey::STOP, Value(Date{start.secondsSince1970 + 3600})}};
+}
+
+} // namespace
+
+TEST_F(SleepWatcherTest, BeforeTheSystemSleepsTheWakeAlarmIsSetForTheNextSchedule)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the helper must be root's";
+    FakeLogind logind;
+    offerLogind(logind);
+    WakeSetUp setUp;
+    setUp.installPrivilegedCopy();
+    ApplicationCoreOptions options = setUp.options();
+    options.watchSleep = true;
+    options.sleepBusAddress = m_address.toStdString();
+    options.wakeFromSleep = true;
+    options.verifyWakeFromSleep = true;
+    const std::time_t now = std::time(nullptr);
+    {
+        ApplicationCore core(setUp.front, options);
+        core.start();
+        EXPECT_TRUE(setUp.front.questions.empty()) << "a valid helper needs no set-up";
+        Node* station = core.library().addChild(Node::kStream, "Scheduled", "http://127.0.0.1:1/");
+        station->setProperty(Value(Array{Value(onceEntry(Date{now + 600.0}))}),
+                             np::NP_RECORDING_SCHEDULE);
+        ASSERT_TRUE(spinUntil([&] { return core.sleepWatcher()->holdsInhibitor(); }));
+
+        logind.announce(true);
+        ASSERT_TRUE(spinUntil([&] { return logind.latestReleased(); }));
+        EXPECT_EQ(readFile(kStandInAlarm), std::to_string(now + 600 - 45) + "\n")
+            << "45 seconds before the recording";
+        logind.announce(false);
+        ASSERT_TRUE(spinUntil([&] { return core.sleepWatcher()->holdsInhibitor(); }));
+        core.shutDown();
+    }
+    EXPECT_TRUE(setUp.front.alerts.empty());
+    QDBusConnection::disconnectFromBus("orvanta-sleep");
+}
+
+TEST_F(SleepWatcherTest, AFailedWakeUpIsReportedOnlyOnceTheSystemIsAwake)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the helper must be root's";
+    FakeLogind logind;
+    offerLogind(logind);
+    WakeSetUp setUp;
+    setUp.installPrivilegedCopy();
+    ApplicationCoreOptions options = setUp.options();
+    options.watchSleep = true;
+    options.sleepBusAddress = m_address.toStdString();
+    options.wakeFromSleep = true;
+    {
+        ApplicationCore core(setUp.front, options);
+        core.start();
+        Node* station = core.library().addChild(Node::kStream, "Scheduled", "http://127.0.0.1:1/");
+        station->setProperty(Value(Array{Value(onceEntry(Date{std::time(nullptr) + 600.0}))}),
+                             np::NP_RECORDING_SCHEDULE);
+        // The alarm cannot be written: the helper fails, and says so after the wake-up.
+        std::filesystem::remove(kStandInAlarm);
+        std::filesystem::create_directory(kStandInAlarm);
+        ASSERT_TRUE(spinUntil([&] { return core.sleepWatcher()->holdsInhibitor(); }));
+        logind.announce(true);
+        ASSERT_TRUE(spinUntil([&] { return logind.latestReleased(); }));
+        EXPECT_TRUE(setUp.front.alerts.empty()) << "nothing is shown as the system sleeps";
+        logind.announce(false);
+        ASSERT_TRUE(spinUntil([&] { return !setUp.front.alerts.empty(); }));
+        EXPECT_EQ(setUp.front.alerts[0], "Wake From Sleep Error");
+        core.shutDown();
+    }
+    std::filesystem::remove(kStandInAlarm);
+    writeFile(kStandInAlarm, "");
+    QDBusConnection::disconnectFromBus("orvanta-sleep");
+}
+
+TEST(WakeFromSleepSettingTest, TheSettingIsCheckedAgainstTheHelperAtStartUp)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the helper set up by root serves at once";
+    {
+        // On, without a helper: asked; "Later" turns the setting off.
+        WakeSetUp setUp;
+        setUp.front.answer = false;
+        ApplicationCoreOptions options = setUp.options();
+        options.verifyWakeFromSleep = true;
+        ApplicationCore core(setUp.front, options);
+        core.start();
+        ASSERT_EQ(setUp.front.questions.size(), 1u);
+        EXPECT_EQ(setUp.front.questions[0], "Wake Computer From Sleep Feature");
+        EXPECT_FALSE(setUp.prefs.boolForKey(prefs::kWakeFromSleep));
+        EXPECT_FALSE(std::filesystem::exists(setUp.userCopy()));
+    }
+    {
+        // OK: the helper is installed and set up; the setting stays on. Turned off, the
+        // helper goes.
+        WakeSetUp setUp;
+        ApplicationCoreOptions options = setUp.options();
+        options.verifyWakeFromSleep = true;
+        ApplicationCore core(setUp.front, options);
+        core.start();
+        EXPECT_EQ(setUp.front.questions.size(), 1u);
+        EXPECT_TRUE(setUp.prefs.boolForKey(prefs::kWakeFromSleep));
+        EXPECT_TRUE(std::filesystem::exists(setUp.userCopy()));
+        EXPECT_TRUE(setUp.front.alerts.empty());
+
+        setUp.prefs.setPrefs(Value(false), prefs::kWakeFromSleep);
+        core.controller().toggleWakeFromSleep();
+        EXPECT_FALSE(std::filesystem::exists(setUp.userCopy()));
+    }
+    {
+        // A machine without an RTC wake alarm: nothing to ask, the setting is kept.
+        WakeSetUp setUp;
+        setUp.places.wakeAlarm = setUp.dir.file("no-rtc");
+        ApplicationCoreOptions options = setUp.options();
+        options.verifyWakeFromSleep = true;
+        ApplicationCore core(setUp.front, options);
+        core.start();
+        EXPECT_TRUE(setUp.front.questions.empty());
+        EXPECT_TRUE(setUp.prefs.boolForKey(prefs::kWakeFromSleep));
+    }
 }
 
 #include "SleepWatcherTest.moc"
