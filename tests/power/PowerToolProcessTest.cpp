@@ -120,7 +120,15 @@ TEST_F(PowerToolProcessTest, SelfRepairAsRootMakesTheUsersCopyRootsAndItServesOn
     ASSERT_TRUE(other.created());
     const std::string copy = copyInto(dir.file("Orvanta"), owner.uid(), owner.gid());
 
-    // pkexec starts it as root and says for whom.
+    // pkexec starts it as root and says for whom. A request that cannot be read changes
+    // nothing: it is read whole before the file is touched.
+    const std::uint32_t huge = kMaximumMessageSize + 1;
+    const ToolRun early = runTool(copy, {"--self-repair"}, std::nullopt,
+                                  {"PKEXEC_UID=" + std::to_string(owner.uid())},
+                                  std::string(reinterpret_cast<const char*>(&huge), 4));
+    EXPECT_EQ(early.exitStatus, 4);
+    EXPECT_EQ(statOf(copy).st_uid, owner.uid());
+    EXPECT_EQ(statOf(copy).st_mode & 07777, 0755u);
     const ToolRun repair =
         runTool(copy, {"--self-repair"}, std::nullopt,
                 {"PKEXEC_UID=" + std::to_string(owner.uid())}, messageBytes(wakeAt(now + 600)));

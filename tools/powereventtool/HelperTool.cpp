@@ -152,6 +152,12 @@ int readAndDispatchCommand(int input, int output, const Authorisation& authorisa
     orvanta::Dictionary request;
     if (const int error = power::copyDictionaryFromDescriptor(input, request))
         return error;
+    return dispatchCommand(output, authorisation, request, proc, alarm);
+}
+
+int dispatchCommand(int output, const Authorisation& authorisation,
+                    const orvanta::Dictionary& request, CommandProc proc, RtcWakeAlarm& alarm)
+{
     std::optional<orvanta::Dictionary> response;
     const int result = proc(authorisation, request, response, alarm);
     if (::seteuid(::getuid()) != 0)
@@ -250,9 +256,13 @@ int helperToolMain(int input, int output, std::optional<Authorisation> platform,
             return error;
         if (entryEuid != 0 || !platform)
             return power::kInvalidInvocation;
+        // The whole request is read and checked before anything is changed.
+        orvanta::Dictionary request;
+        if (const int error = power::copyDictionaryFromDescriptor(input, request))
+            return error;
         if (const int error = repairOwnExecutable(platform->caller, places))
             return error;
-        return readAndDispatchCommand(input, output, *platform, proc, alarm);
+        return dispatchCommand(output, *platform, request, proc, alarm);
     }
     return power::kInvalidInvocation;
 }

@@ -35,6 +35,9 @@ int helperToolMain(int input, int output, std::optional<Authorisation> platform,
 /// error-number key. A request that cannot be read is answered with nothing.
 int readAndDispatchCommand(int input, int output, const Authorisation& authorisation,
                            CommandProc proc, RtcWakeAlarm& alarm);
+/// The second half: runs proc with a request already read and writes the response.
+int dispatchCommand(int output, const Authorisation& authorisation,
+                    const orvanta::Dictionary& request, CommandProc proc, RtcWakeAlarm& alarm);
 
 /// Makes the running executable root's with kPrivilegedMode, after checking through one
 /// descriptor that it is the file being run, a plain file with one link, of a shipped
