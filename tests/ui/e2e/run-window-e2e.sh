@@ -23,4 +23,15 @@ for _ in $(seq 100); do
 done
 [ -s "$display_file" ] || { echo "e2e: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$display_file")"
-dbus-run-session -- /usr/bin/python3 "$here/${3:-window_e2e.py}" "$1" "$2"
+# Ready means a client gets through, not only that Xvfb said its number.
+for _ in $(seq 100); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.1
+done
+status=0
+dbus-run-session -- /usr/bin/python3 "$here/${3:-window_e2e.py}" "$1" "$2" || status=$?
+if [ "$status" -ne 0 ]; then
+    echo "e2e: X server on $DISPLAY $(kill -0 "$xvfb_pid" 2>/dev/null && echo running || echo gone); its log:" >&2
+    cat "$XDG_RUNTIME_DIR/xvfb.log" >&2
+fi
+exit "$status"
