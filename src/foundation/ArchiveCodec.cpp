@@ -125,6 +125,20 @@ const ArchiveReader::Slot& ArchiveReader::slotFor(std::uint64_t id) const
     return m_objects[id];
 }
 
+ArchiveReader::~ArchiveReader()
+{
+    if (m_keepResult)
+        return;
+    for (Slot& slot : m_objects) {
+        if (!slot.value)
+            continue;
+        if (slot.value->isArray())
+            slot.value->toArray().clear();
+        else if (slot.value->isDictionary())
+            slot.value->toDictionary().clear();
+    }
+}
+
 Value ArchiveReader::decodeValueAfterTag(std::uint8_t tag)
 {
     switch (tag) {
@@ -298,6 +312,7 @@ std::optional<Value> unarchiveValue(std::string_view bytes, std::string& error)
             error = "trailing bytes after the archived value";
             return std::nullopt;
         }
+        reader.keepResult();
         return value;
     } catch (const ArchiveError& e) {
         error = e.what();

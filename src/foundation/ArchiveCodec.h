@@ -118,6 +118,14 @@ public:
 
     /// Checks the header; throws ArchiveError when it is not an archive of a known version.
     explicit ArchiveReader(std::string_view bytes);
+    /// Unless keepResult() was called, empties every array and dictionary it read: on
+    /// corrupt input a container may have been made to hold itself (references allow it),
+    /// and such a loop would never be freed.
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+    /// What was read is the caller's now.
+    void keepResult() { m_keepResult = true; }
 
     void registerClass(const std::string& className, Factory factory);
 
@@ -160,6 +168,7 @@ private:
     std::vector<Slot> m_objects;
     std::deque<std::string> m_keys; // stable references while more keys arrive
     std::map<std::string, Factory, std::less<>> m_factories;
+    bool m_keepResult = false;
 };
 
 /// Whole-value helpers for archives that hold one property-list value.

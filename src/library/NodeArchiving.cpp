@@ -64,6 +64,7 @@ NodePtr Node::unarchiveRoot(std::string_view bytes, std::string& error)
             error = "bytes after the library's root";
             return nullptr;
         }
+        reader.keepResult();
         return root;
     } catch (const ArchiveError& e) {
         error = e.what();
