@@ -13,7 +13,7 @@ CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
 # of current kernels; its runs go without it.
 NO_ASLR := $(shell setarch $$(uname -m) -R true 2>/dev/null && echo setarch $$(uname -m) -R)
 
-.PHONY: all deps build build-tests run install deb test test-plain test-asan test-tsan bench clean
+.PHONY: all deps build build-tests run install deb test test-plain test-asan test-tsan bench fuzz clean
 
 PREFIX ?= /usr/local
 
@@ -43,6 +43,16 @@ build-tests: deps
 	cmake --build build -j $(JOBS)
 
 test: test-plain test-asan test-tsan
+
+# The fuzz harnesses under libFuzzer (clang, AddressSanitizer and UBSan), each run for
+# SECONDS; the test suites only replay their seed corpora.
+SECONDS ?= 60
+fuzz:
+	bash scripts/install-deps.sh --fuzz
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DORVANTA_SANITIZE=fuzzer \
+		-DORVANTA_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j $(JOBS) --target fuzzers
+	bash tests/fuzz/run-fuzzers.sh build-fuzz $(SECONDS)
 
 test-plain: build-tests
 	ctest --test-dir build $(CTEST_FLAGS)

@@ -20,7 +20,8 @@ if(ORVANTA_WERROR)
     add_compile_options(-Werror)
 endif()
 
-# ORVANTA_SANITIZE: "address" (with undefined behaviour) or "thread".
+# ORVANTA_SANITIZE: "address" (with undefined behaviour), "thread", or "fuzzer" (address and
+# undefined behaviour with libFuzzer's coverage; clang only).
 set(ORVANTA_SANITIZE "" CACHE STRING "Sanitizer build: address or thread")
 if(ORVANTA_SANITIZE STREQUAL "address")
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
@@ -29,6 +30,11 @@ if(ORVANTA_SANITIZE STREQUAL "address")
 elseif(ORVANTA_SANITIZE STREQUAL "thread")
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
+elseif(ORVANTA_SANITIZE STREQUAL "fuzzer")
+    # libFuzzer's coverage for everything; the harnesses link the fuzzer itself (clang).
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
 elseif(NOT ORVANTA_SANITIZE STREQUAL "")
-    message(FATAL_ERROR "ORVANTA_SANITIZE must be empty, address or thread")
+    message(FATAL_ERROR "ORVANTA_SANITIZE must be empty, address, thread or fuzzer")
 endif()

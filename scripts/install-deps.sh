@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package Orvanta needs to build, run and test.
 # Idempotent: does nothing when everything is already installed.
+#   install-deps.sh [--fuzz]   (--fuzz: also clang and libFuzzer, for make fuzz)
 set -euo pipefail
 
 packages=(
@@ -32,7 +33,12 @@ packages=(
     # desktop integration: the validators of the menu entry and the software-centre data,
     # and what builds the Debian package
     desktop-file-utils appstream dpkg-dev fakeroot file man-db
+    # the wake-up helper's tests: users made for them, and the tool that runs as one
+    passwd util-linux binutils
 )
+if [ "${1:-}" = "--fuzz" ]; then
+    packages+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
