@@ -25,6 +25,10 @@ namespace {
 constexpr std::uint16_t kFirstSearchedPort = 1025;
 constexpr std::uint16_t kLastSearchedPort = 60000;
 constexpr int kAcceptRetryMs = 100;
+// Connections waiting to say what they want, and those the system queues before we take
+// them: enough for a player that reconnects while others are still at the door.
+constexpr std::size_t kMaxWaitingConnections = 16;
+constexpr int kListenBacklog = 16;
 
 std::string systemError(int error)
 {
@@ -232,7 +236,7 @@ bool RelayThread::openListeners(relay::Listeners* listeners)
     }
     m_relayPort = listeners->port;
     for (const relay::UniqueFd* fd : {&listeners->ipv4, &listeners->ipv6}) {
-        if (fd->valid() && ::listen(fd->get(), 0) != 0) {
+        if (fd->valid() && ::listen(fd->get(), kListenBacklog) != 0) {
             logMessage("RelayThread::launchRelayThread", "listen: " + systemError(errno));
             return false;
         }
@@ -250,54 +254,59 @@ void RelayThread::serveConnections(const relay::Listeners& listeners)
             m_state = kListening;
         }
         m_stateChanged.notify_all();
-        relay::UniqueFd player = acceptPlayer(listeners);
-        if (player.valid())
-            servePlayer(std::move(player));
+        if (auto arrival = acceptPlayer(listeners))
+            servePlayer(std::move(*arrival));
     }
 }
 
-relay::UniqueFd RelayThread::acceptPlayer(const relay::Listeners& listeners)
+std::optional<relay::Arrival> RelayThread::acceptPlayer(const relay::Listeners& listeners)
 {
-    pollfd fds[3] = {{m_wake.fd(), POLLIN, 0},
-                     {listeners.ipv4.get(), POLLIN, 0},
-                     {listeners.ipv6.get(), POLLIN, 0}}; // poll() skips a negative descriptor
-    if (::poll(fds, 3, -1) < 0) {
-        if (errno != EINTR)
-            relay::waitReadable(m_wake.fd(), -1, kAcceptRetryMs);
-        return {};
-    }
-    if (fds[0].revents & POLLIN)
-        return {};
-    bool retrySoon = true;
-    for (int i = 1; i < 3; ++i) {
-        if (fds[i].fd < 0 || !(fds[i].revents & POLLIN))
+    // Connections that have not sent their request yet wait together, so that one that
+    // never does cannot keep a player out.
+    relay::WaitingRoom room(kMaxWaitingConnections, kRequestTimeout, relay::kMaxRequestBytes);
+    std::vector<pollfd> fds;
+    for (;;) {
+        fds.assign({{m_wake.fd(), POLLIN, 0},
+                    {listeners.ipv4.get(), POLLIN, 0},
+                    {listeners.ipv6.get(), POLLIN, 0}}); // poll() skips a negative descriptor
+        room.appendPollEntries(fds);
+        if (::poll(fds.data(), fds.size(), room.pollTimeoutMs(relay::Clock::now())) < 0) {
+            if (errno != EINTR)
+                relay::waitReadable(m_wake.fd(), -1, kAcceptRetryMs);
+            if (relayShutDown)
+                return std::nullopt;
             continue;
-        relay::UniqueFd player(
-            ::accept4(fds[i].fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-        if (player.valid())
-            return player;
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            retrySoon = false; // the peer gave up before we took it
-        else
-            logMessage("RelayThread::launchRelayThread", "accept: " + systemError(errno));
+        }
+        if (fds[0].revents & POLLIN)
+            return std::nullopt;
+        bool retrySoon = false;
+        for (int i = 1; i < 3; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & POLLIN))
+                continue;
+            relay::UniqueFd player(
+                ::accept4(fds[i].fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+            if (player.valid()) {
+                room.admit(std::move(player), relay::Clock::now());
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR &&
+                       errno != ECONNABORTED) {
+                logMessage("RelayThread::launchRelayThread", "accept: " + systemError(errno));
+                retrySoon = true;
+            }
+        }
+        if (auto arrival = room.collect(fds, 3, relay::Clock::now()))
+            return arrival;
+        if (retrySoon) // a failing accept or a listener in error: no busy loop
+            relay::waitReadable(m_wake.fd(), -1, kAcceptRetryMs);
     }
-    if (retrySoon) // a failing accept or a listener in error: no busy loop
-        relay::waitReadable(m_wake.fd(), -1, kAcceptRetryMs);
-    return {};
 }
 
-void RelayThread::servePlayer(relay::UniqueFd player)
+void RelayThread::servePlayer(relay::Arrival arrival)
 {
+    relay::UniqueFd player = std::move(arrival.fd);
+    const std::string& request = arrival.request;
     const int one = 1;
     ::setsockopt(player.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     relaySocketFD = player.get();
-
-    const std::string request = relay::readRequest(
-        player.get(), relay::kMaxRequestBytes, relay::Clock::now() + kRequestTimeout, m_wake.fd());
-    if (request.empty()) {
-        dropPlayer(player);
-        return;
-    }
 
     const relay::RelayRequest parsed = relay::parseRelayRequest(request);
     {

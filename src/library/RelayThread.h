@@ -17,6 +17,7 @@
 
 #include "RelayInput.h"
 #include "RelaySockets.h"
+#include "RelayWaitingRoom.h"
 
 #include <atomic>
 #include <chrono>
@@ -96,8 +97,9 @@ private:
     void launchRelayThread();
     bool openListeners(relay::Listeners* listeners);
     void serveConnections(const relay::Listeners& listeners);
-    relay::UniqueFd acceptPlayer(const relay::Listeners& listeners);
-    void servePlayer(relay::UniqueFd player);
+    /// The next connection with its request; nothing when woken to stop.
+    std::optional<relay::Arrival> acceptPlayer(const relay::Listeners& listeners);
+    void servePlayer(relay::Arrival arrival);
     void dropPlayer(relay::UniqueFd& player);
     void postError(const std::string& message);
     void setState(State state);
