@@ -149,8 +149,12 @@ int runRecord(Args args)
         }
         for (const std::string& file : files)
             std::printf("%s\n", file.c_str());
-        // A station that recorded nothing and said why has failed, even if it connected.
-        if (!station.launched || (files.empty() && !station.lastAlert.empty())) {
+        // A station that recorded nothing and said why has failed, even if it connected;
+        // so has one whose recording was ended by a failure (a full disc, say), whatever it
+        // wrote before: that alert was printed when it came.
+        if (session.frontEnd().endedWithAlert(station.node)) {
+            status = kExitFailure;
+        } else if (!station.launched || (files.empty() && !station.lastAlert.empty())) {
             const std::string& alert = station.lastAlert;
             std::fprintf(stderr, "orvanta-cli: %s: %s\n", station.node->name().c_str(),
                          alert.empty() ? "the recording did not start" : alert.c_str());

@@ -2,6 +2,8 @@
 
 #include "CliSession.h"
 
+#include "Node.h"
+
 #include <atomic>
 #include <csignal>
 #include <unistd.h>
@@ -60,6 +62,23 @@ void TerminalFrontEnd::showAlert(const Alert& alert)
 {
     finishLine();
     std::fprintf(stderr, "orvanta-cli: %s: %s\n", alert.title.c_str(), alert.message.c_str());
+}
+
+void TerminalFrontEnd::recordingEndedWithAlert(Node* node, const std::string& alert)
+{
+    if (!node || alert.empty())
+        return;
+    m_endedWithAlert[node] = alert;
+    finishLine();
+    std::fprintf(stderr, "orvanta-cli: %s: %s\n", node->name().c_str(), alert.c_str());
+}
+
+std::optional<std::string> TerminalFrontEnd::endedWithAlert(const Node* node) const
+{
+    const auto found = m_endedWithAlert.find(node);
+    if (found == m_endedWithAlert.end())
+        return std::nullopt;
+    return found->second;
 }
 
 bool TerminalFrontEnd::askQuestion(const std::string& title, const std::string& message,

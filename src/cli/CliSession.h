@@ -12,7 +12,9 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 namespace orvanta::cli {
 
@@ -31,10 +33,15 @@ public:
     void showAlert(const Alert& alert) override;
     bool askQuestion(const std::string& title, const std::string& message,
                      const std::string& defaultButton, const std::string& alternateButton) override;
+    /// A recording ended by itself with an alert (a full disc, a lost stream): said at once.
+    void recordingEndedWithAlert(Node* node, const std::string& alert) override;
+    /// The alert a station's recording ended with by itself, if it did.
+    std::optional<std::string> endedWithAlert(const Node* node) const;
     /// Ends the line being rewritten, before other output.
     void finishLine();
 
 private:
+    std::map<const Node*, std::string> m_endedWithAlert;
     std::FILE* m_out;
     bool m_terminal;
     bool m_lineOpen = false;
