@@ -13,15 +13,22 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string folder = [] {
-        // Memory-backed when the system has it: the harness writes a file per input.
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        const auto path = base / ("orvanta-fuzz-library-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path);
-        return path.string();
-    }();
+    // One folder per process, in memory when the system has it, removed at exit.
+    static const struct Folder
+    {
+        Folder()
+            : path(((std::filesystem::is_directory("/dev/shm")
+                         ? std::filesystem::path("/dev/shm")
+                         : std::filesystem::temp_directory_path()) /
+                    ("orvanta-fuzz-library-" + std::to_string(::getpid())))
+                       .string())
+        {
+            std::filesystem::create_directories(path);
+        }
+        ~Folder() { std::filesystem::remove_all(path); }
+        std::string path;
+    } scratch;
+    const std::string& folder = scratch.path;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::string library =
