@@ -61,6 +61,15 @@ public:
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
     }
+    /// As a crash would: no chance to clean up.
+    void killNow()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = 0;
+    }
     bool started() const { return m_pid > 0; }
     bool running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
 
@@ -120,84 +129,122 @@ std::string escaped(const std::string& text)
     return out;
 }
 
+/// A real Icecast server with a real source client feeding it songs in a loop.
+class IcecastStation
+{
+public:
+    IcecastStation(const TempDir& dir, const ByteVector& songs) : m_dir(dir)
+    {
+        // The server drops to nobody when started as root: it must reach its files.
+        ::chmod(dir.path().c_str(), 0755);
+        std::filesystem::create_directories(dir.file("log"));
+        ::chmod(dir.file("log").c_str(), 0777);
+        writeFile(dir.file("songs.mp3"), std::string(songs.begin(), songs.end()));
+        ::chmod(dir.file("songs.mp3").c_str(), 0644);
+        port = unusedLoopbackPort();
+        base = "http://127.0.0.1:" + std::to_string(port);
+        const bool root = ::getuid() == 0;
+        writeFile(
+            dir.file("icecast.xml"),
+            "<icecast>\n"
+            "  <limits><clients>20</clients><sources>2</sources><burst-size>16000</burst-size>"
+            "</limits>\n"
+            "  <authentication><source-password>sourcepw</source-password>"
+            "<admin-user>admin</admin-user><admin-password>adminpw</admin-password>"
+            "</authentication>\n"
+            "  <hostname>127.0.0.1</hostname>\n"
+            "  <listen-socket><port>" +
+                std::to_string(port) +
+                "</port><bind-address>127.0.0.1</bind-address></listen-socket>\n"
+                "  <mount><mount-name>/stream</mount-name><stream-name>Icecast Test</stream-name>"
+                "<genre>Integration</genre></mount>\n"
+                "  <fileserve>1</fileserve>\n"
+                "  <paths><basedir>/usr/share/icecast2</basedir><logdir>" +
+                dir.file("log") +
+                "</logdir><webroot>/usr/share/icecast2/web</webroot>"
+                "<adminroot>/usr/share/icecast2/admin</adminroot></paths>\n"
+                "  <logging><loglevel>2</loglevel></logging>\n"
+                "  <security><chroot>0</chroot>" +
+                std::string(root ? "<changeowner><user>nobody</user><group>nogroup</group>"
+                                   "</changeowner>"
+                                 : "") +
+                "</security>\n"
+                "</icecast>\n");
+        ::chmod(dir.file("icecast.xml").c_str(), 0644);
+        writeFile(dir.file("ezstream.xml"),
+                  "<ezstream>\n"
+                  "  <servers><server><protocol>HTTP</protocol><hostname>127.0.0.1</hostname>"
+                  "<port>" +
+                      std::to_string(port) +
+                      "</port><user>source</user><password>sourcepw</password></server>"
+                      "</servers>\n"
+                      "  <streams><stream><mountpoint>/stream</mountpoint><format>MP3</format>"
+                      "<stream_bitrate>128</stream_bitrate></stream></streams>\n"
+                      "  <intakes><intake><type>file</type><filename>" +
+                      dir.file("songs.mp3") +
+                      "</filename><stream_once>No</stream_once></intake></intakes>\n"
+                      "  <metadata><no_updates>Yes</no_updates></metadata>\n"
+                      "</ezstream>\n");
+        ::chmod(dir.file("ezstream.xml").c_str(), 0600);
+    }
+
+    /// Starts the server and its source; true once the stream is live.
+    bool start()
+    {
+        m_icecast = std::make_unique<Child>(
+            std::vector<std::string>{kIcecast, "-c", m_dir.file("icecast.xml")});
+        bool up = false;
+        for (int i = 0; i < 200 && !up; ++i) {
+            std::this_thread::sleep_for(25ms);
+            up = accepts(port);
+        }
+        if (!up)
+            return false;
+        m_ezstream = std::make_unique<Child>(
+            std::vector<std::string>{kEzstream, "-q", "-c", m_dir.file("ezstream.xml")});
+        for (int i = 0; i < 200; ++i) {
+            std::this_thread::sleep_for(25ms);
+            const auto status = httpGet(base + "/status-json.xsl");
+            if (status && status->find("\"listenurl\"") != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+    /// Both die as in a crash.
+    void kill()
+    {
+        if (m_ezstream)
+            m_ezstream->killNow();
+        if (m_icecast)
+            m_icecast->killNow();
+    }
+    bool serverRunning() const { return m_icecast && m_icecast->running(); }
+    std::string errorLog() const { return readFile(m_dir.file("log/error.log")); }
+
+    std::uint16_t port = 0;
+    std::string base;
+
+private:
+    const TempDir& m_dir;
+    std::unique_ptr<Child> m_icecast;
+    std::unique_ptr<Child> m_ezstream;
+};
+
+bool toolsPresent()
+{
+    return ::access(kIcecast, X_OK) == 0 && ::access(kEzstream, X_OK) == 0;
+}
+
 } // namespace
 
 TEST(IcecastTest, RecordsTitlesPushedThroughTheAdminInterface)
 {
-    ASSERT_EQ(::access(kIcecast, X_OK), 0) << "icecast2 is not installed (scripts/install-deps.sh)";
-    ASSERT_EQ(::access(kEzstream, X_OK), 0)
-        << "ezstream is not installed (scripts/install-deps.sh)";
+    ASSERT_TRUE(toolsPresent())
+        << "icecast2 or ezstream is not installed (scripts/install-deps.sh)";
     TempDir dir;
-    // The server drops to nobody when started as root: it must reach its files.
-    ::chmod(dir.path().c_str(), 0755);
-    std::filesystem::create_directories(dir.file("log"));
-    ::chmod(dir.file("log").c_str(), 0777);
-
-    const auto& songs = songStream({6.0, 6.0, 6.0});
-    writeFile(dir.file("songs.mp3"), std::string(songs.audio.begin(), songs.audio.end()));
-    ::chmod(dir.file("songs.mp3").c_str(), 0644);
-
-    const std::uint16_t port = unusedLoopbackPort();
-    const bool root = ::getuid() == 0;
-    writeFile(
-        dir.file("icecast.xml"),
-        "<icecast>\n"
-        "  "
-        "<limits><clients>20</clients><sources>2</sources><burst-size>16000</burst-size></limits>\n"
-        "  <authentication><source-password>sourcepw</source-password>"
-        "<admin-user>admin</admin-user><admin-password>adminpw</admin-password></authentication>\n"
-        "  <hostname>127.0.0.1</hostname>\n"
-        "  <listen-socket><port>" +
-            std::to_string(port) +
-            "</port>"
-            "<bind-address>127.0.0.1</bind-address></listen-socket>\n"
-            "  <mount><mount-name>/stream</mount-name><stream-name>Icecast Test</stream-name>"
-            "<genre>Integration</genre></mount>\n"
-            "  <fileserve>1</fileserve>\n"
-            "  <paths><basedir>/usr/share/icecast2</basedir><logdir>" +
-            dir.file("log") +
-            "</logdir><webroot>/usr/share/icecast2/web</webroot>"
-            "<adminroot>/usr/share/icecast2/admin</adminroot></paths>\n"
-            "  <logging><loglevel>2</loglevel></logging>\n"
-            "  <security><chroot>0</chroot>" +
-            std::string(root
-                            ? "<changeowner><user>nobody</user><group>nogroup</group></changeowner>"
-                            : "") +
-            "</security>\n"
-            "</icecast>\n");
-    ::chmod(dir.file("icecast.xml").c_str(), 0644);
-    Child icecast({kIcecast, "-c", dir.file("icecast.xml")});
-    ASSERT_TRUE(icecast.started());
-    bool up = false;
-    for (int i = 0; i < 100 && !up; ++i) {
-        std::this_thread::sleep_for(50ms);
-        up = accepts(port);
-    }
-    ASSERT_TRUE(up) << "icecast2 did not start: " << readFile(dir.file("log/error.log"));
-
-    writeFile(dir.file("ezstream.xml"),
-              "<ezstream>\n"
-              "  <servers><server><protocol>HTTP</protocol><hostname>127.0.0.1</hostname><port>" +
-                  std::to_string(port) +
-                  "</port><user>source</user><password>sourcepw</password></server></servers>\n"
-                  "  <streams><stream><mountpoint>/stream</mountpoint><format>MP3</format>"
-                  "<stream_bitrate>128</stream_bitrate></stream></streams>\n"
-                  "  <intakes><intake><type>file</type><filename>" +
-                  dir.file("songs.mp3") +
-                  "</filename><stream_once>No</stream_once></intake></intakes>\n"
-                  "  <metadata><no_updates>Yes</no_updates></metadata>\n"
-                  "</ezstream>\n");
-    ::chmod(dir.file("ezstream.xml").c_str(), 0600);
-    Child ezstream({kEzstream, "-q", "-c", dir.file("ezstream.xml")});
-    ASSERT_TRUE(ezstream.started());
-    const std::string base = "http://127.0.0.1:" + std::to_string(port);
-    bool live = false;
-    for (int i = 0; i < 100 && !live; ++i) {
-        std::this_thread::sleep_for(50ms);
-        const auto status = httpGet(base + "/status-json.xsl");
-        live = status && status->find("\"listenurl\"") != std::string::npos;
-    }
-    ASSERT_TRUE(live) << "the source did not connect: " << readFile(dir.file("log/error.log"));
+    IcecastStation station(dir, songStream({6.0, 6.0, 6.0}).audio);
+    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.errorLog();
+    const std::string base = station.base;
 
     auto pushTitle = [&](const std::string& title) {
         const auto answer =
@@ -238,5 +285,53 @@ TEST(IcecastTest, RecordsTitlesPushedThroughTheAdminInterface)
         EXPECT_EQ(decodeWithMpg123(file.get("location").toString(), &output), 0) << output;
         EXPECT_GT(audioOfFile(file.get("location").toString()).size(), 16000u);
     }
-    EXPECT_TRUE(icecast.running());
+    EXPECT_TRUE(station.serverRunning());
+}
+
+TEST(IcecastTest, ARecordingGoesOnThroughTwentyServerCrashes)
+{
+    ASSERT_TRUE(toolsPresent())
+        << "icecast2 or ezstream is not installed (scripts/install-deps.sh)";
+    TempDir dir;
+    IcecastStation station(dir, songStream({20.0}).audio);
+    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.errorLog();
+    TestPrefs prefs(dir.file("Music"));
+    prefs.set("AutoReconnect", true);
+    prefs.set("AutoReconnectWaitSeconds", 0);
+    Recording recording(prefs, Dictionary{{"NP_URLS_TO_VISIT", Array{station.base + "/stream"}}});
+    recording.start();
+    const auto began = std::chrono::steady_clock::now();
+    std::chrono::duration<double> outages{0};
+    constexpr int kCrashes = 20;
+    for (int crash = 0; crash < kCrashes; ++crash) {
+        recording.waitUntil([] { return false; }, 1500ms); // recording meanwhile
+        const auto down = std::chrono::steady_clock::now();
+        station.kill();
+        ASSERT_TRUE(station.start()) << "restart " << crash << ": " << station.errorLog();
+        outages += std::chrono::steady_clock::now() - down;
+    }
+    recording.waitUntil([] { return false; }, 1500ms);
+    const std::chrono::duration<double> total = std::chrono::steady_clock::now() - began;
+    recording.stop();
+    ASSERT_TRUE(recording.waitFinished(10s));
+
+    // Every file is either complete or marked incomplete, and each plays.
+    const auto files = recording.completedFiles();
+    ASSERT_GE(files.size(), static_cast<std::size_t>(kCrashes)) << "a file per connection";
+    double recordedSeconds = 0;
+    for (const Dictionary& file : files) {
+        const std::string location = file.get("location").toString();
+        EXPECT_TRUE(file.contains("dateCompleted") || file.contains("incomplete")) << location;
+        std::string output;
+        EXPECT_EQ(decodeWithMpg123(location, &output), 0) << location << ": " << output;
+        recordedSeconds += static_cast<double>(audioOfFile(location).size()) / 16000.0;
+    }
+    // What the station sent while it was up is what should be on disc.
+    const double expected = total.count() - outages.count();
+    const double lostPerRestart = (expected - recordedSeconds) / kCrashes;
+    std::printf("icecast crashes: %d restarts, %.1f s recording, %.1f s of outages, %.1f s "
+                "recorded in %zu files: %.2f s of audio lost per restart beyond the outage\n",
+                kCrashes, total.count(), outages.count(), recordedSeconds, files.size(),
+                lostPerRestart);
+    EXPECT_LT(lostPerRestart, 1.5);
 }
