@@ -2,6 +2,7 @@
 // Orvanta by hand.
 //
 //   orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N] [--for SECONDS]
+//                        [--speed X]   (X times real time, for soak runs)
 //
 // Songs are PCM tones separated by one second of digital silence, encoded with `lame` at
 // 128 kbit/s mono. The stream is served at /stream in Shoutcast style, looped and paced at
@@ -41,13 +42,14 @@ struct Options
     double songSeconds = 20;
     int songs = 5;
     double forSeconds = 0; // 0: until SIGINT or SIGTERM
+    double speed = 1;      // times real time
 };
 
 void usage()
 {
     std::cerr
         << "usage: orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N]"
-           " [--for SECONDS]\n";
+           " [--for SECONDS] [--speed X]\n";
 }
 
 bool parseNumber(const char* text, double min, double max, double* out)
@@ -82,6 +84,8 @@ bool parseOptions(int argc, char** argv, Options* options)
             options->songs = static_cast<int>(value);
         else if (name == "--for" && parseNumber(text, 0, 1e9, &value))
             options->forSeconds = value;
+        else if (name == "--speed" && parseNumber(text, 0.1, 1000, &value))
+            options->speed = value;
         else {
             std::cerr << "bad option or value: " << name << " " << text << "\n";
             return false;
@@ -121,7 +125,7 @@ orvanta::test::IcyMount demoMount(const Options& options)
     mount.loop = true;
     mount.metaint = options.metaint;
     mount.repeatTitle = true;
-    mount.bytesPerSecond = kBytesPerSecond;
+    mount.bytesPerSecond = static_cast<std::uint64_t>(kBytesPerSecond * options.speed);
 
     ByteVector pcm = silence(0.5);
     const ByteVector songs = orvanta::test::pcmSongs(
