@@ -5,6 +5,7 @@
 //
 //   scale_bench STATION_BINARY N [SECONDS]
 
+#include "BenchSupport.h"
 #include "GenericServer.h"
 #include "Global.h"
 #include "MP3Client.h"
@@ -31,18 +32,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
 
 using namespace orvanta;
 using Clock = std::chrono::steady_clock;
-
-struct Prefs : PreferencesReader
-{
-    Dictionary values;
-    Value getPrefsForKey(std::string_view key) const override { return values.get(key); }
-};
+using bench::Prefs;
+using bench::residentMiB;
 
 double cpuSeconds()
 {
@@ -50,17 +45,6 @@ double cpuSeconds()
     ::getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double residentMiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0;
 }
 
 std::uint64_t folderBytes(const std::filesystem::path& folder)
@@ -91,19 +75,11 @@ int main(int argc, char** argv)
     std::filesystem::remove_all(folder);
 
     // The station runs in a process of its own, so only the recorder is measured here.
-    pid_t stationPid = 0;
-    std::vector<std::string> args = {station,   "--port", port,
-                                     "--songs", "2",      "--song-seconds",
-                                     "180",     "--for",  std::to_string(seconds + 120)};
-    std::vector<char*> argvStation;
-    for (auto& a : args)
-        argvStation.push_back(a.data());
-    argvStation.push_back(nullptr);
-    if (::posix_spawn(&stationPid, station.c_str(), nullptr, nullptr, argvStation.data(),
-                      environ) != 0) {
-        std::perror("posix_spawn");
+    const pid_t stationPid =
+        bench::spawnStation(station, {"--port", port, "--songs", "2", "--song-seconds", "180",
+                                      "--for", std::to_string(seconds + 120)});
+    if (stationPid == 0)
         return 1;
-    }
     std::this_thread::sleep_for(std::chrono::seconds(20)); // the station encodes its songs first
 
     const curl::Global curlGlobal;

@@ -5,6 +5,7 @@
 //
 //   soak_bench STATION_BINARY [N] [SECONDS] [SPEED] [SAMPLE_SECONDS]
 
+#include "BenchSupport.h"
 #include "GenericServer.h"
 #include "Global.h"
 #include "MP3Client.h"
@@ -29,29 +30,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
 
 using namespace orvanta;
 using Clock = std::chrono::steady_clock;
-
-struct Prefs : PreferencesReader
-{
-    Dictionary values;
-    Value getPrefsForKey(std::string_view key) const override { return values.get(key); }
-};
-
-double residentMiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0;
-}
+using bench::Prefs;
+using bench::residentMiB;
 
 std::size_t entriesIn(const char* folder)
 {
@@ -91,29 +75,13 @@ int main(int argc, char** argv)
     const auto folder = base / ("orvanta-soak-" + port);
     std::filesystem::remove_all(folder);
 
-    pid_t stationPid = 0;
     char speedText[32];
     std::snprintf(speedText, sizeof speedText, "%g", speed);
-    std::vector<std::string> args = {station,
-                                     "--port",
-                                     port,
-                                     "--songs",
-                                     "2",
-                                     "--song-seconds",
-                                     "180",
-                                     "--speed",
-                                     speedText,
-                                     "--for",
-                                     std::to_string(seconds + 180)};
-    std::vector<char*> argvStation;
-    for (auto& a : args)
-        argvStation.push_back(a.data());
-    argvStation.push_back(nullptr);
-    if (::posix_spawn(&stationPid, station.c_str(), nullptr, nullptr, argvStation.data(),
-                      environ) != 0) {
-        std::perror("posix_spawn");
+    const pid_t stationPid = bench::spawnStation(
+        station, {"--port", port, "--songs", "2", "--song-seconds", "180", "--speed", speedText,
+                  "--for", std::to_string(seconds + 180)});
+    if (stationPid == 0)
         return 1;
-    }
     std::this_thread::sleep_for(std::chrono::seconds(25)); // the station encodes its songs first
 
     const curl::Global curlGlobal;

@@ -135,21 +135,6 @@ int copyTemplate(const std::string& templatePath, const std::string& path)
     return error;
 }
 
-int waitForChild(pid_t child, int& status)
-{
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (::waitpid(child, &status, 0) == child)
-            return 0;
-        if (errno == EINTR) {
-            --attempt;
-            continue;
-        }
-        if (errno != ECHILD)
-            return errno;
-    }
-    return ECHILD;
-}
-
 } // namespace
 
 PowerToolPlaces PowerToolPlaces::standard()

@@ -10,6 +10,7 @@
 
 #include <sys/socket.h>
 #include <sys/uio.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace orvanta::power {
@@ -223,6 +224,21 @@ void closeListedDescriptors(const Dictionary& message)
     listedDescriptors(message, descriptors);
     for (int descriptor : descriptors)
         ::close(descriptor);
+}
+
+int waitForChild(int child, int& status)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (::waitpid(child, &status, 0) == child)
+            return 0;
+        if (errno == EINTR) {
+            --attempt;
+            continue;
+        }
+        if (errno != ECHILD)
+            return errno;
+    }
+    return ECHILD;
 }
 
 int getErrorFromResponse(const Dictionary& response)

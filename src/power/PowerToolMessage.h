@@ -75,6 +75,10 @@ int copyDictionaryTranslatingDescriptors(int fd, Dictionary& message);
 /// Closes every descriptor the message lists.
 void closeListedDescriptors(const Dictionary& message);
 
+/// Waits for child, repeating after interruptions and once after ECHILD (which an attached
+/// debugger can cause); 0 with its status, or the errno.
+int waitForChild(int child, int& status);
+
 /// The result a response carries; kObjectCreationFailed when it carries none that fits.
 int getErrorFromResponse(const Dictionary& response);
 

@@ -2,6 +2,7 @@
 // read, or refused with the file left as it is.
 
 #include "FuzzCheck.h"
+#include "FuzzScratch.h"
 #include "MyOLVController.h"
 
 #include <filesystem>
@@ -13,22 +14,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // One folder per process, in memory when the system has it, removed at exit.
-    static const struct Folder
-    {
-        Folder()
-            : path(((std::filesystem::is_directory("/dev/shm")
-                         ? std::filesystem::path("/dev/shm")
-                         : std::filesystem::temp_directory_path()) /
-                    ("orvanta-fuzz-library-" + std::to_string(::getpid())))
-                       .string())
-        {
-            std::filesystem::create_directories(path);
-        }
-        ~Folder() { std::filesystem::remove_all(path); }
-        std::string path;
-    } scratch;
-    const std::string& folder = scratch.path;
+    static const orvanta::fuzz::Scratch scratch("library");
+    const std::string& folder = scratch.path();
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::string library =

@@ -2,6 +2,7 @@
 // store or set aside, never half-taken.
 
 #include "FuzzCheck.h"
+#include "FuzzScratch.h"
 #include "MyPresetsDataSource.h"
 #include "PresetsController.h"
 
@@ -14,22 +15,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // One folder per process, in memory when the system has it, removed at exit.
-    static const struct Folder
-    {
-        Folder()
-            : path(((std::filesystem::is_directory("/dev/shm")
-                         ? std::filesystem::path("/dev/shm")
-                         : std::filesystem::temp_directory_path()) /
-                    ("orvanta-fuzz-presets-" + std::to_string(::getpid())))
-                       .string())
-        {
-            std::filesystem::create_directories(path);
-        }
-        ~Folder() { std::filesystem::remove_all(path); }
-        std::string path;
-    } scratch;
-    const std::string& folder = scratch.path;
+    static const orvanta::fuzz::Scratch scratch("presets");
+    const std::string& folder = scratch.path();
     {
         std::ofstream file(folder + "/" + orvanta::MyPresetsDataSource::kPresetsFileName,
                            std::ios::binary | std::ios::trunc);

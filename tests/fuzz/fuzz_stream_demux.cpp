@@ -5,6 +5,7 @@
 // is a two-byte length and its bytes.
 
 #include "FuzzInput.h"
+#include "FuzzScratch.h"
 #include "GenericClient.h"
 #include "MP3Client.h"
 #include "Mailbox.h"
@@ -41,14 +42,8 @@ private:
 
 struct Fixture
 {
-    Fixture()
-        : folder((std::filesystem::is_directory("/dev/shm")
-                      ? std::filesystem::path("/dev/shm")
-                      : std::filesystem::temp_directory_path()) /
-                 ("orvanta-fuzz-demux-" + std::to_string(::getpid()))),
-          prefs(folder + "/Music")
-    {}
-    ~Fixture() { std::filesystem::remove_all(folder); }
+    Fixture() : scratch("demux"), folder(scratch.path()), prefs(folder + "/Music") {}
+    orvanta::fuzz::Scratch scratch;
     std::string folder;
     FuzzPrefs prefs;
     NotificationCenter center;

@@ -49,21 +49,6 @@ std::optional<uid_t> installingUser(const std::string& ownPath)
     return folder.st_uid;
 }
 
-int waitForChild(pid_t child, int& status)
-{
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (::waitpid(child, &status, 0) == child)
-            return 0;
-        if (errno == EINTR) {
-            --attempt;
-            continue;
-        }
-        if (errno != ECHILD)
-            return errno;
-    }
-    return ECHILD;
-}
-
 /// Not yet privileged: the same request through a copy of ourselves that pkexec starts as
 /// root with "--self-repair".
 int runThroughPrivilegedCopy(int input, int output, const std::string& ownPath,
@@ -116,7 +101,7 @@ int runThroughPrivilegedCopy(int input, int output, const std::string& ownPath,
     }
     ::close(copy);
     int status = 0;
-    const int waited = waitForChild(child, status);
+    const int waited = power::waitForChild(child, status);
     if (error != 0 && error != EPIPE)
         return error;
     if (waited != 0 || WIFSIGNALED(status))
