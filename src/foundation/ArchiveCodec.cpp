@@ -125,12 +125,50 @@ const ArchiveReader::Slot& ArchiveReader::slotFor(std::uint64_t id) const
     return m_objects[id];
 }
 
+namespace {
+
+const void* containerIdentity(const Value& value)
+{
+    if (value.isArray())
+        return value.toArray().identity();
+    if (value.isDictionary())
+        return value.toDictionary().identity();
+    return nullptr;
+}
+
+void markReachable(const Value& value, std::unordered_set<const void*>& reached)
+{
+    std::vector<Value> pending{value};
+    while (!pending.empty()) {
+        const Value current = std::move(pending.back());
+        pending.pop_back();
+        const void* identity = containerIdentity(current);
+        if (!identity || !reached.insert(identity).second)
+            continue;
+        if (current.isArray()) {
+            for (const Value& item : current.toArray())
+                pending.push_back(item);
+        } else {
+            for (const auto& entry : current.toDictionary())
+                pending.push_back(entry.second);
+        }
+    }
+}
+
+} // namespace
+
+void ArchiveReader::keepResult(const Value& result)
+{
+    m_keepResult = true;
+    markReachable(result, m_kept);
+}
+
 ArchiveReader::~ArchiveReader()
 {
-    if (m_keepResult)
+    if (m_keepResult && m_kept.empty())
         return;
     for (Slot& slot : m_objects) {
-        if (!slot.value)
+        if (!slot.value || (m_keepResult && m_kept.count(containerIdentity(*slot.value))))
             continue;
         if (slot.value->isArray())
             slot.value->toArray().clear();
@@ -312,7 +350,7 @@ std::optional<Value> unarchiveValue(std::string_view bytes, std::string& error)
             error = "trailing bytes after the archived value";
             return std::nullopt;
         }
-        reader.keepResult();
+        reader.keepResult(value);
         return value;
     } catch (const ArchiveError& e) {
         error = e.what();

@@ -28,6 +28,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace orvanta {
@@ -126,6 +127,9 @@ public:
     ArchiveReader& operator=(const ArchiveReader&) = delete;
     /// What was read is the caller's now.
     void keepResult() { m_keepResult = true; }
+    /// Only what result reaches is the caller's: a container corrupt input left behind
+    /// (a dictionary value replaced by a later one of the same key) is still emptied.
+    void keepResult(const Value& result);
 
     void registerClass(const std::string& className, Factory factory);
 
@@ -169,6 +173,7 @@ private:
     std::deque<std::string> m_keys; // stable references while more keys arrive
     std::map<std::string, Factory, std::less<>> m_factories;
     bool m_keepResult = false;
+    std::unordered_set<const void*> m_kept; // with keepResult(result): what it reaches
 };
 
 /// Whole-value helpers for archives that hold one property-list value.

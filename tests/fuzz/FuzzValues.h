@@ -18,18 +18,19 @@ inline void breakCycles(Value& value, std::set<const void*>& ancestors)
             array.clear();
             return;
         }
+        // Every item is visited first: clearing at the first loop would drop later items
+        // with loops of their own unbroken.
+        bool loops = false;
         for (std::size_t i = 0; i < array.size(); ++i) {
             Value item = array.at(i);
-            const bool loops =
-                (item.isArray() && ancestors.count(item.toArray().identity())) ||
-                (item.isDictionary() && ancestors.count(item.toDictionary().identity()));
-            if (loops)
-                array.clear();
+            if ((item.isArray() && ancestors.count(item.toArray().identity())) ||
+                (item.isDictionary() && ancestors.count(item.toDictionary().identity())))
+                loops = true;
             else
                 breakCycles(item, ancestors);
-            if (array.empty())
-                break;
         }
+        if (loops)
+            array.clear();
         ancestors.erase(array.identity());
     } else if (value.isDictionary()) {
         Dictionary dictionary = value.toDictionary();
