@@ -28,7 +28,8 @@ relay_port=$((port + 1))
 "$cli" defaults relayport "$relay_port" >/dev/null
 "$cli" add-stream Demo "http://127.0.0.1:$port/stream" >/dev/null
 
-"$cli" record Demo --for 40 --listen >"$work/out" 2>"$work/err" &
+# Long enough for a slow (sanitizer) build; stopped with Ctrl-C once the player has played.
+"$cli" record Demo --for 300 --listen >"$work/out" 2>"$work/err" &
 recorder=$!
 for _ in $(seq 100); do grep -q "^Listen at" "$work/out" && break; sleep 0.1; done
 grep -q "^Listen at" "$work/out" || fail "the relay was not offered: $(cat "$work/err")"
@@ -38,21 +39,24 @@ flood=$!
 for _ in $(seq 600); do [ -s "$work/flood" ] && break; sleep 0.1; done
 [ -s "$work/flood" ] || fail "the flood did not get going: $(tail -3 "$work/err")"
 read -r held refused <"$work/flood"
-echo "relay flood: $held idle connections held, $refused refused"
+echo "relay flood: $held idle connections held, $refused not taken at once"
 
 # A real player still gets the audio.
 status=0
 timeout 20 mpg123 -q -n 100 -w "$work/heard.wav" "http://127.0.0.1:$relay_port/" 2>"$work/player.err" ||
     status=$?
-[ "$status" -eq 0 ] || fail "the player could not play (status $status): $(tail -3 "$work/player.err")"
+[ "$status" -eq 0 ] || fail "the player could not play (status $status): $(tail -3 "$work/player.err"); the recorder said: $(grep -v Elapsed "$work/err" | tail -5)"
 heard=$(stat -c %s "$work/heard.wav")
 echo "relay flood: the player decoded $heard bytes of audio through the relay"
 [ "$heard" -gt 100000 ] || fail "the player heard too little: $heard bytes"
 
 kill "$flood"; flood=""
+sleep 6 # two more songs
+kill -INT "$recorder"
 wait "$recorder" || fail "the recording failed: $(tail -3 "$work/err")"
 recorder=""
 files=$(grep -c '^/' "$work/out" || true)
 echo "relay flood: the recording went on: $files files"
-[ "$files" -ge 5 ] || fail "the recording was harmed: only $files files"
+[ "$files" -ge 3 ] || fail "the recording was harmed: only $files files"
+grep -q "Out of\|Connection\|alert" "$work/err" && fail "the recording reported: $(grep -v Elapsed "$work/err" | tail -3)"
 echo "relay flood: passed"
