@@ -5,16 +5,12 @@
 
 namespace orvanta {
 
-namespace {
-
-std::string ownExecutable()
+std::string ownExecutablePath()
 {
     std::error_code error;
     const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::string() : path.string();
 }
-
-} // namespace
 
 std::string installedResourcesFolderFor(const std::string& executablePath)
 {
@@ -33,7 +29,7 @@ std::string installedResourcesFolderFor(const std::string& executablePath)
 std::string resourcesFolder()
 {
     static const std::string folder = [] {
-        const std::string installed = installedResourcesFolderFor(ownExecutable());
+        const std::string installed = installedResourcesFolderFor(ownExecutablePath());
         return installed.empty() ? std::string(ORVANTA_SOURCE_RESOURCES) : installed;
     }();
     return folder;

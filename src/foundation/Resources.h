@@ -11,6 +11,9 @@
 
 namespace orvanta {
 
+/// The path of the running program (nothing when the system does not say).
+std::string ownExecutablePath();
+
 /// The resources folder (see above).
 std::string resourcesFolder();
 

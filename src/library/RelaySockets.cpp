@@ -193,24 +193,6 @@ bool waitReadable(int fd, int wakeFd, int timeoutMs)
     }
 }
 
-std::string readRequest(int fd, std::size_t maxBytes, Clock::time_point deadline, int wakeFd)
-{
-    std::string request;
-    char buffer[4096];
-    while (request.size() < maxBytes && request.find("\r\n\r\n") == std::string::npos) {
-        if (!waitReadable(fd, wakeFd, remainingMs(deadline)))
-            break;
-        const std::size_t room = std::min(sizeof buffer, maxBytes - request.size());
-        const ssize_t got = ::recv(fd, buffer, room, MSG_DONTWAIT);
-        if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
-            continue;
-        if (got <= 0)
-            break;
-        request.append(buffer, static_cast<std::size_t>(got));
-    }
-    return request;
-}
-
 int socketFamily(int fd)
 {
     sockaddr_storage address{};

@@ -81,10 +81,6 @@ UniqueFd bindLoopbackUDP(int family, std::uint16_t port, int* error);
 int sendAll(int fd, const void* data, std::size_t length, Clock::time_point deadline,
             int wakeFd = -1);
 
-/// Reads a request head: until the blank line, maxBytes, the peer's end of sending, an
-/// error, the deadline or wakeFd. Returns what arrived (empty when nothing did).
-std::string readRequest(int fd, std::size_t maxBytes, Clock::time_point deadline, int wakeFd);
-
 /// Waits until fd has something to read or wakeFd fires; false on wakeFd or the deadline.
 bool waitReadable(int fd, int wakeFd, int timeoutMs = -1);
 

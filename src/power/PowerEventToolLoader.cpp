@@ -4,6 +4,7 @@
 #include "Localization.h"
 #include "Log.h"
 #include "PowerToolMessage.h"
+#include "Resources.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -31,13 +32,6 @@ namespace {
 
 constexpr mode_t kUserCopyMode = 04550;
 constexpr mode_t kSystemCopyMode = 0755;
-
-std::string executableFolder()
-{
-    std::error_code error;
-    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : path.parent_path().string();
-}
 
 bool exists(const std::string& path)
 {
@@ -142,7 +136,8 @@ PowerToolPlaces PowerToolPlaces::standard()
     PowerToolPlaces places;
     // Installed, the helpers sit in <prefix>/libexec/orvanta; in a build tree, in its tools.
     const std::string installed =
-        (std::filesystem::path(executableFolder()) / ORVANTA_INSTALLED_TOOLS).lexically_normal();
+        (std::filesystem::path(ownExecutablePath()).parent_path() / ORVANTA_INSTALLED_TOOLS)
+            .lexically_normal();
     const std::string installedTemplate = installed + "/PowerEventToolTemplate";
     places.templatePath = exists(installedTemplate)
                               ? installedTemplate
