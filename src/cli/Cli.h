@@ -98,5 +98,7 @@ int runSchedule(Args args);
 int runNext(Args args);
 int runRecord(Args args);
 int runRun(Args args);
+int runSearch(Args args);
+int runAddFromDirectory(Args args);
 
 } // namespace orvanta::cli

@@ -34,6 +34,12 @@ constexpr Command kCommands[] = {
      "add-stream NAME URL... [--in GROUP] [--preset NAME] [--user U --password P]",
      "add a station with its addresses"},
     {"add-group", orvanta::cli::runAddGroup, "add-group NAME [--in GROUP]", "add a group"},
+    {"search", orvanta::cli::runSearch,
+     "search TEXT [--tag T] [--country CC] [--codec C] [--limit N] [--all]",
+     "search the public station directory (\"\" for any name); only stations Orvanta can "
+     "record unless --codec or --all is given"},
+    {"add-from-directory", orvanta::cli::runAddFromDirectory,
+     "add-from-directory UUID [--in GROUP]", "add a station of the directory to the library"},
     {"remove", orvanta::cli::runRemove, "remove PATH",
      "remove a station or group (\"Group/Name\")"},
     {"history", orvanta::cli::runHistory, "history PATH", "list a station's recording history"},

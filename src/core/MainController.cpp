@@ -82,6 +82,7 @@ MainController::~MainController()
 
 void MainController::endAllThreads()
 {
+    m_endingThreads = true;
     for (auto& [tag, attempt] : m_attempts)
         attempt->cancel();
     // A terminate reaches a client that is still registering when it registers, which

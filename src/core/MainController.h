@@ -30,6 +30,7 @@
 #include "Value.h"
 #include "WakeUpReceiver.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -221,6 +222,8 @@ private:
     std::string playlistNameForCompletedFile(const Node& node, const Dictionary& entry) const;
 
     void spawnRecordingClient(const std::shared_ptr<ResolutionAttempt>& attempt);
+    /// Tells the station directory that a station of it is recorded, on a worker.
+    void countDirectoryClick(const Node& node);
     /// On the main thread with a worker's result; true when the worker should try again.
     bool finishResolution(const std::shared_ptr<ResolutionAttempt>& attempt,
                           const StationResolution& resolution);
@@ -268,6 +271,8 @@ private:
     std::map<std::int32_t, std::shared_ptr<MP3Server>> m_threadPool;
     std::map<std::int32_t, std::shared_ptr<ResolutionAttempt>> m_attempts; // resolving recordings
     std::set<std::int32_t> m_skippable; // recordings whose stream has titles to skip between
+    // Set when the threads are ended: a click-count transfer gives up at once.
+    std::atomic<bool> m_endingThreads{false};
     // Joined in the destructor before any other member goes.
     OwnedThreads m_threads;
 };

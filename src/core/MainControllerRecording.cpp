@@ -17,6 +17,7 @@
 #include "PrefsKeys.h"
 #include "PresetsController.h"
 #include "RelayThread.h"
+#include "StationDirectory.h"
 #include "StringExtensions.h"
 
 #include <algorithm>
@@ -97,7 +98,19 @@ bool MainController::startRecordingForNode(Node* node, int source)
         attempt->credentials = user + ":" + password;
     m_attempts[tag] = attempt;
     spawnRecordingClient(attempt);
+    countDirectoryClick(*node);
     return true;
+}
+
+void MainController::countDirectoryClick(const Node& node)
+{
+    const auto uuid = node.propertyForKey(np::NP_DIRECTORY_UUID);
+    if (!uuid || !uuid->isString() || uuid->toString().empty())
+        return;
+    const PreferencesReader& prefs = m_parts.prefs;
+    m_threads.start("MainController::countDirectoryClick", [this, &prefs, uuid = uuid->toString()] {
+        StationDirectory(prefs).countClick(uuid, nullptr, &m_endingThreads);
+    });
 }
 
 void MainController::spawnRecordingClient(const std::shared_ptr<ResolutionAttempt>& attempt)

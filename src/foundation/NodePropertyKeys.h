@@ -44,6 +44,8 @@ inline constexpr std::string_view NP_BITRATE = "NP_BITRATE";
 inline constexpr std::string_view NP_STEREO = "NP_STEREO";
 inline constexpr std::string_view NP_COMMENT = "NP_COMMENT";
 inline constexpr std::string_view NP_RECORDING_SCHEDULE = "NP_RECORDING_SCHEDULE";
+/// The station directory's identifier of a stream added from it (for its click count).
+inline constexpr std::string_view NP_DIRECTORY_UUID = "NP_DIRECTORY_UUID";
 
 } // namespace orvanta::np
 

@@ -31,6 +31,8 @@ inline constexpr std::string_view kScheduledDirLayout = "ScheduledDirLayout";
 inline constexpr std::string_view kWakeFromSleep = "WakeFromSleep";
 inline constexpr std::string_view kWakeFromSleepWarnIfQuitting = "WakeFromSleepWarnIfQuitting";
 inline constexpr std::string_view kListenWithApplication = "listenWithApplication";
+/// Address of the station directory to search; empty: the public servers, found by name.
+inline constexpr std::string_view kStationDirectory = "stationdirectory";
 
 // Used but never registered: left behind by older versions, removed at every quit.
 inline constexpr std::string_view kRadioStreams = "radiostreams";

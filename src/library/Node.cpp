@@ -78,6 +78,7 @@ const std::vector<std::string_view>& Node::persistentKeys()
         np::NP_GENRE,
         np::NP_RECORDING_SCHEDULE,
         np::NP_HISTORY,
+        np::NP_DIRECTORY_UUID,
     };
     return kKeys;
 }

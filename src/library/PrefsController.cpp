@@ -86,6 +86,7 @@ Dictionary PrefsController::registeredDefaults()
     d.set(kWakeFromSleep, true);
     d.set(kWakeFromSleepWarnIfQuitting, true);
     d.set(kListenWithApplication, 0);
+    d.set(kStationDirectory, std::string());
     return d;
 }
 

@@ -1,5 +1,6 @@
 // orvanta-cli run as a separate process in a home of its own.
 
+#include "DirectoryStandIn.h"
 #include "IcyTestServer.h"
 #include "Mp3Fixtures.h"
 #include "MyOLVController.h"
@@ -614,4 +615,72 @@ TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
         << recorded.output;
     EXPECT_EQ(heard.rfind("ICY 200 OK\r\n", 0), 0u) << heard.substr(0, 200);
     EXPECT_GE(heard.size(), 20000u) << "the player hears the recording's audio";
+}
+
+namespace {
+constexpr const char* kTestJazz = "a1000000-0000-4000-8000-000000000001";
+constexpr const char* kHamburgAac = "a1000000-0000-4000-8000-000000000003";
+} // namespace
+
+TEST_F(CliTest, SearchesTheDirectoryAddsItsStationsAndCountsTheirRecordings)
+{
+    orvanta::test::IcyTestServer server;
+    server.addMount("/stream",
+                    loopingMount({{0, "Artist A - First"}, {32000, "Artist B - Second"}}));
+    orvanta::test::DirectoryStandIn directory(server.url());
+    const std::string music = m_home.file("Music");
+    ASSERT_EQ(run({"defaults", "downloadpath", music}).status, 0);
+    ASSERT_EQ(run({"defaults", "stationdirectory", directory.address()}).status, 0);
+
+    // Only what can be recorded, unless asked for everything.
+    Result found = run({"search", "", "--tag", "jazz", "--country", "DE"});
+    ASSERT_EQ(found.status, 0) << found.output;
+    EXPECT_NE(found.output.find(kTestJazz), std::string::npos) << found.output;
+    EXPECT_NE(found.output.find("Berlin Jazz Lounge"), std::string::npos);
+    EXPECT_EQ(found.output.find("Hamburg Jazz AAC"), std::string::npos);
+    EXPECT_NE(found.output.find("no (HLS)"), std::string::npos) << "an MP3 it cannot record";
+    found = run({"search", "", "--tag", "jazz", "--country", "DE", "--all", "--limit", "2"});
+    ASSERT_EQ(found.status, 0) << found.output;
+    EXPECT_NE(found.output.find("no (AAC)"), std::string::npos) << found.output;
+    EXPECT_NE(found.output.find("more stations match"), std::string::npos);
+    EXPECT_EQ(run({"search", "no such station"}).output, "No stations found.\n");
+    EXPECT_EQ(run({"search", "x", "--limit", "0"}).status, 2);
+
+    ASSERT_EQ(run({"add-group", "Jazz"}).status, 0);
+    const Result added = run({"add-from-directory", kTestJazz, "--in", "Jazz"});
+    ASSERT_EQ(added.status, 0) << added.output;
+    EXPECT_NE(added.output.find("Added \"Orvanta Test Jazz\""), std::string::npos);
+    const std::string before = readFile(libraryPath());
+
+    // Refusals leave the library as it was.
+    Result refused = run({"add-from-directory", kTestJazz, "--in", "Jazz"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("already exists"), std::string::npos) << refused.output;
+    refused = run({"add-from-directory", kHamburgAac});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("sends AAC, which Orvanta cannot record"), std::string::npos)
+        << refused.output;
+    refused = run({"add-from-directory", "00000000-unknown"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("does not know this station"), std::string::npos);
+    directory.setFault("status", 503);
+    refused = run({"search", "Berlin"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("The server answered 503"), std::string::npos) << refused.output;
+    refused = run({"add-from-directory", "a1000000-0000-4000-8000-000000000002"});
+    EXPECT_EQ(refused.status, 1);
+    directory.setFault("malformed");
+    EXPECT_EQ(run({"add-from-directory", "a1000000-0000-4000-8000-000000000002"}).status, 1);
+    directory.setFault("none");
+    EXPECT_EQ(readFile(libraryPath()), before);
+
+    const Result stations = run({"stations"});
+    EXPECT_NE(stations.output.find("Orvanta Test Jazz"), std::string::npos) << stations.output;
+    EXPECT_NE(stations.output.find(server.url()), std::string::npos) << stations.output;
+
+    EXPECT_EQ(directory.requestCount("/json/url/"), 0) << "adding is no click";
+    const Result recorded = run({"record", "Jazz/Orvanta Test Jazz", "--for", "2.5"});
+    ASSERT_EQ(recorded.status, 0) << recorded.output;
+    EXPECT_NE(recorded.output.find("Artist A - First"), std::string::npos);
+    EXPECT_EQ(directory.requestCount(std::string("/json/url/") + kTestJazz), 1);
 }
