@@ -136,6 +136,9 @@ public:
 
     // Commands; each returns the new node (nullptr when nothing was added).
     void addToRootNode(const NodePtr& node);
+    /// Appends nodes to group (the root when null; a stream's own group when a stream) and
+    /// returns them as they are in the tree.
+    std::vector<Node*> addNodes(Node* group, const std::vector<NodePtr>& nodes);
     Node* addStream(Node* selected);
     Node* addGroup(Node* selected);
     Node* addChild(std::int64_t type, const std::string& name, const std::string& url);

@@ -85,6 +85,22 @@ void MyOLVController::addToRootNode(const NodePtr& node)
     libraryDidChange();
 }
 
+std::vector<Node*> MyOLVController::addNodes(Node* group, const std::vector<NodePtr>& nodes)
+{
+    if (group == nullptr || !isInTree(group))
+        group = m_root.get();
+    if (group->nodeType() == Node::kStream && group->parent())
+        group = group->parent();
+    std::vector<Node*> added;
+    for (const NodePtr& node : nodes) {
+        insertNode(group, group->childrenCount(), node);
+        added.push_back(node.get());
+    }
+    if (!added.empty())
+        libraryDidChange();
+    return added;
+}
+
 Node* MyOLVController::addStream(Node* selected)
 {
     return addChild(Node::kStream, selected ? selected : m_root.get(), localizedString("Stream"),

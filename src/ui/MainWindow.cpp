@@ -3,6 +3,7 @@
 #include "ApplicationCore.h"
 #include "BuiltInPlayer.h"
 #include "DetailDrawer.h"
+#include "DirectorySearchWindow.h"
 #include "FileManagerLink.h"
 #include "HistoryWindow.h"
 #include "IconLibrary.h"
@@ -144,6 +145,9 @@ void MainWindow::buildMenus()
                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
                                &MainWindow::addFolder));
     file->addSeparator();
+    file->addAction(makeAction(QStringLiteral("findStations"), tr("Find Stations..."), QString(),
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+                               &MainWindow::findStations));
     file->addAction(makeAction(QStringLiteral("importStations"),
                                tr("Import Stations from Rhythmbox"), QString(), {},
                                &MainWindow::importStations));
@@ -264,6 +268,7 @@ void MainWindow::buildToolbar()
     m_toolbar->setItemAction(kEditURLs, action(QStringLiteral("editURLs")));
     m_toolbar->setItemAction(kHistory, action(QStringLiteral("history")));
     auto* tuner = new QMenu(this);
+    tuner->addAction(action(QStringLiteral("findStations")));
     tuner->addAction(action(QStringLiteral("importStations")));
     m_toolbar->setTunerMenu(tuner);
 }
@@ -439,6 +444,28 @@ void MainWindow::deleteSelection()
 void MainWindow::importStations()
 {
     m_controller.importRadio();
+}
+
+void MainWindow::findStations()
+{
+    DirectorySearchWindow& window = directorySearchWindow();
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+DirectorySearchWindow& MainWindow::directorySearchWindow()
+{
+    if (!m_directorySearch) {
+        m_directorySearch =
+            new DirectorySearchWindow(m_core.library(), m_core.prefs(), m_player, this);
+        m_directorySearch->setAddedHandler([this](const std::vector<Node*>& added) {
+            if (added.front()->parent())
+                m_list->expandNode(added.front()->parent());
+            m_list->selectNodes(added);
+        });
+    }
+    return *m_directorySearch;
 }
 
 void MainWindow::showTimerView()

@@ -26,6 +26,7 @@ namespace orvanta::ui {
 
 class BuiltInPlayer;
 class DetailDrawer;
+class DirectorySearchWindow;
 class HistoryWindow;
 class PreferencesWindow;
 class PresetsWindow;
@@ -66,6 +67,7 @@ public:
     void addFolder();
     void deleteSelection();
     void importStations();
+    void findStations();
     void showTimerView();
     void showRecordingStyleView();
     void showEditURLView();
@@ -77,6 +79,8 @@ public:
 
     /// The history window (made on first use) and the preferences window.
     HistoryWindow& historyWindow();
+    /// Find Stations, made on first use.
+    DirectorySearchWindow& directorySearchWindow();
     PreferencesWindow& preferencesWindow();
     void showHistoryWindow();
     void showPreferences();
@@ -119,6 +123,7 @@ private:
     MainToolbar* m_toolbar;
     QHash<QString, QAction*> m_actions;
     HistoryWindow* m_history = nullptr;
+    DirectorySearchWindow* m_directorySearch = nullptr;
     PreferencesWindow* m_preferences = nullptr;
     PresetsWindow* m_presetsWindow = nullptr;
     bool m_closing = false;
