@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -35,6 +36,12 @@ QString groupPath(const Node* group)
     for (const Node* at = group; at && at->parent(); at = at->parent())
         path = path.isEmpty() ? qs(at->name()) : qs(at->name()) + QStringLiteral(" / ") + path;
     return path;
+}
+
+QString stationsText(int count)
+{
+    return count == 1 ? DirectorySearchWindow::tr("1 station")
+                      : DirectorySearchWindow::tr("%1 stations").arg(count);
 }
 
 bool holdsStation(const Node& group, const DirectoryStation& station)
@@ -96,7 +103,7 @@ DirectorySearchWindow::DirectorySearchWindow(MyOLVController& library,
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(m_name, 1);
     nameRow->addWidget(m_searchButton);
-    fields->addRow(tr("&Name:"), nameRow);
+    fields->addRow(tr("Name:"), nameRow);
     auto* filterRow = new QHBoxLayout;
     filterRow->addWidget(m_tag, 2);
     filterRow->addWidget(new QLabel(tr("Country:"), this));
@@ -105,7 +112,7 @@ DirectorySearchWindow::DirectorySearchWindow(MyOLVController& library,
     filterRow->addWidget(m_codec);
     filterRow->addWidget(new QLabel(tr("At least:"), this));
     filterRow->addWidget(m_minBitrate);
-    fields->addRow(tr("&Tag:"), filterRow);
+    fields->addRow(tr("Tag:"), filterRow);
     auto* optionRow = new QHBoxLayout;
     optionRow->addWidget(m_order);
     optionRow->addWidget(m_recordableOnly);
@@ -162,6 +169,8 @@ DirectorySearchWindow::DirectorySearchWindow(MyOLVController& library,
     connect(m_results, &QAbstractItemModel::modelReset, this,
             &DirectorySearchWindow::updateButtons);
     setStatus(tr("Search the public station directory by name, tag or country."));
+    auto* closeKey = new QShortcut(QKeySequence::Cancel, this);
+    connect(closeKey, &QShortcut::activated, this, &QWidget::close);
     refreshGroups();
     updateButtons();
 }
@@ -253,8 +262,8 @@ void DirectorySearchWindow::finishSearch(quint64 generation, bool append,
     if (shown == 0)
         setStatus(tr("No stations found."));
     else
-        setStatus(m_moreAvailable ? tr("%n stations shown; more match.", nullptr, shown)
-                                  : tr("%n stations found.", nullptr, shown));
+        setStatus(m_moreAvailable ? tr("%1 shown; more match.").arg(stationsText(shown))
+                                  : tr("%1 found.").arg(stationsText(shown)));
     if (!append && shown > 0)
         m_table->selectRow(0);
     updateButtons();
@@ -344,13 +353,13 @@ void DirectorySearchWindow::addToLibrary()
             nodes.push_back(directoryStreamNode(station));
     }
     const std::vector<Node*> added = m_library.addNodes(group.get(), nodes);
-    QString text = tr("%n stations added to %1.", nullptr, static_cast<int>(added.size()))
-                       .arg(m_group->currentText());
+    QString text = tr("%1 added to %2.")
+                       .arg(stationsText(static_cast<int>(added.size())), m_group->currentText());
     if (present > 0)
-        text += QLatin1Char(' ') + tr("%n already there.", nullptr, present);
+        text += QLatin1Char(' ') + tr("%1 already there.").arg(stationsText(present));
     if (unrecordable > 0)
         text += QLatin1Char(' ') +
-                tr("%n left out: Orvanta cannot record them.", nullptr, unrecordable);
+                tr("%1 left out: Orvanta cannot record them.").arg(stationsText(unrecordable));
     setStatus(text);
     if (!added.empty() && m_added)
         m_added(added);

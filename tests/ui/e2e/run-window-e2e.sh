@@ -24,10 +24,13 @@ done
 [ -s "$display_file" ] || { echo "e2e: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$display_file")"
 # Ready means a client gets through, not only that Xvfb said its number.
-for _ in $(seq 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+# A loaded machine can take many seconds for that; a display that never answers is said.
+ready=
+for _ in $(seq 300); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && { ready=1; break; }
     sleep 0.1
 done
+[ -n "$ready" ] || { echo "e2e: the X server on $DISPLAY does not answer" >&2; cat "$XDG_RUNTIME_DIR/xvfb.log" >&2; exit 1; }
 status=0
 dbus-run-session -- /usr/bin/python3 "$here/${3:-window_e2e.py}" "$1" "$2" || status=$?
 if [ "$status" -ne 0 ]; then
