@@ -4,6 +4,8 @@
 #   run-window-e2e.sh BUILD_DIR SCREENSHOT [SCRIPT]
 # Xvfb chooses a free display itself and reports it (-displayfd): xvfb-run -a guesses one
 # from lock files, and two of these tests started together could both guess the same one.
+# -noreset: by default the server resets itself when its last client goes, and a client that
+# connects during that moment is dropped at once (orvanta then cannot open its display).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 export XDG_RUNTIME_DIR=$(mktemp -d)
@@ -14,7 +16,7 @@ cleanup() {
 }
 trap cleanup EXIT
 display_file="$XDG_RUNTIME_DIR/display"
-Xvfb -displayfd 3 -screen 0 1024x640x24 -nolisten tcp 3>"$display_file" 2>"$XDG_RUNTIME_DIR/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1024x640x24 -nolisten tcp -noreset 3>"$display_file" 2>"$XDG_RUNTIME_DIR/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do
     [ -s "$display_file" ] && break
