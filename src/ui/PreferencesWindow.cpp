@@ -263,6 +263,23 @@ QWidget* PreferencesWindow::networkPage()
     again->addWidget(numberControl(prefs::kAutoReconnectWaitSeconds.data(), 0, 3600, tr(" s")));
     again->addStretch();
     form->addRow(again);
+
+    // Where Find Stations searches; empty: the public directory, found by name.
+    m_stationDirectory = new QLineEdit(this);
+    m_stationDirectory->setObjectName(QStringLiteral("stationdirectory"));
+    m_stationDirectory->setPlaceholderText(tr("the public station directory"));
+    m_stationDirectory->setAccessibleName(tr("Station directory"));
+    m_stationDirectory->setClearButtonEnabled(true);
+    form->addRow(tr("Station directory:"), m_stationDirectory);
+    connect(m_stationDirectory, &QLineEdit::editingFinished, this, [this] {
+        const QString address = m_stationDirectory->text().trimmed();
+        const bool web = address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+                         address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+        if (address.isEmpty() || web)
+            m_prefs.setPrefs(Value(address.toStdString()), prefs::kStationDirectory);
+        else // only web addresses are asked; the stored one stays
+            m_stationDirectory->setText(qs(m_prefs.stringForKey(prefs::kStationDirectory)));
+    });
     return page;
 }
 
@@ -319,6 +336,7 @@ void PreferencesWindow::reload()
     for (auto& [key, field] : m_spinBoxes)
         field->setValue(static_cast<int>(m_prefs.integerForKey(key.toStdString())));
     m_downloadPath->setText(qs(m_prefs.stringForKey(prefs::kDownloadPath)));
+    m_stationDirectory->setText(qs(m_prefs.stringForKey(prefs::kStationDirectory)));
     const std::int64_t layout = m_prefs.integerForKey(prefs::kDirLayout);
     const std::int64_t scheduled = m_prefs.integerForKey(prefs::kScheduledDirLayout);
     for (auto& [bit, box] : m_layout)

@@ -66,6 +66,7 @@ public:
     QCheckBox* searchPortsBox() const { return m_searchPorts; }
     QCheckBox* useProxyBox() const { return m_useProxy; }
     QLineEdit* proxyHostField() const { return m_proxyHost; }
+    QLineEdit* stationDirectoryField() const { return m_stationDirectory; }
     QSpinBox* proxyPortField() const { return m_proxyPort; }
     QLabel* proxyProblem() const { return m_proxyProblem; }
     QComboBox* playerChoice() const { return m_player; }
@@ -102,6 +103,7 @@ private:
     QCheckBox* m_searchPorts = nullptr;
     QCheckBox* m_useProxy = nullptr;
     QLineEdit* m_proxyHost = nullptr;
+    QLineEdit* m_stationDirectory = nullptr;
     QSpinBox* m_proxyPort = nullptr;
     QLabel* m_proxyProblem = nullptr;
     QComboBox* m_player = nullptr;

@@ -74,8 +74,10 @@ TEST_F(PrefsControllerTest, AFreshUserGetsEveryInitialValueInRegistrationOrder)
                                         "ScheduledDirLayout",
                                         "WakeFromSleep",
                                         "WakeFromSleepWarnIfQuitting",
-                                        "listenWithApplication"}));
+                                        "listenWithApplication",
+                                        "stationdirectory"}));
     EXPECT_EQ(prefs.integerForKey(prefs::kRelayPort), 50505);
+    EXPECT_EQ(prefs.stringForKey(prefs::kStationDirectory), "") << "empty: the public servers";
     EXPECT_EQ(prefs.integerForKey(prefs::kDirLayout), 26);
     EXPECT_EQ(prefs.integerForKey(prefs::kScheduledDirLayout), 38);
     EXPECT_EQ(prefs.integerForKey(prefs::kAutoReconnectWaitSeconds), 2);

@@ -288,6 +288,18 @@ TEST_F(PreferencesWindowTest, FoldersThatCannotTakeRecordingsAndInvalidValuesAre
     EXPECT_EQ(prefs->stringForKey(prefs::kProxyHost), "proxy.example");
     EXPECT_EQ(prefs->integerForKey(prefs::kProxyPort), 3128);
 
+    // The station directory takes a web address or nothing (the public one).
+    prefsWindow->stationDirectoryField()->setText(QStringLiteral("http://127.0.0.1:8080"));
+    emit prefsWindow->stationDirectoryField()->editingFinished();
+    EXPECT_EQ(prefs->stringForKey(prefs::kStationDirectory), "http://127.0.0.1:8080");
+    prefsWindow->stationDirectoryField()->setText(QStringLiteral("ftp://elsewhere"));
+    emit prefsWindow->stationDirectoryField()->editingFinished();
+    EXPECT_EQ(prefs->stringForKey(prefs::kStationDirectory), "http://127.0.0.1:8080");
+    EXPECT_EQ(prefsWindow->stationDirectoryField()->text(), "http://127.0.0.1:8080");
+    prefsWindow->stationDirectoryField()->clear();
+    emit prefsWindow->stationDirectoryField()->editingFinished();
+    EXPECT_EQ(prefs->stringForKey(prefs::kStationDirectory), "");
+
     // A recording into a folder that cannot take files does not start, and says why.
     prefs->setPrefs(Value(m_dir.file("a-file")), prefs::kDownloadPath);
     Node* node = station("Nowhere", "http://127.0.0.1:9/");
