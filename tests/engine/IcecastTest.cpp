@@ -71,10 +71,16 @@ public:
         m_pid = 0;
     }
     bool started() const { return m_pid > 0; }
-    bool running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+    /// Reaps a child that ended, so that it is never signalled after its pid is reused.
+    bool running() const
+    {
+        if (m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+            m_pid = 0;
+        return m_pid > 0;
+    }
 
 private:
-    pid_t m_pid = 0;
+    mutable pid_t m_pid = 0;
 };
 
 bool accepts(std::uint16_t port)
@@ -188,28 +194,37 @@ public:
         ::chmod(dir.file("ezstream.xml").c_str(), 0600);
     }
 
-    /// Starts the server and its source; true once the stream is live.
+    /// Starts the server and its source; true once the stream is live. A loaded machine
+    /// can take seconds for either; a source that gave up early is started again, as its
+    /// operator would. What went wrong is in startProblem().
     bool start()
     {
         m_icecast = std::make_unique<Child>(
             std::vector<std::string>{kIcecast, "-c", m_dir.file("icecast.xml")});
         bool up = false;
-        for (int i = 0; i < 200 && !up; ++i) {
+        for (int i = 0; i < 400 && !up && m_icecast->running(); ++i) {
             std::this_thread::sleep_for(25ms);
             up = accepts(port);
         }
-        if (!up)
+        if (!up) {
+            m_problem = m_icecast->running() ? "the server does not accept on its port"
+                                             : "the server ended at start";
             return false;
-        m_ezstream = std::make_unique<Child>(
-            std::vector<std::string>{kEzstream, "-q", "-c", m_dir.file("ezstream.xml")});
-        for (int i = 0; i < 200; ++i) {
+        }
+        for (int i = 0; i < 400; ++i) {
+            if (!m_ezstream || !m_ezstream->running())
+                m_ezstream = std::make_unique<Child>(std::vector<std::string>{
+                    kEzstream, "-q", "-c", m_dir.file("ezstream.xml")});
             std::this_thread::sleep_for(25ms);
             const auto status = httpGet(base + "/status-json.xsl");
             if (status && status->find("\"listenurl\"") != std::string::npos)
                 return true;
         }
+        m_problem = m_icecast->running() ? "the source never came on the air"
+                                         : "the server ended before the source came on the air";
         return false;
     }
+    std::string startProblem() const { return m_problem; }
     /// Both die as in a crash.
     void kill()
     {
@@ -228,6 +243,7 @@ private:
     const TempDir& m_dir;
     std::unique_ptr<Child> m_icecast;
     std::unique_ptr<Child> m_ezstream;
+    std::string m_problem;
 };
 
 bool toolsPresent()
@@ -243,7 +259,8 @@ TEST(IcecastTest, RecordsTitlesPushedThroughTheAdminInterface)
         << "icecast2 or ezstream is not installed (scripts/install-deps.sh)";
     TempDir dir;
     IcecastStation station(dir, songStream({6.0, 6.0, 6.0}).audio);
-    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.errorLog();
+    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startProblem() << "\n"
+                                 << station.errorLog();
     const std::string base = station.base;
 
     auto pushTitle = [&](const std::string& title) {
@@ -294,7 +311,8 @@ TEST(IcecastTest, ARecordingGoesOnThroughTwentyServerCrashes)
         << "icecast2 or ezstream is not installed (scripts/install-deps.sh)";
     TempDir dir;
     IcecastStation station(dir, songStream({20.0}).audio);
-    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.errorLog();
+    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startProblem() << "\n"
+                                 << station.errorLog();
     TestPrefs prefs(dir.file("Music"));
     prefs.set("AutoReconnect", true);
     prefs.set("AutoReconnectWaitSeconds", 0);
@@ -307,7 +325,8 @@ TEST(IcecastTest, ARecordingGoesOnThroughTwentyServerCrashes)
         recording.waitUntil([] { return false; }, 1500ms); // recording meanwhile
         const auto down = std::chrono::steady_clock::now();
         station.kill();
-        ASSERT_TRUE(station.start()) << "restart " << crash << ": " << station.errorLog();
+        ASSERT_TRUE(station.start())
+            << "restart " << crash << ": " << station.startProblem() << "\n" << station.errorLog();
         outages += std::chrono::steady_clock::now() - down;
     }
     recording.waitUntil([] { return false; }, 1500ms);
