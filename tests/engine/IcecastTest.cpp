@@ -199,16 +199,20 @@ public:
     /// operator would. What went wrong is in startProblem().
     bool start()
     {
-        m_icecast = std::make_unique<Child>(
-            std::vector<std::string>{kIcecast, "-c", m_dir.file("icecast.xml")});
+        // Now and then a server started right after its predecessor was killed ends at
+        // once without a word; a few more launches get it going.
         bool up = false;
-        for (int i = 0; i < 400 && !up && m_icecast->running(); ++i) {
-            std::this_thread::sleep_for(25ms);
-            up = accepts(port);
+        for (int launch = 0; launch < 3 && !up; ++launch) {
+            m_icecast = std::make_unique<Child>(
+                std::vector<std::string>{kIcecast, "-c", m_dir.file("icecast.xml")});
+            for (int i = 0; i < 400 && !up && m_icecast->running(); ++i) {
+                std::this_thread::sleep_for(25ms);
+                up = accepts(port);
+            }
         }
         if (!up) {
             m_problem = m_icecast->running() ? "the server does not accept on its port"
-                                             : "the server ended at start";
+                                             : "the server ended at start, three times";
             return false;
         }
         for (int i = 0; i < 400; ++i) {
