@@ -196,7 +196,7 @@ public:
 
     /// Starts the server and its source; true once the stream is live. A loaded machine
     /// can take seconds for either; a source that gave up early is started again, as its
-    /// operator would. What went wrong is in startProblem().
+    /// operator would. What went wrong is in startFailure().
     bool start()
     {
         // Now and then a server started right after its predecessor was killed ends at
@@ -217,8 +217,8 @@ public:
         }
         for (int i = 0; i < 400; ++i) {
             if (!m_ezstream || !m_ezstream->running())
-                m_ezstream = std::make_unique<Child>(std::vector<std::string>{
-                    kEzstream, "-q", "-c", m_dir.file("ezstream.xml")});
+                m_ezstream = std::make_unique<Child>(
+                    std::vector<std::string>{kEzstream, "-q", "-c", m_dir.file("ezstream.xml")});
             std::this_thread::sleep_for(25ms);
             const auto status = httpGet(base + "/status-json.xsl");
             if (status && status->find("\"listenurl\"") != std::string::npos)
@@ -228,7 +228,8 @@ public:
                                          : "the server ended before the source came on the air";
         return false;
     }
-    std::string startProblem() const { return m_problem; }
+    /// Why start() failed, with the server's own log.
+    std::string startFailure() const { return m_problem + "\n" + errorLog(); }
     /// Both die as in a crash.
     void kill()
     {
@@ -263,8 +264,7 @@ TEST(IcecastTest, RecordsTitlesPushedThroughTheAdminInterface)
         << "icecast2 or ezstream is not installed (scripts/install-deps.sh)";
     TempDir dir;
     IcecastStation station(dir, songStream({6.0, 6.0, 6.0}).audio);
-    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startProblem() << "\n"
-                                 << station.errorLog();
+    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startFailure();
     const std::string base = station.base;
 
     auto pushTitle = [&](const std::string& title) {
@@ -315,8 +315,7 @@ TEST(IcecastTest, ARecordingGoesOnThroughTwentyServerCrashes)
         << "icecast2 or ezstream is not installed (scripts/install-deps.sh)";
     TempDir dir;
     IcecastStation station(dir, songStream({20.0}).audio);
-    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startProblem() << "\n"
-                                 << station.errorLog();
+    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startFailure();
     TestPrefs prefs(dir.file("Music"));
     prefs.set("AutoReconnect", true);
     prefs.set("AutoReconnectWaitSeconds", 0);
@@ -329,8 +328,7 @@ TEST(IcecastTest, ARecordingGoesOnThroughTwentyServerCrashes)
         recording.waitUntil([] { return false; }, 1500ms); // recording meanwhile
         const auto down = std::chrono::steady_clock::now();
         station.kill();
-        ASSERT_TRUE(station.start())
-            << "restart " << crash << ": " << station.startProblem() << "\n" << station.errorLog();
+        ASSERT_TRUE(station.start()) << "restart " << crash << ": " << station.startFailure();
         outages += std::chrono::steady_clock::now() - down;
     }
     recording.waitUntil([] { return false; }, 1500ms);
