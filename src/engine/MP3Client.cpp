@@ -68,6 +68,13 @@ std::vector<std::string> stringList(const Value& value)
 MP3Client::MP3Client(std::int32_t tag, std::shared_ptr<ServerProxy> server,
                      RecordingContext context)
     : GenericClient(tag, std::move(server), context),
+      m_ogg(
+          [this](const OggStreamInfo& info, const std::optional<VorbisComments>& comments) {
+              return startOggFile(info, comments);
+          },
+          [this](const std::uint8_t* data, std::size_t length) {
+              fileWriter->writeData(data, length);
+          }),
       fileWriter(std::make_shared<MyFileWriter>(context.center)), m_naming(context.prefs),
       m_seconds(monotonicSeconds)
 {}
@@ -148,8 +155,11 @@ std::string MP3Client::completePath()
 void MP3Client::listen(bool on)
 {
     relayFlag = on;
-    if (on && m_context.relay)
+    if (on && m_context.relay) {
         m_context.relay->setDelegate(weak_from_this());
+        std::lock_guard lock(m_stateMutex);
+        m_context.relay->setStreamFormat(m_relayContentType, m_relayHeader);
+    }
 }
 
 void MP3Client::setCurrentSong(std::string song)
@@ -277,6 +287,9 @@ void MP3Client::runConnectionCycle()
         }
         const std::uint64_t audioBefore = fileWriter->audioBytesWritten();
         result = transfer->perform();
+        // A body shorter than the format check's sample is recorded as it ends.
+        if (!m_format && m_sniffedBytes > 0 && !m_stopHandled && !shutDownFlag && !m_httpError)
+            settleFormatAndReplay();
         if (!m_stopHandled)
             flushMetadataBuffer();
         // What a delayed split queued belongs to this connection only.
@@ -313,6 +326,13 @@ void MP3Client::resetForConnection()
     m_httpError.reset();
     m_noAudio = false;
     m_connectionHadAudio = false;
+    m_contentType.reset();
+    m_format.reset();
+    m_unknownFormat = false;
+    m_sniffedChunks.clear();
+    m_sniffedBytes = 0;
+    m_ogg.reset();
+    m_oggTrackTags.reset();
 }
 
 void MP3Client::finishConnection(int result, bool proxyInUse, const std::string& curlError)
@@ -331,8 +351,24 @@ void MP3Client::finishConnection(int result, bool proxyInUse, const std::string&
         postAlert(message);
         return;
     }
+    if (m_unknownFormat) {
+        std::string message = localizedString(
+            "Orvanta cannot record this stream: its format (%1) is not MP3, AAC or Ogg");
+        message.replace(message.find("%1"), 2, m_contentType.value_or(""));
+        logMessage("MP3Client::run", message);
+        postAlert(message);
+        return;
+    }
+    if (m_ogg.unsupportedCodec()) {
+        const std::string message =
+            localizedString("The Ogg stream holds neither Vorbis nor Opus audio");
+        logMessage("MP3Client::run", message);
+        postAlert(message);
+        return;
+    }
     if (m_noAudio || (result == CURLE_OK && m_connectionBytes > 0 && !m_connectionHadAudio)) {
-        const std::string message = localizedString("No MP3 audio in the stream");
+        std::string message = localizedString("No %1 audio in the stream");
+        message.replace(message.find("%1"), 2, formatName(m_format.value_or(AudioFormat::MP3)));
         logMessage("MP3Client::run", message);
         postAlert(message);
         return;
@@ -430,6 +466,8 @@ void MP3Client::parseReqHeaders(std::string_view line)
         icy_notice2 = value;
     } else if (name == "content-length") {
         content_length = value;
+    } else if (name == "content-type") {
+        m_contentType = value;
     }
 }
 

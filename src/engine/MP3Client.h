@@ -1,17 +1,21 @@
 #pragma once
 
-// Records one direct MP3 stream: connects to each of the station's addresses in turn,
-// reads the ICY response headers, separates the audio from the in-band metadata, starts a
-// new file at the quietest point around each title change (or by time or size when the
-// stream has no titles), reconnects when told to, and reports by notifications.
+// Records one direct stream: connects to each of the station's addresses in turn, reads the
+// ICY response headers, tells the audio format (MP3, AAC or Ogg) from the content type and
+// the first bytes, separates the audio from the in-band metadata, starts a new file at the
+// quietest point around each title change (at each new logical stream for Ogg, or by time
+// or size when the stream has no titles), reconnects when told to, and reports by
+// notifications.
 //
 // Thread: made on its client thread, which serves the server's calls; run() and the
 // transfer callbacks run on the worker thread. Fields both threads touch are atomics or
 // sit behind m_stateMutex; the file writer has its own lock.
 
+#include "AudioFormat.h"
 #include "GenericClient.h"
 #include "HttpTransfer.h"
 #include "MyFileWriter.h"
+#include "OggChainSplitter.h"
 #include "StreamTitle.h"
 #include "TrackNaming.h"
 #include "TransferRateCalculator.h"
@@ -76,6 +80,15 @@ private:
     void closeFileForStop();
     void flushMetadataBuffer();
 
+    bool settleFormatAndReplay();
+    std::optional<AudioFormat> chooseFormat() const;
+    Bytes sniffedAudio() const;
+    bool writeBody(const std::uint8_t* data, std::size_t length);
+    void writeAudio(const std::uint8_t* data, std::size_t length);
+    void splitWithoutTitles();
+    void publishStreamFormat(std::string contentType, Bytes header);
+    Dictionary startOggFile(const OggStreamInfo& info,
+                            const std::optional<VorbisComments>& newStreamComments);
     bool firstBlockOfConnection();
     void writeMetadataBranch(const std::uint8_t* data, std::size_t length);
     void handleFullBuffer();
@@ -127,7 +140,16 @@ private:
     bool _receivedResponseHeader = false;
     std::optional<std::string> errorMessage;
     std::optional<StatusLine> m_httpError; // the connection's answer was an error status
-    bool m_noAudio = false;                // the body was searched in vain for MP3 frames
+    bool m_noAudio = false;                // the body was searched in vain for audio frames
+    std::optional<std::string> m_contentType;
+    std::optional<AudioFormat> m_format; // settled from the first bytes of the body
+    bool m_unknownFormat = false;        // the body is of a format not recorded here
+    std::vector<Bytes> m_sniffedChunks;  // the body's first blocks, held until settled
+    std::size_t m_sniffedBytes = 0;
+    OggChainSplitter m_ogg;
+    std::optional<Dictionary> m_oggTrackTags; // the Ogg stream's own artist, title, album
+    std::string m_oggStreamTitle;
+    std::uint64_t m_publishedOggHeaders = 0;
     bool m_connectionHadAudio = false;
     bool m_writerConfigured = false;
 
@@ -137,6 +159,8 @@ private:
     std::atomic<std::int64_t> metaint{0};
     std::mutex m_stateMutex; // guards currentSong, the rate meter, _streamTitle's text
     std::string m_currentSong;
+    std::string m_relayContentType = "audio/mpeg"; // what a listening player is told
+    Bytes m_relayHeader;
     bool m_currentSongSet = false;
     TransferRateCalculator _transferRateCalculator;
     std::unique_ptr<StreamTitle> _streamTitle; // worker only

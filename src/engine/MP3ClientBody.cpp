@@ -1,5 +1,6 @@
-// The body callback of MP3Client: audio and in-band metadata apart, a new file at the
-// quietest point around each title change, splitting by time or size without titles.
+// The body callback of MP3Client: the format settled from the first bytes, audio and in-band
+// metadata apart, a new file at the quietest point around each title change (at each new
+// logical stream of an Ogg stream), splitting by time or size without titles.
 
 #include "MP3Client.h"
 
@@ -28,6 +29,9 @@ constexpr std::size_t kMaxStreamNameCharacters = 60;
 // A stream that has sent this much without one run of MP3 frames is not an MP3 stream
 // (about 16 s of 128 kbit/s audio; room for a large tag at its start).
 constexpr std::uint64_t kMaxBytesWithoutAudio = 256 * 1024;
+// The body's first bytes that settle its format: a dozen frames of any format, and more than
+// the kernel usually hands over at once (so a stream is rarely held back twice).
+constexpr std::size_t kSniffBytes = 16 * 1024;
 
 /// The first count characters of a UTF-8 string.
 std::string firstCharacters(const std::string& s, std::size_t count)
@@ -59,6 +63,78 @@ bool MP3Client::writeShoutCastData(const std::uint8_t* data, std::size_t length)
     // An error page is no recording: nothing of it reaches a file.
     if (m_httpError)
         return false;
+    if (!m_format) {
+        // Held back, in the blocks they came in, until they tell the format.
+        m_sniffedChunks.emplace_back(data, data + length);
+        m_sniffedBytes += length;
+        return m_sniffedBytes < kSniffBytes || settleFormatAndReplay();
+    }
+    return writeBody(data, length);
+}
+
+Bytes MP3Client::sniffedAudio() const
+{
+    Bytes body;
+    for (const Bytes& chunk : m_sniffedChunks)
+        body.insert(body.end(), chunk.begin(), chunk.end());
+    const auto interval = static_cast<std::size_t>(metaint.load());
+    if (interval == 0)
+        return body;
+    // The audio between the metadata blocks.
+    Bytes audio;
+    std::size_t position = 0;
+    while (position < body.size()) {
+        const std::size_t end = std::min(body.size(), position + interval);
+        audio.insert(audio.end(), body.begin() + static_cast<std::ptrdiff_t>(position),
+                     body.begin() + static_cast<std::ptrdiff_t>(end));
+        if (end >= body.size())
+            break;
+        position = end + 1 + static_cast<std::size_t>(body[end]) * 16;
+    }
+    return audio;
+}
+
+std::optional<AudioFormat> MP3Client::chooseFormat() const
+{
+    const std::optional<AudioFormat> claimed =
+        m_contentType ? formatForContentType(*m_contentType) : std::nullopt;
+    const Bytes audio = sniffedAudio();
+    if (const auto found = sniffFormat(audio.data(), audio.size(), claimed))
+        return found;
+    if (claimed)
+        return claimed; // the search for its frames goes on, and says when there are none
+    // A server that names no type, or a web page: searched for MP3 as always.
+    if (!m_contentType || m_contentType->rfind("text/", 0) == 0 || m_contentType->empty())
+        return AudioFormat::MP3;
+    return std::nullopt;
+}
+
+bool MP3Client::settleFormatAndReplay()
+{
+    m_format = chooseFormat();
+    std::vector<Bytes> chunks = std::move(m_sniffedChunks);
+    m_sniffedChunks.clear();
+    m_sniffedBytes = 0;
+    if (!m_format) {
+        m_unknownFormat = true;
+        return false;
+    }
+    if (m_contentType && formatForContentType(*m_contentType) != m_format)
+        logMessage("MP3Client::writeShoutCastData",
+                   "The server says \"" + *m_contentType + "\" but sends " +
+                       std::string(formatName(*m_format)) + " audio: recording it as such");
+    static constexpr const char* kExtensions[] = {".mp3", ".aac", ".ogg"};
+    static constexpr const char* kContentTypes[] = {"audio/mpeg", "audio/aac", "application/ogg"};
+    fileWriter->setAudioFormat(*m_format, kExtensions[static_cast<int>(*m_format)]);
+    publishStreamFormat(kContentTypes[static_cast<int>(*m_format)], {});
+    for (const Bytes& chunk : chunks)
+        if (!writeBody(chunk.data(), chunk.size()))
+            return false;
+    return true;
+}
+
+bool MP3Client::writeBody(const std::uint8_t* data, std::size_t length)
+{
     fileWriter->setCallbackWriter(relayFlag ? m_context.relay : nullptr);
     if (!notFirstPass && !firstBlockOfConnection())
         return false;
@@ -66,11 +142,89 @@ bool MP3Client::writeShoutCastData(const std::uint8_t* data, std::size_t length)
         writeMetadataBranch(data, length);
     else
         writeNoMetadataBranch(data, length);
-    if (fileWriter->bytesSearchedWithoutFrames() > kMaxBytesWithoutAudio) {
+    if (*m_format == AudioFormat::Ogg) {
+        if (m_ogg.unsupportedCodec())
+            return false;
+        if (m_ogg.bytesWithoutAudio() > kMaxBytesWithoutAudio) {
+            m_noAudio = true;
+            return false;
+        }
+    } else if (fileWriter->bytesSearchedWithoutFrames() > kMaxBytesWithoutAudio) {
         m_noAudio = true;
         return false;
     }
     return true;
+}
+
+void MP3Client::writeAudio(const std::uint8_t* data, std::size_t length)
+{
+    if (*m_format != AudioFormat::Ogg) {
+        fileWriter->writeData(data, length);
+        return;
+    }
+    m_ogg.feed(data, length);
+    if (m_ogg.headerGeneration() != m_publishedOggHeaders) {
+        m_publishedOggHeaders = m_ogg.headerGeneration();
+        publishStreamFormat("application/ogg", m_ogg.headerPages());
+    }
+}
+
+void MP3Client::publishStreamFormat(std::string contentType, Bytes header)
+{
+    // Under the state lock, so that listen() never hands the relay an older format.
+    std::lock_guard lock(m_stateMutex);
+    m_relayContentType = std::move(contentType);
+    m_relayHeader = std::move(header);
+    if (relayFlag && m_context.relay)
+        m_context.relay->setStreamFormat(m_relayContentType, m_relayHeader);
+}
+
+void MP3Client::splitWithoutTitles()
+{
+    if (*m_format == AudioFormat::Ogg)
+        m_ogg.requestNewFile(); // at the next page, with the stream's headers
+    else
+        createNewFileInSession();
+}
+
+Dictionary MP3Client::startOggFile(const OggStreamInfo& info,
+                                   const std::optional<VorbisComments>& newStreamComments)
+{
+    fileWriter->setAudioFormat(AudioFormat::Ogg, info.codec == OggCodec::Opus ? ".opus" : ".ogg");
+    if (newStreamComments) {
+        // A new logical stream is a new song: its comments name it.
+        if (info.nominalBitrate > 0)
+            m_context.center.post(OVStreamBitrateNotification, tag(),
+                                  static_cast<std::int64_t>(info.nominalBitrate / 1000));
+        m_context.center.post(OVStreamStereoNotification, tag(), info.channels > 1);
+        ++_streamTitleChangedCounter;
+        Dictionary found;
+        static constexpr std::pair<const char*, const char*> kFields[] = {
+            {"ARTIST", "TPE1"}, {"TITLE", "TIT2"}, {"ALBUM", "TALB"}};
+        for (const auto& [field, frame] : kFields)
+            if (auto text = newStreamComments->value(field); text && !text->empty())
+                found.set(frame, *text);
+        if (found.contains("TIT2") || found.contains("TPE1")) {
+            const std::string artist = found.get("TPE1").toString();
+            const std::string title = found.get("TIT2").toString();
+            m_oggStreamTitle =
+                artist.empty() || title.empty() ? artist + title : artist + " - " + title;
+            m_oggTrackTags = std::move(found);
+            setCurrentSong(m_oggStreamTitle);
+        } else {
+            m_oggTrackTags.reset();
+        }
+    }
+    Dictionary fileInformation;
+    if (metaint != 0 && _streamTitle)
+        fileInformation = m_naming.tagsForStreamTitle(_streamTitle.get());
+    else if (m_oggTrackTags)
+        fileInformation = m_naming.tagsForKnownTrack(*m_oggTrackTags, m_oggStreamTitle);
+    else
+        fileInformation = m_naming.tagsForStreamTitle(_streamTitle.get());
+    Dictionary tags = fileInformation.get(fileinfo::kID3Tags).toDictionary();
+    createNewFileInSessionForTags(std::move(fileInformation));
+    return tags;
 }
 
 void MP3Client::flushMetadataBuffer()
@@ -84,8 +238,7 @@ void MP3Client::flushMetadataBuffer()
     while (position < bytecount) {
         const std::int64_t audioEnd = std::min(lengthByte, bytecount);
         if (audioEnd > position)
-            fileWriter->writeData(bufp.data() + position,
-                                  static_cast<std::size_t>(audioEnd - position));
+            writeAudio(bufp.data() + position, static_cast<std::size_t>(audioEnd - position));
         if (audioEnd >= bytecount)
             break;
         position =
@@ -100,11 +253,15 @@ void MP3Client::closeFileForStop()
     if (m_stopHandled)
         return;
     m_stopHandled = true;
+    if (!m_format && m_sniffedBytes > 0 && !m_httpError)
+        settleFormatAndReplay();
     flushMetadataBuffer();
     // A track that began with a title change in this connection was cut short: it stays
     // incomplete. The first track (or untitled audio) counts as complete.
     bool complete;
-    if (metaint != 0)
+    if (m_format == AudioFormat::Ogg && metaint == 0)
+        complete = _streamTitleChangedCounter <= 1;
+    else if (metaint != 0)
         complete = !(_streamTitle && _streamTitleChangedCounter > 1);
     else
         complete = manualSplitMethod == 0;
@@ -152,7 +309,9 @@ bool MP3Client::firstBlockOfConnection()
         fileWriter->setIgnoreFileSizeBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(
                                                0, prefs.integerForKey(prefs::kIgnoreFileSizeKB))) *
                                            1024);
-    createNewFileInSession();
+    // An Ogg file starts when its stream's headers have come, named from their comments.
+    if (*m_format != AudioFormat::Ogg)
+        createNewFileInSession();
     return true;
 }
 
@@ -173,7 +332,7 @@ void MP3Client::writeMetadataBranch(const std::uint8_t* data, std::size_t length
 {
     if (!notFirstPass) {
         notFirstPass = true;
-        if (rewindSeconds > 0) {
+        if (rewindSeconds > 0 && *m_format != AudioFormat::Ogg) {
             const auto bitrate = static_cast<unsigned>(std::max<std::int64_t>(0, m_naming.icy_br));
             if (splitEarlierOrLater == 0) {
                 fileWriter->setRewindSeconds(static_cast<float>(rewindSeconds), bitrate);
@@ -245,7 +404,16 @@ void MP3Client::handleFullBuffer()
                                                                    _streamTitle->streamTitle()));
     std::int64_t consumed;
     std::int64_t nextMetaoffset;
-    if (newTrack) {
+    if (newTrack && *m_format == AudioFormat::Ogg) {
+        // Ogg is cut between pages, each file starting with its stream's headers.
+        ++_streamTitleChangedCounter;
+        _streamTitle = std::move(title);
+        writeAudio(bufp.data(), static_cast<std::size_t>(metaoffset));
+        setCurrentSong(_streamTitle->streamTitle());
+        m_ogg.requestNewFile();
+        consumed = metaoffset + blockLength + 1;
+        nextMetaoffset = interval;
+    } else if (newTrack) {
         ++_streamTitleChangedCounter;
         _streamTitle = std::move(title);
         // The audio on both sides of the metadata block, where the split will go.
@@ -253,11 +421,11 @@ void MP3Client::handleFullBuffer()
         const auto after = bufp.begin() + metaoffset + 1 + blockLength;
         around.insert(around.end(), after, after + interval);
         const auto size = static_cast<std::int64_t>(around.size());
-        std::int64_t split = findQuietGap(around.data(), around.size());
+        std::int64_t split = findQuietGap(*m_format, around.data(), around.size());
         if (split < 0)
             split = size / 2;
-        const FrameRange frame = MyMP3Util::findFirstHeaderInBuffer(
-            around.data() + split, static_cast<std::size_t>(size - split));
+        const FrameRange frame = findFirstFrameRun(*m_format, around.data() + split,
+                                                   static_cast<std::size_t>(size - split));
         if (frame.found())
             split += frame.location;
         if (split > 0)
@@ -281,7 +449,7 @@ void MP3Client::handleFullBuffer()
             nextMetaoffset = interval;
         }
     } else {
-        fileWriter->writeData(bufp.data(), static_cast<std::size_t>(metaoffset));
+        writeAudio(bufp.data(), static_cast<std::size_t>(metaoffset));
         consumed = metaoffset + blockLength + 1;
         nextMetaoffset = interval;
     }
@@ -299,7 +467,7 @@ void MP3Client::writeNoMetadataBranch(const std::uint8_t* data, std::size_t leng
         setCurrentSong(localizedString("(No track data)") + " " + m_naming.icy_name);
         stopWatch = m_seconds();
     }
-    fileWriter->writeData(data, length);
+    writeAudio(data, length);
     const std::uint64_t size = fileWriter->currentFileSize();
     // A limit of 0 means no splitting, not a new file for every block.
     if (manualSplitMethod == 2 && splitByTimeOfSeconds > 0) {
@@ -309,11 +477,11 @@ void MP3Client::writeNoMetadataBranch(const std::uint8_t* data, std::size_t leng
         if (elapsed >= splitByTimeOfSeconds ||
             (bitrate != 0 && size > splitByTimeOfSeconds * bitrate * 128)) {
             stopWatch = m_seconds();
-            createNewFileInSession();
+            splitWithoutTitles();
         }
     } else if (manualSplitMethod == 1 && splitByFileSizeOfBytes > 0 &&
                size > splitByFileSizeOfBytes) {
-        createNewFileInSession();
+        splitWithoutTitles();
     }
 }
 

@@ -1,6 +1,8 @@
 #include "MyFileWriter.h"
 
+#include "AdtsFrames.h"
 #include "AtomicFile.h"
+#include "AudioFormat.h"
 #include "DictionaryExtensions.h"
 #include "FileManagerExtensions.h"
 #include "FreeSpace.h"
@@ -27,7 +29,6 @@ namespace orvanta {
 namespace {
 
 constexpr std::size_t kMaxNameBytes = 255;
-constexpr std::string_view kExtension = ".mp3";
 
 std::string replaceFirst(std::string text, std::string_view placeholder, const std::string& value)
 {
@@ -108,6 +109,13 @@ void MyFileWriter::setIgnoreDuplicateRecordings(bool on)
 {
     std::lock_guard lock(m_mutex);
     _ignoreDuplicates = on;
+}
+
+void MyFileWriter::setAudioFormat(AudioFormat format, std::string extension)
+{
+    std::lock_guard lock(m_mutex);
+    m_format = format;
+    m_extension = std::move(extension);
 }
 
 void MyFileWriter::setUseID3v1()
@@ -191,7 +199,7 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
     }
     // Exclusive creation: a file of the same name, ours or another program's, is never reused.
     for (int number = 0;; ++number) {
-        const std::string name = fileNameFor(prefix, stem, number);
+        const std::string name = fileNameFor(prefix, stem, number, m_extension);
         const std::string path = incompleteDir + "/" + name;
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
@@ -201,6 +209,7 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
             m_namePrefix = prefix;
             m_nameStem = stem;
             m_nameNumber = number;
+            m_nameExtension = m_extension;
             break;
         }
         if (errno != EEXIST || number >= 100000) {
@@ -216,7 +225,7 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
     m_fatalAlertPosted = false;
     m_searchedWithoutFrames = 0;
     m_audioStart = 0;
-    if (_useID3v2) {
+    if (_useID3v2 && m_format != AudioFormat::Ogg) {
         const Bytes tagBytes = createID3v2TagFromDictionary(info.get("ID3TAGS").toDictionary());
         if (!writeAllLocked(tagBytes.data(), tagBytes.size()))
             postFatalAlert(posts, localizedString("Out of disk space!"));
@@ -250,7 +259,8 @@ bool MyFileWriter::finishCurrentFileLocked(bool move, PostQueue& posts)
     if (fileHandle < 0 || discardFileWithoutAudioLocked())
         return true;
     Dictionary report = shallowCopy(_newFileTags.front());
-    if (_useID3v1) {
+    trimPartialFrameLocked();
+    if (_useID3v1 && m_format != AudioFormat::Ogg) {
         const Bytes v1 = createID3v1TagFromDictionary(report.get("ID3TAGS").toDictionary());
         writeAllLocked(v1.data(), v1.size());
     }
@@ -287,8 +297,9 @@ bool MyFileWriter::moveToCompleteFolder(Dictionary& report)
     // An existing file at the complete path is never replaced: take the next free name.
     for (int number = m_nameNumber; number < m_nameNumber + 100000; ++number) {
         const std::string target =
-            number == m_nameNumber ? m_completeFilePath
-                                   : baseDir + "/" + fileNameFor(m_namePrefix, m_nameStem, number);
+            number == m_nameNumber
+                ? m_completeFilePath
+                : baseDir + "/" + fileNameFor(m_namePrefix, m_nameStem, number, m_nameExtension);
         if (renameWithoutReplacing(m_incompleteFilePath, target)) {
             m_completeFilePath = target;
             report.set("location", target);
@@ -324,8 +335,43 @@ void MyFileWriter::skipCurrentFile()
 void MyFileWriter::stopCurrentFile()
 {
     std::lock_guard lock(m_mutex);
-    if (!discardFileWithoutAudioLocked())
+    if (!discardFileWithoutAudioLocked()) {
+        trimPartialFrameLocked();
         stopCurrentFileLocked();
+    }
+}
+
+void MyFileWriter::trimPartialFrameLocked()
+{
+    // An AAC decoder reports a cut last frame as damage; MP3 decoders pass over it, and MP3
+    // files stay as they always were. Ogg arrives in whole pages.
+    if (m_format != AudioFormat::AAC || fileHandle < 0 || !writtenData)
+        return;
+    const std::uint64_t size = currentFileSizeLocked();
+    std::uint64_t position = m_audioStart;
+    Bytes block;
+    std::uint64_t blockStart = 0;
+    while (size - position >= AdtsFrames::kHeaderLength) {
+        if (position < blockStart ||
+            position + AdtsFrames::kHeaderLength > blockStart + block.size()) {
+            block.resize(
+                static_cast<std::size_t>(std::min<std::uint64_t>(64 * 1024, size - position)));
+            const ssize_t n =
+                ::pread(fileHandle, block.data(), block.size(), static_cast<off_t>(position));
+            if (n < static_cast<ssize_t>(AdtsFrames::kHeaderLength))
+                return; // a read error: the file stays as it is
+            block.resize(static_cast<std::size_t>(n));
+            blockStart = position;
+        }
+        const auto header = AdtsFrames::decodeHeader(block.data() + (position - blockStart));
+        if (!header)
+            return; // not the frames this file began with: nothing to judge by
+        if (header->frameLength > size - position)
+            break;
+        position += header->frameLength;
+    }
+    if (position < size && ::ftruncate(fileHandle, static_cast<off_t>(position)) == 0)
+        ::lseek(fileHandle, 0, SEEK_END);
 }
 
 void MyFileWriter::stopCurrentFileLocked()
@@ -359,8 +405,8 @@ bool MyFileWriter::writeData(const std::uint8_t* data, std::size_t length)
         return false; // skipped or stopped: the audio went to the relay only
     frameBuffer.insert(frameBuffer.end(), data, data + length);
     std::size_t resume = 0;
-    const FrameRange run = MyMP3Util::findFirstHeaderInBuffer(
-        frameBuffer.data(), frameBuffer.size(), 0, nullptr, &resume);
+    const FrameRange run =
+        findFirstFrameRun(m_format, frameBuffer.data(), frameBuffer.size(), &resume);
     if (!run.found()) {
         m_searchedWithoutFrames += length;
         // Bytes before the resume point can never start a run: dropping them keeps the buffer
@@ -371,12 +417,12 @@ bool MyFileWriter::writeData(const std::uint8_t* data, std::size_t length)
     }
     const auto start = static_cast<std::size_t>(run.location);
     if (tag != 0) {
-        mp3frameheader_t header;
-        MyMP3Util::decodeFrameHeader(header, frameBuffer.data() + start);
-        if (!header.freeFormat)
-            posts.add(OVStreamBitrateNotification, tag,
-                      static_cast<std::int64_t>(header.bitrate / 1000));
-        posts.add(OVStreamStereoNotification, tag, header.mono == 0);
+        const FrameFacts facts =
+            factsOfFrameAt(m_format, frameBuffer.data() + start, frameBuffer.size() - start);
+        if (facts.bitrateKbps)
+            posts.add(OVStreamBitrateNotification, tag, *facts.bitrateKbps);
+        if (facts.stereo)
+            posts.add(OVStreamStereoNotification, tag, *facts.stereo);
     }
     writtenData = writeRawDataLocked(frameBuffer.data() + start, frameBuffer.size() - start, posts);
     m_searchedWithoutFrames = 0;
@@ -483,7 +529,7 @@ void MyFileWriter::rewind()
         }
         got += static_cast<std::size_t>(n);
     }
-    const FrameRange run = MyMP3Util::findFirstHeaderInBuffer(tail.data(), tail.size());
+    const FrameRange run = findFirstFrameRun(m_format, tail.data(), tail.size());
     const std::uint64_t keep = run.found() ? static_cast<std::uint64_t>(run.location) : 0;
     if (::ftruncate(fileHandle, static_cast<off_t>(position + keep)) != 0 ||
         ::lseek(fileHandle, 0, SEEK_END) < 0)
@@ -584,12 +630,12 @@ std::string MyFileWriter::stripInvalidFilenameCharacters(std::string_view name)
 }
 
 std::string MyFileWriter::fileNameFor(const std::string& prefix, const std::string& stem,
-                                      int number)
+                                      int number, std::string_view extension)
 {
     const std::string suffix = number > 0 ? " " + std::to_string(number) : std::string();
-    const std::size_t fixed = prefix.size() + suffix.size() + kExtension.size();
+    const std::size_t fixed = prefix.size() + suffix.size() + extension.size();
     const std::size_t room = fixed < kMaxNameBytes ? kMaxNameBytes - fixed : 0;
-    return prefix + truncateUtf8(stem, room) + suffix + std::string(kExtension);
+    return prefix + truncateUtf8(stem, room) + suffix + std::string(extension);
 }
 
 } // namespace orvanta

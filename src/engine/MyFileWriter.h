@@ -1,15 +1,17 @@
 #pragma once
 
-// The files of one recording: each track is written into "<folder>/incomplete", starts on an
-// MPEG frame boundary, is tagged, and when finished is moved to its folder (or dropped when
-// too small or a duplicate, or left incomplete). Every finished, dropped or skipped file is
-// reported with OVRecordingFileCompleted and its file-information dictionary. A file that
-// never received an MP3 frame holds nothing but its tag: it is removed without a report.
+// The files of one recording: each track is written into "<folder>/incomplete", starts on a
+// frame boundary of its format (an MPEG or ADTS frame run, an Ogg page), is tagged, and when
+// finished is moved to its folder (or dropped when too small or a duplicate, or left
+// incomplete). Every finished, dropped or skipped file is reported with
+// OVRecordingFileCompleted and its file-information dictionary. A file that never received
+// a frame holds nothing but its tag: it is removed without a report.
 //
 // Thread-safe: the client's worker writes audio while its client thread may skip a file;
 // one mutex guards the state, and nothing is called out (relay, notifications) under it.
 // Sizes and positions are bytes, 64-bit.
 
+#include "AudioFormat.h"
 #include "Value.h"
 
 #include <cstdint>
@@ -56,6 +58,9 @@ public:
     void setDiskSpaceSafety(bool on);
     void setIgnoreFileSizeBytes(std::uint64_t bytes);
     void setIgnoreDuplicateRecordings(bool on);
+    /// The format of the audio to come and its files' name extension (".mp3" until set).
+    /// Ogg files carry their tags in their own comments, never in ID3 tags.
+    void setAudioFormat(AudioFormat format, std::string extension);
     void setUseID3v1();
     void setUseID3v2();
     /// Numbering on, starting at 1.
@@ -103,7 +108,8 @@ public:
 
     /// "prefix stem[ N].mp3" within the file system's 255-byte name limit: only the stem is
     /// shortened, on a character boundary.
-    static std::string fileNameFor(const std::string& prefix, const std::string& stem, int number);
+    static std::string fileNameFor(const std::string& prefix, const std::string& stem, int number,
+                                   std::string_view extension = ".mp3");
 
 private:
     class PostQueue;
@@ -111,6 +117,8 @@ private:
     bool createNewFileLocked(PostQueue& posts);
     bool finishCurrentFileLocked(bool move, PostQueue& posts);
     void stopCurrentFileLocked();
+    /// Cuts an AAC file after its last whole frame.
+    void trimPartialFrameLocked();
     /// Closes and removes an open file that holds no audio; true when it did.
     bool discardFileWithoutAudioLocked();
     bool writeRawDataLocked(const std::uint8_t* data, std::size_t length, PostQueue& posts);
@@ -146,6 +154,9 @@ private:
     std::string m_namePrefix;
     std::string m_nameStem;
     int m_nameNumber = 0;
+    std::string m_nameExtension;
+    AudioFormat m_format = AudioFormat::MP3;
+    std::string m_extension = ".mp3";
     std::uint64_t m_audioStart = 0; // the ID3v2 tag ends here; rewinds never cut into it
     bool m_fatalAlertPosted = false;
     FreeSpaceProbe m_freeSpace;

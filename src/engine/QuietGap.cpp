@@ -1,5 +1,7 @@
 #include "QuietGap.h"
 
+#include "AacDecoder.h"
+#include "AdtsFrames.h"
 #include "Decoder.h"
 #include "MyMP3Util.h"
 
@@ -15,6 +17,8 @@ namespace {
 constexpr std::size_t kMinimumLevels = 11;
 // The quiet threshold lies this far from the quietest towards the loudest window.
 constexpr double kThresholdFraction = 0.2;
+// AAC windows: a hundredth of a second.
+constexpr int kAacWindowsPerSecond = 100;
 // The level array grows in steps of this many entries.
 constexpr std::size_t kLevelGrowth = 1000;
 
@@ -129,6 +133,56 @@ std::int64_t findQuietGap(const std::uint8_t* buffer, std::size_t length) noexce
             return -1;
         const auto smoothedCount = static_cast<std::int64_t>(levels.size()) - 2;
         return middle * static_cast<std::int64_t>(length) / smoothedCount;
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+std::int64_t findAacQuietGap(const std::uint8_t* buffer, std::size_t length) noexcept
+{
+    if (buffer == nullptr)
+        return -1;
+    const FrameRange first = AdtsFrames::findFirstRun(buffer, length);
+    if (!first.found())
+        return -1;
+    try {
+        avcodec::AacDecoder decoder;
+        if (!decoder)
+            return -1;
+        // Each frame's offset and the sample frames decoded before it, to map the quietest
+        // window back to the frame that holds it.
+        std::vector<std::pair<std::size_t, std::size_t>> frameStarts;
+        std::vector<std::int16_t> samples;
+        std::size_t position = static_cast<std::size_t>(first.location);
+        while (length - position >= AdtsFrames::kHeaderLength) {
+            const auto header = AdtsFrames::decodeHeader(buffer + position);
+            if (!header || header->frameLength > length - position)
+                break;
+            const std::size_t before =
+                decoder.channels() > 0
+                    ? samples.size() / static_cast<std::size_t>(decoder.channels())
+                    : 0;
+            if (!decoder.decodeFrame(buffer + position, header->frameLength, samples))
+                break;
+            frameStarts.emplace_back(position, before);
+            position += header->frameLength;
+        }
+        if (decoder.channels() < 1 || decoder.sampleRate() < kAacWindowsPerSecond)
+            return -1;
+        const auto window = static_cast<std::size_t>(decoder.sampleRate() / kAacWindowsPerSecond);
+        const std::vector<std::int64_t> levels = windowLevels(samples, decoder.channels(), window);
+        const std::int64_t middle = quietRunMiddle(levels);
+        if (middle < 0)
+            return -1;
+        // Smoothed entry i is the mean of windows i to i + 2: its centre is window i + 1's.
+        const std::size_t sample = static_cast<std::size_t>(middle + 1) * window + window / 2;
+        std::size_t offset = frameStarts.front().first;
+        for (const auto& [frameOffset, firstSample] : frameStarts) {
+            if (firstSample > sample)
+                break;
+            offset = frameOffset;
+        }
+        return static_cast<std::int64_t>(offset);
     } catch (const std::bad_alloc&) {
         return -1;
     }

@@ -18,6 +18,10 @@ namespace orvanta {
 /// or memory runs out.
 std::int64_t findQuietGap(const std::uint8_t* buffer, std::size_t length) noexcept;
 
+/// The same for AAC in ADTS frames, decoded with libavcodec in windows of 10 ms: the offset
+/// of the frame that holds the middle of the longest quiet stretch, or -1.
+std::int64_t findAacQuietGap(const std::uint8_t* buffer, std::size_t length) noexcept;
+
 /// The level of each complete window of window sample frames of interleaved 16-bit PCM: the
 /// root mean square of the loudest channel, truncated. A last incomplete window is dropped.
 std::vector<std::int64_t> windowLevels(const std::vector<std::int16_t>& samples, int channels,

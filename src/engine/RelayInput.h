@@ -18,6 +18,10 @@ public:
     /// The client whose currentSong() gives the titles the relay sends; the relay reads it
     /// on its own threads, so the client's currentSong() must be thread-safe. Thread: any.
     virtual void setDelegate(std::weak_ptr<GenericClient> client) = 0;
+    /// The content type a player is told, and what it must get before the first audio to
+    /// decode from the middle of the stream (an Ogg stream's header pages; none for frame
+    /// formats). Thread: any.
+    virtual void setStreamFormat(std::string contentType, Bytes streamHeader) = 0;
 };
 
 } // namespace orvanta

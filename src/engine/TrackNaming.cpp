@@ -56,7 +56,16 @@ Dictionary TrackNaming::tagsForStreamTitle(StreamTitle* title)
         if (found)
             tags = *found;
     }
+    return tagsForTrack(std::move(tags), metaint != 0, title ? title->streamTitle() : icy_name);
+}
 
+Dictionary TrackNaming::tagsForKnownTrack(Dictionary found, const std::string& streamTitle)
+{
+    return tagsForTrack(std::move(found), true, streamTitle);
+}
+
+Dictionary TrackNaming::tagsForTrack(Dictionary tags, bool titled, const std::string& streamTitle)
+{
     if (_useID3v2) {
         tags.set("TRCK", std::to_string(trackCounter));
         if (trackCounter != 0)
@@ -87,16 +96,14 @@ Dictionary TrackNaming::tagsForStreamTitle(StreamTitle* title)
 
     Dictionary info;
     info.set(fileinfo::kID3Tags, tags);
-    if (metaint != 0) {
-        const std::string streamTitle = title ? title->streamTitle() : icy_name;
+    if (titled) {
         info.set(fileinfo::kStreamTitle, streamTitle);
         if (historyContainsStreamTitle(streamTitle))
             info.set(fileinfo::kDuplicate, 1);
     }
     info.set(fileinfo::kCompleteBaseDir, computeRecordingPath(info));
-    info.set(fileinfo::kFilename, metaint != 0
-                                      ? tagText(tags, "TPE1") + " - " + tagText(tags, "TIT2")
-                                      : tagText(tags, "TIT2"));
+    info.set(fileinfo::kFilename, titled ? tagText(tags, "TPE1") + " - " + tagText(tags, "TIT2")
+                                         : tagText(tags, "TIT2"));
     return info;
 }
 

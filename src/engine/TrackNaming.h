@@ -47,6 +47,10 @@ public:
 
     /// The file-information dictionary of the next file.
     Dictionary tagsForStreamTitle(StreamTitle* title);
+    /// The same for a track whose artist, title and album (TPE1, TIT2, TALB, any of them
+    /// missing) the stream itself says, as an Ogg stream's comments do: named and checked for
+    /// duplicates by streamTitle, like a track of a stream with titles.
+    Dictionary tagsForKnownTrack(Dictionary found, const std::string& streamTitle);
     /// The folder of a file, from the download path and the layout bits.
     std::string computeRecordingPath(const Dictionary& fileInformation) const;
     std::string computeSessionName() const;
@@ -59,6 +63,7 @@ public:
                                    const std::string& suffix = {});
 
 private:
+    Dictionary tagsForTrack(Dictionary tags, bool titled, const std::string& streamTitle);
     std::string untitledTrackTitle(const QDateTime& now) const;
 
     const PreferencesReader& m_prefs;

@@ -54,7 +54,7 @@ RelayRequest parseRelayRequest(std::string_view request)
 }
 
 std::string relayResponse(const RelayRequest& request, std::uint16_t relayPort,
-                          std::string_view bundleVersion)
+                          std::string_view bundleVersion, std::string_view contentType)
 {
     const std::string port = std::to_string(relayPort);
     std::string response;
@@ -62,7 +62,7 @@ std::string relayResponse(const RelayRequest& request, std::uint16_t relayPort,
     response += "icy-notice1:This stream is being broadcast by Orvanta for Linux\r\n";
     response += "icy-notice2:" + std::string(kProductWebAddress) + "\r\n";
     response += "Server: orvanta/" + std::string(bundleVersion) + "\r\n";
-    response += "content-type:audio/mpeg\r\n";
+    response += "content-type:" + std::string(contentType) + "\r\n";
     response += "icy-name:Orvanta\r\n";
     response += "icy-genre:Orvanta\r\n";
     response += "icy-pub:1\r\n";

@@ -36,9 +36,11 @@ struct RelayRequest
 RelayRequest parseRelayRequest(std::string_view request);
 
 /// The whole response head, ending with the blank line. relayPort names the relay in the
-/// icy-url line and, in UDP title mode, the x-audiocast-udpport line.
+/// icy-url line and, in UDP title mode, the x-audiocast-udpport line; contentType is the
+/// recording's.
 std::string relayResponse(const RelayRequest& request, std::uint16_t relayPort,
-                          std::string_view bundleVersion);
+                          std::string_view bundleVersion,
+                          std::string_view contentType = "audio/mpeg");
 
 /// The song, or "Unknown" when there is none.
 std::string titleOrUnknown(std::string_view song);

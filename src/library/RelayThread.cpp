@@ -309,18 +309,22 @@ void RelayThread::servePlayer(relay::Arrival arrival)
     relaySocketFD = player.get();
 
     const relay::RelayRequest parsed = relay::parseRelayRequest(request);
+    std::string contentType;
     {
         std::lock_guard lock(m_sendMutex);
         _metadataClientPort = parsed.udpPort;
         _metaint = parsed.wantsMetadata ? relay::kMetaint : 0;
         _metaintCounter = 0;
+        m_headerOwed = !m_streamHeader.empty();
+        contentType = m_contentType;
         m_udpTitles = parsed.usesUDPTitles();
         m_playerFamily = relay::socketFamily(player.get());
     }
     if (m_udpTitles)
         launchUDPServer(m_playerFamily);
 
-    const std::string response = relay::relayResponse(parsed, m_relayPort, kBundleVersion);
+    const std::string response =
+        relay::relayResponse(parsed, m_relayPort, kBundleVersion, contentType);
     const int error = relay::sendAll(player.get(), response.data(), response.size(),
                                      relay::Clock::now() + m_sendTimeout.load(), m_wake.fd());
     if (error != 0) {
@@ -370,13 +374,26 @@ bool RelayThread::writeRawData(const std::uint8_t* data, std::size_t length)
         const int fd = relaySocketFD;
         if (fd < 0)
             return true;
-        error = sendAudio(fd, data, length, title, relay::Clock::now() + m_sendTimeout.load());
+        const auto deadline = relay::Clock::now() + m_sendTimeout.load();
+        if (m_headerOwed) {
+            m_headerOwed = false;
+            error = sendAudio(fd, m_streamHeader.data(), m_streamHeader.size(), title, deadline);
+        }
+        if (error == 0)
+            error = sendAudio(fd, data, length, title, deadline);
     }
     if (error == 0)
         return true;
     logMessage("RelayThread::writeRawData", "write data to relay port: " + systemError(error));
     closeCurrentConnection();
     return false;
+}
+
+void RelayThread::setStreamFormat(std::string contentType, Bytes streamHeader)
+{
+    std::lock_guard lock(m_sendMutex);
+    m_contentType = std::move(contentType);
+    m_streamHeader = std::move(streamHeader);
 }
 
 int RelayThread::sendAudio(int fd, const std::uint8_t* data, std::size_t length,

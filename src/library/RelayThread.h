@@ -91,6 +91,7 @@ public:
     /// connected or sending failed (the connection is then closed).
     bool writeRawData(const std::uint8_t* data, std::size_t length) override;
     void setDelegate(std::weak_ptr<GenericClient> client) override;
+    void setStreamFormat(std::string contentType, Bytes streamHeader) override;
 
 private:
     // Relay thread.
@@ -135,6 +136,9 @@ private:
     std::atomic<int> relaySocketFD{-1};
     std::uint32_t _metaint = 0;
     std::uint32_t _metaintCounter = 0;
+    std::string m_contentType = "audio/mpeg";
+    Bytes m_streamHeader;
+    bool m_headerOwed = false; // the connected player has not had the stream header yet
     std::atomic<bool> m_udpTitles{false};
     std::atomic<int> m_playerFamily{0};
     std::atomic<std::uint16_t> _metadataClientPort{0};

@@ -1,6 +1,7 @@
 // Records through the whole stream client from a real Icecast server fed by a real source
 // client, with titles pushed through the server's admin interface.
 
+#include "AudioCheck.h"
 #include "Easy.h"
 #include "Global.h"
 #include "IcyTestServer.h"
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -34,6 +36,13 @@ const curl::Global g_curl;
 
 constexpr const char* kIcecast = "/usr/bin/icecast2";
 constexpr const char* kEzstream = "/usr/bin/ezstream";
+constexpr const char* kFfmpeg = "/usr/bin/ffmpeg";
+constexpr const char* kPython = "/usr/bin/python3";
+
+/// What feeds the station: ezstream with MP3, ffmpeg with AAC (copied from an encoded file,
+/// looping), or a chained Ogg file that ffmpeg encoded, sent at its own pace by
+/// ogg_source.py (ffmpeg would join the links into one stream).
+enum class Source { Mp3, Aac, Ogg };
 
 // A child process, ended with SIGTERM (then SIGKILL) when the test is done.
 class Child
@@ -139,14 +148,18 @@ std::string escaped(const std::string& text)
 class IcecastStation
 {
 public:
-    IcecastStation(const TempDir& dir, const ByteVector& songs) : m_dir(dir)
+    IcecastStation(const TempDir& dir, const ByteVector& songs, Source source = Source::Mp3)
+        : m_dir(dir), m_source(source)
     {
         // The server drops to nobody when started as root: it must reach its files.
         ::chmod(dir.path().c_str(), 0755);
         std::filesystem::create_directories(dir.file("log"));
         ::chmod(dir.file("log").c_str(), 0777);
-        writeFile(dir.file("songs.mp3"), std::string(songs.begin(), songs.end()));
-        ::chmod(dir.file("songs.mp3").c_str(), 0644);
+        m_songs = dir.file(source == Source::Mp3   ? "songs.mp3"
+                           : source == Source::Aac ? "songs.aac"
+                                                   : "songs.ogg");
+        writeFile(m_songs, std::string(songs.begin(), songs.end()));
+        ::chmod(m_songs.c_str(), 0644);
         port = unusedLoopbackPort();
         base = "http://127.0.0.1:" + std::to_string(port);
         const bool root = ::getuid() == 0;
@@ -187,7 +200,7 @@ public:
                       "  <streams><stream><mountpoint>/stream</mountpoint><format>MP3</format>"
                       "<stream_bitrate>128</stream_bitrate></stream></streams>\n"
                       "  <intakes><intake><type>file</type><filename>" +
-                      dir.file("songs.mp3") +
+                      m_songs +
                       "</filename><stream_once>No</stream_once></intake></intakes>\n"
                       "  <metadata><no_updates>Yes</no_updates></metadata>\n"
                       "</ezstream>\n");
@@ -217,8 +230,7 @@ public:
         }
         for (int i = 0; i < 400; ++i) {
             if (!m_ezstream || !m_ezstream->running())
-                m_ezstream = std::make_unique<Child>(
-                    std::vector<std::string>{kEzstream, "-q", "-c", m_dir.file("ezstream.xml")});
+                m_ezstream = std::make_unique<Child>(sourceCommand());
             std::this_thread::sleep_for(25ms);
             const auto status = httpGet(base + "/status-json.xsl");
             if (status && status->find("\"listenurl\"") != std::string::npos)
@@ -245,7 +257,32 @@ public:
     std::string base;
 
 private:
+    std::vector<std::string> sourceCommand() const
+    {
+        const std::string mount = "127.0.0.1:" + std::to_string(port) + "/stream";
+        switch (m_source) {
+        case Source::Mp3:
+            break;
+        case Source::Aac:
+            return {kFfmpeg,     "-nostdin",
+                    "-v",        "error",
+                    "-re",       "-stream_loop",
+                    "-1",        "-f",
+                    "aac",       "-i",
+                    m_songs,     "-c",
+                    "copy",      "-content_type",
+                    "audio/aac", "-f",
+                    "adts",      "icecast://source:sourcepw@" + mount};
+        case Source::Ogg:
+            return {kPython, ORVANTA_TEST_DATA_DIR "/engine/ogg_source.py",
+                    "http://source:sourcepw@" + mount, m_songs};
+        }
+        return {kEzstream, "-q", "-c", m_dir.file("ezstream.xml")};
+    }
+
     const TempDir& m_dir;
+    Source m_source;
+    std::string m_songs;
     std::unique_ptr<Child> m_icecast;
     std::unique_ptr<Child> m_ezstream;
     std::string m_problem;
@@ -253,7 +290,8 @@ private:
 
 bool toolsPresent()
 {
-    return ::access(kIcecast, X_OK) == 0 && ::access(kEzstream, X_OK) == 0;
+    return ::access(kIcecast, X_OK) == 0 && ::access(kEzstream, X_OK) == 0 &&
+           ::access(kFfmpeg, X_OK) == 0 && ::access(kPython, X_OK) == 0;
 }
 
 } // namespace
@@ -261,7 +299,7 @@ bool toolsPresent()
 TEST(IcecastTest, RecordsTitlesPushedThroughTheAdminInterface)
 {
     ASSERT_TRUE(toolsPresent())
-        << "icecast2 or ezstream is not installed (scripts/install-deps.sh)";
+        << "icecast2, ezstream, ffmpeg or python3 is not installed (scripts/install-deps.sh)";
     TempDir dir;
     IcecastStation station(dir, songStream({6.0, 6.0, 6.0}).audio);
     ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startFailure();
@@ -312,7 +350,7 @@ TEST(IcecastTest, RecordsTitlesPushedThroughTheAdminInterface)
 TEST(IcecastTest, ARecordingGoesOnThroughTwentyServerCrashes)
 {
     ASSERT_TRUE(toolsPresent())
-        << "icecast2 or ezstream is not installed (scripts/install-deps.sh)";
+        << "icecast2, ezstream, ffmpeg or python3 is not installed (scripts/install-deps.sh)";
     TempDir dir;
     IcecastStation station(dir, songStream({20.0}).audio);
     ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startFailure();
@@ -355,4 +393,105 @@ TEST(IcecastTest, ARecordingGoesOnThroughTwentyServerCrashes)
                 kCrashes, total.count(), outages.count(), recordedSeconds, files.size(),
                 lostPerRestart);
     EXPECT_LT(lostPerRestart, 1.5);
+}
+
+TEST(IcecastTest, AnAacStationFedByFfmpegGetsAFilePerPushedTitle)
+{
+    ASSERT_TRUE(toolsPresent())
+        << "icecast2, ezstream, ffmpeg or python3 is not installed (scripts/install-deps.sh)";
+    TempDir dir;
+    const ByteVector songs =
+        encodeWithFfmpeg(pcmSongs({6.0, 6.0}, 1.0), dir, "-c:a aac -b:a 128k -f adts");
+    IcecastStation station(dir, songs, Source::Aac);
+    ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startFailure();
+    auto pushTitle = [&](const std::string& title) {
+        const auto answer = httpGet(
+            station.base + "/admin/metadata?mount=/stream&mode=updinfo&song=" + escaped(title),
+            "admin:adminpw");
+        ASSERT_TRUE(answer) << "admin interface refused " << title;
+    };
+    pushTitle("AAC Artist - First Song");
+    TestPrefs prefs(dir.file("Music"));
+    Recording recording(prefs, Dictionary{{"NP_URLS_TO_VISIT", Array{station.base + "/stream"}},
+                                          {"NP_STREAMTITLE_SEPARATOR", "-"},
+                                          {"NP_STREAMTITLE_PATTERN", 2},
+                                          {"NP_LANGUAGE_ENCODING", 4}});
+    recording.start();
+    ASSERT_TRUE(recording.waitUntil(
+        [&] { return recording.server().currentSong() == "AAC Artist - First Song"; }, 10s));
+    std::this_thread::sleep_for(3s);
+    pushTitle("AAC Artist - Second Song");
+    ASSERT_TRUE(recording.waitUntil(
+        [&] { return recording.server().currentSong() == "AAC Artist - Second Song"; }, 10s));
+    std::this_thread::sleep_for(2s);
+    recording.stop();
+    ASSERT_TRUE(recording.waitFinished(5s));
+    EXPECT_TRUE(recording.alerts().empty());
+
+    const auto files = recording.completedFiles();
+    ASSERT_GE(files.size(), 2u);
+    const Dictionary first = files[files.size() - 2];
+    const Dictionary second = files.back();
+    EXPECT_EQ(std::filesystem::path(first.get("location").toString()).filename(),
+              "AAC Artist - First Song.aac");
+    EXPECT_TRUE(second.contains("incomplete")) << "stopped during the second titled track";
+    for (const auto& file : {first, second}) {
+        const std::string location = file.get("location").toString();
+        AudioCheck check = checkAudio(location);
+        EXPECT_EQ(check.codec, "aac") << location;
+        EXPECT_EQ(check.errors, "") << location;
+        EXPECT_GT(check.decoded, 1.0) << location;
+        EXPECT_NEAR(check.container, check.decoded, check.frame) << location;
+        EXPECT_EQ(check.tags["TPE1"], "AAC Artist") << location;
+    }
+    EXPECT_EQ(checkAudio(first.get("location").toString()).tags["TIT2"], "First Song");
+}
+
+TEST(IcecastTest, ChainedOggStationsGetAWholeFilePerSong)
+{
+    ASSERT_TRUE(toolsPresent())
+        << "icecast2, ezstream, ffmpeg or python3 is not installed (scripts/install-deps.sh)";
+    for (const std::string codec : {"vorbis", "opus"}) {
+        TempDir dir;
+        constexpr double kSongSeconds = 4.0;
+        ByteVector chain;
+        for (int song = 1; song <= 4; ++song) {
+            const std::string artist = "Ogg Artist " + std::to_string(song);
+            const ByteVector link = encodeWithFfmpeg(
+                pcmSongs({kSongSeconds}, 0.0), dir,
+                codec == "opus" ? "-c:a libopus -b:a 64k -f ogg" : "-c:a libvorbis -b:a 96k -f ogg",
+                "-metadata artist='" + artist + "' -metadata title='Song " + std::to_string(song) +
+                    "'");
+            chain.insert(chain.end(), link.begin(), link.end());
+        }
+        IcecastStation station(dir, chain, Source::Ogg);
+        ASSERT_TRUE(station.start()) << "icecast2 did not start: " << station.startFailure();
+        TestPrefs prefs(dir.file("Music"));
+        Recording recording(prefs,
+                            Dictionary{{"NP_URLS_TO_VISIT", Array{station.base + "/stream"}}});
+        recording.start();
+        // The source ends after its last song, and the server ends the stream with it.
+        ASSERT_TRUE(recording.waitFinished(40s)) << codec;
+        EXPECT_TRUE(recording.alerts().empty()) << codec;
+
+        const auto files = recording.completedFiles();
+        const std::string extension = codec == "opus" ? ".opus" : ".ogg";
+        std::map<std::string, Dictionary> byName;
+        for (const Dictionary& file : files)
+            byName[std::filesystem::path(file.get("location").toString()).filename()] = file;
+        // The song playing when the recording joined may be cut; the ones after are whole.
+        for (int song = 2; song <= 4; ++song) {
+            const std::string name = "Ogg Artist " + std::to_string(song) + " - Song " +
+                                     std::to_string(song) + extension;
+            ASSERT_TRUE(byName.count(name)) << codec << ": no " << name;
+            const std::string location = byName[name].get("location").toString();
+            AudioCheck check = checkAudio(location);
+            EXPECT_EQ(check.codec, codec) << location;
+            EXPECT_EQ(check.errors, "") << location;
+            EXPECT_NEAR(check.decoded, kSongSeconds, check.frame) << location;
+            EXPECT_NEAR(check.container, check.decoded, check.frame) << location;
+            EXPECT_EQ(check.tags["TITLE"], "Song " + std::to_string(song)) << location;
+            EXPECT_EQ(check.tags["ARTIST"], "Ogg Artist " + std::to_string(song)) << location;
+        }
+    }
 }

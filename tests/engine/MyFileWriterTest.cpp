@@ -1,4 +1,5 @@
 #include "MyFileWriter.h"
+#include "AdtsFrames.h"
 
 #include "Mp3Fixtures.h"
 #include "MyMP3Util.h"
@@ -6,6 +7,7 @@
 #include "NotificationNames.h"
 #include "TempDir.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
@@ -542,4 +544,48 @@ TEST_F(MyFileWriterTest, FinishedFilesAreReadBackByAnIndependentReader)
     for (const char* expected : {"TPE1\t0|????\n", "TIT2\t0|???\n", "TALB\t0|Live\n"})
         EXPECT_NE(output.find(expected), std::string::npos) << expected << " in\n" << output;
     EXPECT_EQ(test::decodeWithMpg123(dir.file("Read/v2.mp3"), &output), 0) << output;
+}
+
+TEST_F(MyFileWriterTest, AnAacFileEndsOnItsLastWholeFrameWithItsTagInFront)
+{
+    test::TempDir encodeDir;
+    const test::ByteVector aac =
+        test::encodeWithFfmpeg(test::pcmSongs({1.0}, 0.0), encodeDir, "-c:a aac -b:a 96k -f adts");
+    writer.setAudioFormat(AudioFormat::AAC, ".aac");
+    writer.setUseID3v2();
+    for (const bool finished : {true, false}) {
+        const std::string name = finished ? "finished" : "stopped";
+        writer.addNewFileTags(info(name));
+        ASSERT_TRUE(writer.createNewFile());
+        // Joined in the middle of a frame, ended in the middle of another.
+        write(test::ByteVector(aac.begin() + 100, aac.end() - 50));
+        const std::string incomplete = writer.incompleteFilePath();
+        EXPECT_EQ(fs::path(incomplete).extension(), ".aac");
+        if (finished)
+            writer.finishCurrentFileAndMove(true);
+        else
+            writer.stopCurrentFile();
+        const std::string path =
+            finished ? reports().back().get("location").toString() : incomplete;
+        const std::string bytes = test::readFile(path);
+        ASSERT_EQ(bytes.compare(0, 3, "ID3"), 0) << name << ": the tag comes first";
+        const auto b = [&bytes](std::size_t i) {
+            return static_cast<std::size_t>(static_cast<unsigned char>(bytes[i]));
+        };
+        const std::size_t tagEnd = 10 + ((b(6) << 21) | (b(7) << 14) | (b(8) << 7) | b(9));
+        const test::ByteVector audio(bytes.begin() + static_cast<long>(tagEnd), bytes.end());
+        ASSERT_FALSE(audio.empty()) << name;
+        // Whole frames from the first run on, and not one byte of the cut one.
+        std::size_t position = 0;
+        while (position + AdtsFrames::kHeaderLength <= audio.size()) {
+            const auto header = AdtsFrames::decodeHeader(audio.data() + position);
+            ASSERT_TRUE(header) << name << " at " << position;
+            position += header->frameLength;
+        }
+        EXPECT_EQ(position, audio.size()) << name;
+        const auto start = std::search(aac.begin(), aac.end(), audio.begin(), audio.begin() + 16);
+        ASSERT_NE(start, aac.end());
+        EXPECT_TRUE(std::equal(audio.begin(), audio.end(), start)) << name;
+        EXPECT_GT(aac.end() - 50 - (start + static_cast<long>(audio.size())), 0) << name;
+    }
 }

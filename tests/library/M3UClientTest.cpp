@@ -64,6 +64,7 @@ public:
         std::lock_guard lock(m_mutex);
         m_delegate = std::move(client);
     }
+    void setStreamFormat(std::string, Bytes) override {}
     bool writeRawData(const std::uint8_t* data, std::size_t length) override
     {
         std::shared_ptr<GenericClient> client;

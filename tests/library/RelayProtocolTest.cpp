@@ -72,6 +72,10 @@ TEST(RelayResponseTest, LinesInOrderWithTheTitleVariant)
               head + "x-audiocast-udpport:50505\r\n\r\n");
     EXPECT_EQ(relayResponse({7000, false}, 50505, "1.2.3"), head + "\r\n")
         << "a UDP port without the metadata header asks for no titles";
+    // The recording's own content type, for AAC and Ogg stations.
+    std::string aacHead = head;
+    aacHead.replace(aacHead.find("audio/mpeg"), 10, "audio/aac");
+    EXPECT_EQ(relayResponse({0, false}, 50505, "1.2.3", "audio/aac"), aacHead + "\r\n");
 }
 
 TEST(MetadataBlockTest, LengthByteCoversTextAndAtLeastOneZero)

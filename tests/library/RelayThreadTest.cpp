@@ -409,6 +409,21 @@ TEST_F(RelayThreadTest, WithoutTheMetadataHeaderThePlayerGetsPlainAudio)
     EXPECT_TRUE(player->read(sent.size()) == sent);
 }
 
+TEST_F(RelayThreadTest, APlayerJoiningAnOggRecordingGetsItsHeadersFirst)
+{
+    startRelay();
+    const std::string header = "OggS-headers-of-the-stream";
+    relay->setStreamFormat("application/ogg", Bytes(header.begin(), header.end()));
+    std::string head;
+    auto player = connect(kRequest, &head);
+    EXPECT_NE(head.find("content-type:application/ogg\r\n"), std::string::npos) << head;
+    const std::string sent = audio(5000);
+    ASSERT_TRUE(write(*relay, sent.substr(0, 2000)));
+    ASSERT_TRUE(write(*relay, sent.substr(2000)));
+    // The headers once, before the audio; a frame format has none to send.
+    EXPECT_TRUE(player->read(header.size() + sent.size()) == header + sent);
+}
+
 TEST_F(RelayThreadTest, UDPTitlesGoToThePlayersPortWithRisingSequenceNumbers)
 {
     startRelay();

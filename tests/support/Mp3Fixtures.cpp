@@ -36,6 +36,17 @@ ByteVector encodeWithLame(const ByteVector& pcm, const TempDir& dir)
     return ByteVector(bytes.begin(), bytes.end());
 }
 
+ByteVector encodeWithFfmpeg(const ByteVector& pcm, const TempDir& dir,
+                            const std::string& codecArguments, const std::string& metadata)
+{
+    try {
+        return encodeWithFfmpegIn(pcm, dir.path(), codecArguments, metadata);
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << error.what();
+        return {};
+    }
+}
+
 int decodeWithMpg123(const std::string& path, std::string* output)
 {
     return runCommand("mpg123 -t -q '" + path + "'", output);

@@ -1,7 +1,7 @@
 #pragma once
 
-// MPEG audio for the recording tests: synthetic frames whose bytes are known, and real
-// audio encoded by LAME at test time.
+// Audio for the recording tests: synthetic MPEG frames whose bytes are known, and real
+// audio encoded at test time by LAME (MP3) and ffmpeg (AAC, Ogg Vorbis, Ogg Opus).
 
 #include "DemoAudio.h"
 #include "TempDir.h"
@@ -23,6 +23,12 @@ ByteVector syntheticFrames(std::size_t count, std::uint8_t seed = 0);
 /// Encodes PCM (as above) with LAME at 128 kbit/s, constant bitrate, no info frame; returns
 /// the MP3 bytes. Fails the current test when LAME is missing or fails.
 ByteVector encodeWithLame(const ByteVector& pcm, const TempDir& dir);
+
+/// Encodes PCM (as above) with ffmpeg; codecArguments name the codec and container (for
+/// example "-c:a aac -b:a 128k -f adts"), metadata its tags ("-metadata title=…"). Fails
+/// the current test when ffmpeg is missing or fails.
+ByteVector encodeWithFfmpeg(const ByteVector& pcm, const TempDir& dir,
+                            const std::string& codecArguments, const std::string& metadata = {});
 
 /// Runs mpg123 over the file in test mode; returns its exit status, output in output.
 int decodeWithMpg123(const std::string& path, std::string* output);
