@@ -80,10 +80,11 @@ bench: deps
 	cmake -S . -B build-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DORVANTA_BUILD_BENCH=ON
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/*_bench; do \
-		case "$$b" in *scale_bench|*window_bench|*soak_bench) continue;; esac; "$$b" || exit 1; \
+		case "$$b" in *scale_bench|*window_bench|*soak_bench|*formats_bench) continue;; esac; "$$b" || exit 1; \
 	done
 	bash bench/window.sh
 	@echo "Scale runs: bench/scale.sh [SECONDS] [COUNTS...], bench/handover.sh [STATIONS] [SECONDS]"
+	@echo "Formats: bench/formats.sh [N] [SECONDS] [SPEED]; MP3 unchanged: bench/mp3-identity.sh OLD NEW"
 
 clean:
 	rm -rf build build-run build-asan build-tsan build-bench

@@ -1,8 +1,13 @@
-// orvanta-demo-station: the test ICY server on a fixed port with real MP3 audio, for trying
+// orvanta-demo-station: the test ICY server on a fixed port with real audio, for trying
 // Orvanta by hand.
 //
 //   orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N] [--for SECONDS]
 //                        [--speed X]   (X times real time, for soak runs)
+//                        [--format mp3|aac|vorbis|opus]
+//
+// With --format aac the songs are AAC (ffmpeg, 128 kbit/s, ADTS) with titles as for MP3; with
+// vorbis or opus each song is a link of a chained Ogg stream (ffmpeg) whose comments name it,
+// served Icecast style without ICY metadata, paced at the stream's average rate.
 //
 // Songs are PCM tones separated by one second of digital silence, encoded with `lame` at
 // 128 kbit/s mono. The stream is served at /stream in Shoutcast style, looped and paced at
@@ -43,13 +48,14 @@ struct Options
     int songs = 5;
     double forSeconds = 0; // 0: until SIGINT or SIGTERM
     double speed = 1;      // times real time
+    std::string format = "mp3";
 };
 
 void usage()
 {
     std::cerr
         << "usage: orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N]"
-           " [--for SECONDS] [--speed X]\n";
+           " [--for SECONDS] [--speed X] [--format mp3|aac|vorbis|opus]\n";
 }
 
 bool parseNumber(const char* text, double min, double max, double* out)
@@ -66,6 +72,15 @@ bool parseOptions(int argc, char** argv, Options* options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
+        if (name == "--format" && i + 1 < argc) {
+            options->format = argv[++i];
+            if (options->format != "mp3" && options->format != "aac" &&
+                options->format != "vorbis" && options->format != "opus") {
+                std::cerr << "unknown format: " << options->format << "\n";
+                return false;
+            }
+            continue;
+        }
         if (name == "--help" || name == "-h")
             return false;
         if (i + 1 >= argc) {
@@ -100,23 +115,62 @@ ByteVector silence(double seconds)
 }
 
 // The songs encoded in a folder of their own under the temporary folder.
-ByteVector encode(const ByteVector& pcm)
+ByteVector encode(const ByteVector& pcm, const std::string& format,
+                  const std::string& metadata = {})
 {
     std::string folder = (std::filesystem::temp_directory_path() / "orvanta-demo-XXXXXX").string();
     if (!::mkdtemp(folder.data()))
         throw std::runtime_error("cannot make a temporary folder");
     try {
-        ByteVector mp3 = orvanta::test::encodeWithLameIn(pcm, folder);
+        ByteVector bytes;
+        if (format == "mp3")
+            bytes = orvanta::test::encodeWithLameIn(pcm, folder);
+        else if (format == "aac")
+            bytes = orvanta::test::encodeWithFfmpegIn(pcm, folder, "-c:a aac -b:a 128k -f adts");
+        else if (format == "vorbis")
+            bytes = orvanta::test::encodeWithFfmpegIn(pcm, folder,
+                                                      "-c:a libvorbis -b:a 128k -f ogg", metadata);
+        else
+            bytes = orvanta::test::encodeWithFfmpegIn(pcm, folder, "-c:a libopus -b:a 96k -f ogg",
+                                                      metadata);
         std::filesystem::remove_all(folder);
-        return mp3;
+        return bytes;
     } catch (...) {
         std::filesystem::remove_all(folder);
         throw;
     }
 }
 
+// Each song a link of a chained Ogg stream, named by its comments.
+orvanta::test::IcyMount oggMount(const Options& options)
+{
+    orvanta::test::IcyMount mount;
+    mount.style = orvanta::test::IcyMount::Style::Icecast;
+    mount.name = "Orvanta Demo Station";
+    mount.genre = "Demo";
+    mount.loop = true;
+    mount.metaint = 0;
+    mount.contentType = "application/ogg";
+    for (int n = 1; n <= options.songs; ++n) {
+        ByteVector pcm = orvanta::test::pcmSongs({options.songSeconds}, 0.0);
+        const ByteVector tail = silence(1.0);
+        pcm.insert(pcm.end(), tail.begin(), tail.end());
+        const ByteVector link = encode(pcm, options.format,
+                                       "-metadata artist='Orvanta Demo' -metadata title='Song " +
+                                           std::to_string(n) + "'");
+        mount.audio.insert(mount.audio.end(), link.begin(), link.end());
+    }
+    const double seconds = options.songs * (options.songSeconds + 1.0);
+    mount.bitrate = static_cast<int>(static_cast<double>(mount.audio.size()) * 8 / seconds / 1000);
+    mount.bytesPerSecond = static_cast<std::uint64_t>(static_cast<double>(mount.audio.size()) /
+                                                      seconds * options.speed);
+    return mount;
+}
+
 orvanta::test::IcyMount demoMount(const Options& options)
 {
+    if (options.format == "vorbis" || options.format == "opus")
+        return oggMount(options);
     orvanta::test::IcyMount mount;
     mount.style = orvanta::test::IcyMount::Style::Shoutcast;
     mount.name = "Orvanta Demo Station";
@@ -133,14 +187,23 @@ orvanta::test::IcyMount demoMount(const Options& options)
     pcm.insert(pcm.end(), songs.begin(), songs.end());
     const ByteVector tail = silence(0.5);
     pcm.insert(pcm.end(), tail.begin(), tail.end());
-    mount.audio = encode(pcm);
+    mount.audio = encode(pcm, options.format);
+    if (options.format == "aac")
+        mount.contentType = "audio/aac";
 
-    // The middle of the gap before song n (1-based) is at (n - 1) × (song + 1 s of silence).
+    // The middle of the gap before song n (1-based) is at (n - 1) × (song + 1 s of silence):
+    // for AAC, whose frames vary in size, at that share of the bytes.
+    const double total = options.songs * (options.songSeconds + 1.0);
+    const double bytesPerSecond = options.format == "aac"
+                                      ? static_cast<double>(mount.audio.size()) / total
+                                      : static_cast<double>(kBytesPerSecond);
     for (int n = 1; n <= options.songs; ++n) {
         const double at = (n - 1) * (options.songSeconds + 1.0);
-        mount.titles.push_back({static_cast<std::uint64_t>(at * kBytesPerSecond),
+        mount.titles.push_back({static_cast<std::uint64_t>(at * bytesPerSecond),
                                 "Orvanta Demo - Song " + std::to_string(n), false});
     }
+    if (options.format == "aac")
+        mount.bytesPerSecond = static_cast<std::uint64_t>(bytesPerSecond * options.speed);
     return mount;
 }
 
@@ -168,8 +231,9 @@ int main(int argc, char** argv)
         orvanta::test::IcyTestServer server(static_cast<std::uint16_t>(options.port));
         server.addMount("/stream", mount);
         std::cerr << "orvanta-demo-station: " << options.songs << " songs of "
-                  << options.songSeconds << " s, " << audioBytes
-                  << " bytes of MP3 per pass, metaint " << options.metaint << ", 16000 bytes/s\n";
+                  << options.songSeconds << " s, " << audioBytes << " bytes of " << options.format
+                  << " per pass, metaint " << mount.metaint << ", " << mount.bytesPerSecond
+                  << " bytes/s\n";
         std::cout << "Demo station at " << server.url("/stream") << std::endl;
 
         int received = 0;
