@@ -71,8 +71,7 @@ int runSearch(Args args)
         throw UsageError("search needs one text to look for (\"\" for any name)");
     query.name = args[0];
     // Only what can be recorded, unless asked otherwise.
-    if (query.codec.empty() && !all)
-        query.codec = "MP3";
+    query.recordableCodecsOnly = query.codec.empty() && !all;
     StationDirectory directory(PrefsController::sharedInstance());
     const DirectorySearchResult found = directory.search(query);
     if (!found.ok())

@@ -69,7 +69,16 @@ std::string DirectoryStation::streamAddress() const
 
 bool DirectoryStation::isRecordable() const
 {
-    return !hls && (codec.empty() || sameLetters(codec, "MP3") || sameLetters(codec, "UNKNOWN"));
+    return !hls && hasRecordableCodec();
+}
+
+bool DirectoryStation::hasRecordableCodec() const
+{
+    static constexpr std::string_view kRecorded[] = {"MP3", "AAC",    "AAC+", "HE-AAC",
+                                                     "OGG", "VORBIS", "OPUS", "UNKNOWN"};
+    return codec.empty() ||
+           std::any_of(std::begin(kRecorded), std::end(kRecorded),
+                       [this](std::string_view c) { return sameLetters(codec, c); });
 }
 
 std::string DirectoryStation::genre() const

@@ -35,9 +35,12 @@ struct DirectoryStation
 
     /// The address a recording starts from: the one entered, else the checker's.
     std::string streamAddress() const;
-    /// Whether this program can record it: an MP3 stream that is not HTTP Live Streaming.
-    /// An unknown codec counts as recordable, as the stream itself tells on connection.
+    /// Whether this program can record it: an MP3, AAC or Ogg (Vorbis, Opus) stream that is
+    /// not HTTP Live Streaming.
     bool isRecordable() const;
+    /// Whether its codec is one this program records. An unknown codec counts as one, as the
+    /// stream itself tells on connection.
+    bool hasRecordableCodec() const;
     /// The tags as a genre: the first few, capitalised, joined with ", ".
     std::string genre() const;
 };
@@ -55,6 +58,9 @@ struct DirectoryQuery
     Order order = Order::Votes;
     int offset = 0;
     int limit = 50;
+    /// Leaves out the stations of codecs this program does not record (after the search:
+    /// the directory takes one codec at a time).
+    bool recordableCodecsOnly = false;
 
     /// The search request's path and query ("/json/stations/search?..."), most voted or
     /// clicked first, broken stations left out.

@@ -156,6 +156,8 @@ DirectorySearchResult StationDirectory::search(const DirectoryQuery& query,
     }
     // A full page, counted before entries that cannot be used were left out.
     found.more = entries >= static_cast<std::size_t>(std::max(1, query.limit));
+    if (query.recordableCodecsOnly)
+        std::erase_if(*stations, [](const DirectoryStation& s) { return !s.hasRecordableCodec(); });
     found.stations = std::move(*stations);
     return found;
 }

@@ -190,8 +190,7 @@ DirectoryQuery DirectorySearchWindow::queryFromFields() const
     query.tag = m_tag->text().trimmed().toLower().toStdString();
     query.countryCode = m_country->text().trimmed().toUpper().toStdString();
     query.codec = m_codec->currentData().toString().toStdString();
-    if (query.codec.empty() && m_recordableOnly->isChecked())
-        query.codec = "MP3";
+    query.recordableCodecsOnly = query.codec.empty() && m_recordableOnly->isChecked();
     query.minBitrate = m_minBitrate->value();
     query.order =
         m_order->currentIndex() == 1 ? DirectoryQuery::Order::Clicks : DirectoryQuery::Order::Votes;

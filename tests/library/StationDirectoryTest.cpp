@@ -63,9 +63,20 @@ TEST(DirectoryStationTest, ReadsTheApiShapesAndLeavesOutWhatCannotBeUsed)
     EXPECT_EQ(berlin.homepage, "https://example.org/berlin-jazz-lounge");
     EXPECT_EQ(berlin.genre(), "Jazz, Lounge");
     EXPECT_TRUE(berlin.isRecordable());
-    EXPECT_FALSE((*stations)[2].isRecordable()) << "AAC";
-    EXPECT_FALSE((*stations)[6].isRecordable()) << "Ogg";
+    EXPECT_TRUE((*stations)[2].isRecordable()) << "AAC";
+    EXPECT_TRUE((*stations)[6].isRecordable()) << "Ogg";
     EXPECT_FALSE((*stations)[7].isRecordable()) << "HTTP Live Streaming";
+    EXPECT_TRUE((*stations)[7].hasRecordableCodec()) << "an MP3, though";
+    for (const char* codec : {"aac+", "OPUS", "Vorbis", "", "UNKNOWN"}) {
+        DirectoryStation station;
+        station.codec = codec;
+        EXPECT_TRUE(station.isRecordable()) << codec;
+    }
+    for (const char* codec : {"FLAC", "WMA", "MP4"}) {
+        DirectoryStation station;
+        station.codec = codec;
+        EXPECT_FALSE(station.isRecordable()) << codec;
+    }
     EXPECT_FALSE((*stations)[5].lastCheckOk);
 }
 
