@@ -1,7 +1,8 @@
 // MP3, AAC, Ogg Vorbis and Ogg Opus recorded side by side in one run: N recordings of the demo
 // station in each format, sent faster than real time, with the recorder's CPU time per hour
-// of audio and its resident memory per recording. The station runs as a process of its own,
-// so only the recorder is measured; finished files are deleted as they come.
+// of audio and its resident memory per recording. Each format is recorded in a process of its
+// own (so that no format inherits another's heap) and the station in another, so only the
+// recorder is measured; finished files are deleted as they come.
 //
 //   formats_bench STATION_BINARY [N] [SECONDS] [SPEED]
 
@@ -149,18 +150,27 @@ int main(int argc, char** argv)
     const int count = argc > 2 ? std::atoi(argv[2]) : 20;
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
     const double speed = argc > 4 ? std::atof(argv[4]) : 10;
-    const curl::Global curlGlobal;
     const int port = 20000 + (::getpid() % 20000);
-    std::vector<Result> results;
-    for (const char* format : {"mp3", "aac", "vorbis", "opus"})
-        results.push_back(measure(station, format, count, seconds, speed, port));
     std::printf("formats: %d recordings per format at %gx real time for %d s (%.1f stream-hours "
                 "each)\n",
                 count, speed, seconds, count * seconds * speed / 3600.0);
     std::printf("%-8s %22s %18s %14s %7s %7s\n", "format", "CPU s per stream-hour",
                 "MiB per recording", "peak RSS MiB", "files", "alerts");
-    for (const Result& r : results)
-        std::printf("%-8s %22.2f %18.2f %14.1f %7d %7d\n", r.format.c_str(), r.cpuPerStreamHour,
-                    r.mibPerRecording, r.peakMiB, r.files, r.alerts);
-    return 0;
+    std::fflush(stdout);
+    int failed = 0;
+    for (const char* format : {"mp3", "aac", "vorbis", "opus"}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const curl::Global curlGlobal;
+            const Result r = measure(station, format, count, seconds, speed, port);
+            std::printf("%-8s %22.2f %18.2f %14.1f %7d %7d\n", r.format.c_str(), r.cpuPerStreamHour,
+                        r.mibPerRecording, r.peakMiB, r.files, r.alerts);
+            std::fflush(stdout);
+            std::_Exit(0);
+        }
+        int status = 0;
+        if (child < 0 || ::waitpid(child, &status, 0) != child || status != 0)
+            ++failed;
+    }
+    return failed == 0 ? 0 : 1;
 }

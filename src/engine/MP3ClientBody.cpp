@@ -210,7 +210,8 @@ Dictionary MP3Client::startOggFile(const OggStreamInfo& info,
             m_oggStreamTitle =
                 artist.empty() || title.empty() ? artist + title : artist + " - " + title;
             m_oggTrackTags = std::move(found);
-            setCurrentSong(m_oggStreamTitle);
+            if (metaint == 0) // with ICY titles, those name the songs
+                setCurrentSong(m_oggStreamTitle);
         } else {
             m_oggTrackTags.reset();
         }
@@ -408,9 +409,12 @@ void MP3Client::handleFullBuffer()
         // Ogg is cut between pages, each file starting with its stream's headers.
         ++_streamTitleChangedCounter;
         _streamTitle = std::move(title);
+        // Before the stream's headers there is no file to end: the first one takes this title.
+        const bool fileOpen = m_ogg.hasOpenFile();
         writeAudio(bufp.data(), static_cast<std::size_t>(metaoffset));
         setCurrentSong(_streamTitle->streamTitle());
-        m_ogg.requestNewFile();
+        if (fileOpen)
+            m_ogg.requestNewFile();
         consumed = metaoffset + blockLength + 1;
         nextMetaoffset = interval;
     } else if (newTrack) {

@@ -46,6 +46,8 @@ public:
 
     /// Bytes fed since the last page that went to a file (all of them when none did).
     std::uint64_t bytesWithoutAudio() const { return m_bytesWithoutAudio; }
+    /// A file has been started since the connection began (its stream's headers have come).
+    bool hasOpenFile() const { return m_state == State::Audio; }
     /// The logical stream's codec is none this recorder handles.
     bool unsupportedCodec() const { return m_unsupported; }
     /// The header pages the open file began with, and how often they changed: what a player

@@ -55,12 +55,13 @@ const AacSongs& aacSongs()
     return songs;
 }
 
-ByteVector oggLink(const std::string& codec, const std::string& artist, const std::string& title)
+ByteVector oggLink(const std::string& codec, const std::string& artist, const std::string& title,
+                   double seconds = 2.0)
 {
     TempDir dir;
     const std::string arguments =
         codec == "opus" ? "-c:a libopus -b:a 64k -f ogg" : "-c:a libvorbis -b:a 96k -f ogg";
-    return encodeWithFfmpeg(pcmSongs({2.0}, 0.0), dir, arguments,
+    return encodeWithFfmpeg(pcmSongs({seconds}, 0.0), dir, arguments,
                             "-metadata artist='" + artist + "' -metadata title='" + title + "'");
 }
 
@@ -230,4 +231,38 @@ TEST_F(OtherFormatsClientTest, AChainedOggStationGetsAFilePerStreamNamedFromItsC
             EXPECT_EQ(check.tags["TRACKNUMBER"], std::to_string(i + 1));
         }
     }
+}
+
+TEST_F(OtherFormatsClientTest, IcyTitlesInAnOggStreamCutItBetweenPages)
+{
+    const ByteVector link = oggLink("vorbis", "Link Artist", "Link Title", 12.0);
+    IcyMount mount;
+    mount.audio = link;
+    mount.contentType = "audio/ogg";
+    mount.metaint = 2000;
+    // The second title well after the stream's headers (a few kilobytes) and before the last
+    // buffer's worth of the body, whose titles a connection that ends no longer acts on.
+    const std::uint64_t second = link.size() / 3;
+    ASSERT_GT(second, 6000u);
+    ASSERT_GT(link.size() - second, 3u * 2000 + 8162);
+    mount.titles = {{0, "Icy Artist - First"}, {second, "Icy Artist - Second"}};
+    server.addMount("/icy-ogg", mount);
+    Recording recording(prefs, streamProperties(server.url("/icy-ogg")));
+    recording.start();
+    ASSERT_TRUE(recording.waitFinished(20s));
+    EXPECT_TRUE(recording.alerts().empty());
+    const auto files = recording.completedFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(fileName(files[0]), "Icy Artist - First.ogg");
+    EXPECT_EQ(fileName(files[1]), "Icy Artist - Second.ogg");
+    double decoded = 0;
+    for (const auto& file : files) {
+        const std::string path = file.get("location").toString();
+        AudioCheck check = checkAudio(path);
+        EXPECT_EQ(check.errors, "") << path;
+        EXPECT_GT(check.decoded, 1.0) << path;
+        EXPECT_EQ(check.tags["ARTIST"], "Icy Artist") << path;
+        decoded += check.decoded;
+    }
+    EXPECT_NEAR(decoded, 12.0, 0.1) << "every page once";
 }
