@@ -45,17 +45,6 @@ const ByteVector& mp3Songs()
     return bytes;
 }
 
-/// One link of a chained Ogg stream: a song of its own with its own comments.
-ByteVector oggSong(const std::string& codec, const std::string& artist, const std::string& title,
-                   double seconds = 2.0)
-{
-    TempDir dir;
-    const std::string arguments =
-        codec == "opus" ? "-c:a libopus -b:a 64k -f ogg" : "-c:a libvorbis -b:a 96k -f ogg";
-    return encodeWithFfmpeg(pcmSongs({seconds}, 0.0), dir, arguments,
-                            "-metadata artist='" + artist + "' -metadata title='" + title + "'");
-}
-
 /// Feeds bytes to a splitter in pieces of the given size and collects the files it makes.
 struct SplitterRun
 {
@@ -92,7 +81,7 @@ TEST(AudioFormatTest, ContentTypesAndFirstBytesTellTheFormat)
 
     const ByteVector& aac = aacSongs();
     const ByteVector& mp3 = mp3Songs();
-    const ByteVector ogg = oggSong("vorbis", "A", "B", 0.5);
+    const ByteVector ogg = oggLink("vorbis", "A", "B", 0.5);
     const ByteVector head(aac.begin(), aac.begin() + 4096);
     // A station that says MP3 but sends AAC is found out, and the other way round.
     EXPECT_EQ(sniffFormat(head.data(), head.size(), AudioFormat::MP3), AudioFormat::AAC);
@@ -171,7 +160,7 @@ TEST(AdtsFramesTest, TheQuietGapLiesInTheSilenceOnAFrame)
 
 TEST(OggPagesTest, PagesOfARealStreamAreReadAndDamageIsRefused)
 {
-    const ByteVector ogg = oggSong("vorbis", "A", "B");
+    const ByteVector ogg = oggLink("vorbis", "A", "B");
     std::size_t position = 0;
     std::size_t pages = 0;
     std::uint32_t serial = 0;
@@ -256,7 +245,7 @@ TEST(OggPagesTest, PacketsOfAnySizeSurvivePagingAndReadingBack)
 TEST(OggCommentsTest, CommentsAreReadChangedAndWrittenBackForBothCodecs)
 {
     for (const std::string codec : {"vorbis", "opus"}) {
-        const ByteVector ogg = oggSong(codec, "Some Artist", "Some Title", 0.5);
+        const ByteVector ogg = oggLink(codec, "Some Artist", "Some Title", 0.5);
         OggPacketReader reader;
         for (std::size_t at = 0; at < ogg.size();) {
             OggPage page;
@@ -298,8 +287,8 @@ TEST(OggCommentsTest, CommentsAreReadChangedAndWrittenBackForBothCodecs)
 TEST(OggChainSplitterTest, EachLinkOfAChainBecomesAWholeTaggedFile)
 {
     for (const std::string codec : {"vorbis", "opus"}) {
-        const ByteVector first = oggSong(codec, "Artist A", "Song One");
-        const ByteVector second = oggSong(codec, "Artist B", "Song Two");
+        const ByteVector first = oggLink(codec, "Artist A", "Song One");
+        const ByteVector second = oggLink(codec, "Artist B", "Song Two");
         // Garbage between the links is skipped.
         ByteVector chain = concat(concat(first, ByteVector{'O', 'g', 'g', 'S', 0, 9, 9}), second);
         std::vector<std::vector<ByteVector>> results;
@@ -337,8 +326,8 @@ TEST(OggChainSplitterTest, EachLinkOfAChainBecomesAWholeTaggedFile)
 
 TEST(OggChainSplitterTest, JoiningMidStreamAndSplitsOnRequest)
 {
-    const ByteVector first = oggSong("vorbis", "Artist A", "Song One");
-    const ByteVector second = oggSong("vorbis", "Artist B", "Song Two");
+    const ByteVector first = oggLink("vorbis", "Artist A", "Song One");
+    const ByteVector second = oggLink("vorbis", "Artist B", "Song Two");
     // Joined after the first link's headers: nothing of it can be decoded, so nothing of it
     // is written; the second link records whole.
     SplitterRun joined;

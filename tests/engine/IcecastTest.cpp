@@ -456,12 +456,8 @@ TEST(IcecastTest, ChainedOggStationsGetAWholeFilePerSong)
         constexpr double kSongSeconds = 4.0;
         ByteVector chain;
         for (int song = 1; song <= 4; ++song) {
-            const std::string artist = "Ogg Artist " + std::to_string(song);
-            const ByteVector link = encodeWithFfmpeg(
-                pcmSongs({kSongSeconds}, 0.0), dir,
-                codec == "opus" ? "-c:a libopus -b:a 64k -f ogg" : "-c:a libvorbis -b:a 96k -f ogg",
-                "-metadata artist='" + artist + "' -metadata title='Song " + std::to_string(song) +
-                    "'");
+            const ByteVector link = oggLink(codec, "Ogg Artist " + std::to_string(song),
+                                            "Song " + std::to_string(song), kSongSeconds);
             chain.insert(chain.end(), link.begin(), link.end());
         }
         IcecastStation station(dir, chain, Source::Ogg);

@@ -55,16 +55,6 @@ const AacSongs& aacSongs()
     return songs;
 }
 
-ByteVector oggLink(const std::string& codec, const std::string& artist, const std::string& title,
-                   double seconds = 2.0)
-{
-    TempDir dir;
-    const std::string arguments =
-        codec == "opus" ? "-c:a libopus -b:a 64k -f ogg" : "-c:a libvorbis -b:a 96k -f ogg";
-    return encodeWithFfmpeg(pcmSongs({seconds}, 0.0), dir, arguments,
-                            "-metadata artist='" + artist + "' -metadata title='" + title + "'");
-}
-
 Dictionary streamProperties(const std::string& url)
 {
     return Dictionary{{"NP_URLS_TO_VISIT", Array{Value(url)}},

@@ -47,6 +47,16 @@ ByteVector encodeWithFfmpeg(const ByteVector& pcm, const TempDir& dir,
     }
 }
 
+ByteVector oggLink(const std::string& codec, const std::string& artist, const std::string& title,
+                   double seconds)
+{
+    TempDir dir;
+    const std::string arguments =
+        codec == "opus" ? "-c:a libopus -b:a 64k -f ogg" : "-c:a libvorbis -b:a 96k -f ogg";
+    return encodeWithFfmpeg(pcmSongs({seconds}, 0.0), dir, arguments,
+                            "-metadata artist='" + artist + "' -metadata title='" + title + "'");
+}
+
 int decodeWithMpg123(const std::string& path, std::string* output)
 {
     return runCommand("mpg123 -t -q '" + path + "'", output);

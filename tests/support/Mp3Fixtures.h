@@ -30,6 +30,11 @@ ByteVector encodeWithLame(const ByteVector& pcm, const TempDir& dir);
 ByteVector encodeWithFfmpeg(const ByteVector& pcm, const TempDir& dir,
                             const std::string& codecArguments, const std::string& metadata = {});
 
+/// One link of a chained Ogg stream ("vorbis" or "opus"): a tone of its own with its own
+/// comments, encoded by ffmpeg.
+ByteVector oggLink(const std::string& codec, const std::string& artist, const std::string& title,
+                   double seconds = 2.0);
+
 /// Runs mpg123 over the file in test mode; returns its exit status, output in output.
 int decodeWithMpg123(const std::string& path, std::string* output);
 
