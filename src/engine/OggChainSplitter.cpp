@@ -58,6 +58,10 @@ void OggChainSplitter::feed(const std::uint8_t* data, std::size_t length)
 
 void OggChainSplitter::handlePage(const OggPage& page)
 {
+    // A first-of-stream page between a stream's headers and its audio repeats itself: it
+    // would end up in the middle of a file, where no player expects one.
+    if (page.firstOfStream() && !m_sawAudioSinceFirstPage && m_state == State::Audio)
+        return;
     if (page.firstOfStream() && m_sawAudioSinceFirstPage) {
         // The next link of the chain: its headers follow.
         m_sawAudioSinceFirstPage = false;

@@ -167,7 +167,9 @@ std::int64_t findAacQuietGap(const std::uint8_t* buffer, std::size_t length) noe
             frameStarts.emplace_back(position, before);
             position += header->frameLength;
         }
-        if (decoder.channels() < 1 || decoder.sampleRate() < kAacWindowsPerSecond)
+        // A first frame that decoded in part and then failed leaves samples but no frame.
+        if (frameStarts.empty() || decoder.channels() < 1 ||
+            decoder.sampleRate() < kAacWindowsPerSecond)
             return -1;
         const auto window = static_cast<std::size_t>(decoder.sampleRate() / kAacWindowsPerSecond);
         const std::vector<std::int64_t> levels = windowLevels(samples, decoder.channels(), window);
