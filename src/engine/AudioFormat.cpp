@@ -73,6 +73,32 @@ std::string_view formatName(AudioFormat format)
     return "MP3";
 }
 
+std::string_view contentTypeOf(AudioFormat format)
+{
+    switch (format) {
+    case AudioFormat::AAC:
+        return "audio/aac";
+    case AudioFormat::Ogg:
+        return "application/ogg";
+    case AudioFormat::MP3:
+        break;
+    }
+    return "audio/mpeg";
+}
+
+std::string_view fileExtension(AudioFormat format)
+{
+    switch (format) {
+    case AudioFormat::AAC:
+        return ".aac";
+    case AudioFormat::Ogg:
+        return ".ogg";
+    case AudioFormat::MP3:
+        break;
+    }
+    return ".mp3";
+}
+
 FrameRange findFirstFrameRun(AudioFormat format, const std::uint8_t* bytes, std::size_t length,
                              std::size_t* resumeOffset)
 {

@@ -31,6 +31,10 @@ std::optional<AudioFormat> sniffFormat(const std::uint8_t* bytes, std::size_t le
 
 /// "MP3", "AAC", "Ogg": for messages.
 std::string_view formatName(AudioFormat format);
+/// The content type a player is told: "audio/mpeg", "audio/aac", "application/ogg".
+std::string_view contentTypeOf(AudioFormat format);
+/// Recorded files' name extension: ".mp3", ".aac", ".ogg" (Opus files: ".opus").
+std::string_view fileExtension(AudioFormat format);
 
 /// The first place where the format's audio may start: a run of frames, or an Ogg page.
 FrameRange findFirstFrameRun(AudioFormat format, const std::uint8_t* bytes, std::size_t length,

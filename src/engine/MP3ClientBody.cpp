@@ -123,10 +123,8 @@ bool MP3Client::settleFormatAndReplay()
         logMessage("MP3Client::writeShoutCastData",
                    "The server says \"" + *m_contentType + "\" but sends " +
                        std::string(formatName(*m_format)) + " audio: recording it as such");
-    static constexpr const char* kExtensions[] = {".mp3", ".aac", ".ogg"};
-    static constexpr const char* kContentTypes[] = {"audio/mpeg", "audio/aac", "application/ogg"};
-    fileWriter->setAudioFormat(*m_format, kExtensions[static_cast<int>(*m_format)]);
-    publishStreamFormat(kContentTypes[static_cast<int>(*m_format)], {});
+    fileWriter->setAudioFormat(*m_format, std::string(fileExtension(*m_format)));
+    publishStreamFormat(std::string(contentTypeOf(*m_format)), {});
     for (const Bytes& chunk : chunks)
         if (!writeBody(chunk.data(), chunk.size()))
             return false;
@@ -165,7 +163,7 @@ void MP3Client::writeAudio(const std::uint8_t* data, std::size_t length)
     m_ogg.feed(data, length);
     if (m_ogg.headerGeneration() != m_publishedOggHeaders) {
         m_publishedOggHeaders = m_ogg.headerGeneration();
-        publishStreamFormat("application/ogg", m_ogg.headerPages());
+        publishStreamFormat(std::string(contentTypeOf(AudioFormat::Ogg)), m_ogg.headerPages());
     }
 }
 
@@ -190,7 +188,9 @@ void MP3Client::splitWithoutTitles()
 Dictionary MP3Client::startOggFile(const OggStreamInfo& info,
                                    const std::optional<VorbisComments>& newStreamComments)
 {
-    fileWriter->setAudioFormat(AudioFormat::Ogg, info.codec == OggCodec::Opus ? ".opus" : ".ogg");
+    fileWriter->setAudioFormat(
+        AudioFormat::Ogg,
+        info.codec == OggCodec::Opus ? ".opus" : std::string(fileExtension(AudioFormat::Ogg)));
     if (newStreamComments) {
         // A new logical stream is a new song: its comments name it.
         if (info.nominalBitrate > 0)
