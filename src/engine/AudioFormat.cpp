@@ -60,43 +60,47 @@ std::optional<AudioFormat> sniffFormat(const std::uint8_t* bytes, std::size_t le
     return std::nullopt;
 }
 
-std::string_view formatName(AudioFormat format)
+namespace {
+
+/// What the rest of the recorder needs to know of each format, in one place.
+struct FormatFacts
 {
+    std::string_view name;
+    std::string_view contentType;
+    std::string_view extension;
+};
+
+const FormatFacts& factsOf(AudioFormat format)
+{
+    static constexpr FormatFacts kMp3{"MP3", "audio/mpeg", ".mp3"};
+    static constexpr FormatFacts kAac{"AAC", "audio/aac", ".aac"};
+    static constexpr FormatFacts kOgg{"Ogg", "application/ogg", ".ogg"};
     switch (format) {
     case AudioFormat::MP3:
-        return "MP3";
+        break;
     case AudioFormat::AAC:
-        return "AAC";
+        return kAac;
     case AudioFormat::Ogg:
-        return "Ogg";
+        return kOgg;
     }
-    return "MP3";
+    return kMp3;
+}
+
+} // namespace
+
+std::string_view formatName(AudioFormat format)
+{
+    return factsOf(format).name;
 }
 
 std::string_view contentTypeOf(AudioFormat format)
 {
-    switch (format) {
-    case AudioFormat::AAC:
-        return "audio/aac";
-    case AudioFormat::Ogg:
-        return "application/ogg";
-    case AudioFormat::MP3:
-        break;
-    }
-    return "audio/mpeg";
+    return factsOf(format).contentType;
 }
 
 std::string_view fileExtension(AudioFormat format)
 {
-    switch (format) {
-    case AudioFormat::AAC:
-        return ".aac";
-    case AudioFormat::Ogg:
-        return ".ogg";
-    case AudioFormat::MP3:
-        break;
-    }
-    return ".mp3";
+    return factsOf(format).extension;
 }
 
 FrameRange findFirstFrameRun(AudioFormat format, const std::uint8_t* bytes, std::size_t length,

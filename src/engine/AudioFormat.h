@@ -33,7 +33,8 @@ std::optional<AudioFormat> sniffFormat(const std::uint8_t* bytes, std::size_t le
 std::string_view formatName(AudioFormat format);
 /// The content type a player is told: "audio/mpeg", "audio/aac", "application/ogg".
 std::string_view contentTypeOf(AudioFormat format);
-/// Recorded files' name extension: ".mp3", ".aac", ".ogg" (Opus files: ".opus").
+/// Recorded files' name extension: ".mp3", ".aac", ".ogg" (the client names Opus files
+/// ".opus", as only the stream's headers tell Vorbis from Opus).
 std::string_view fileExtension(AudioFormat format);
 
 /// The first place where the format's audio may start: a run of frames, or an Ogg page.
