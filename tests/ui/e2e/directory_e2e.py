@@ -77,7 +77,7 @@ try:
         return None
 
     recorded = wait_for(titled_file, 40, "a titled file of the added station")
-    click(control(accessible, "Stop", ("push button",)))
+    click(wait_for(lambda: control(accessible, "Stop", ("push button",)), 10, "Stop"))
     wait_for(lambda: control(accessible, "Record", ("push button",)), 10, "Stop to become Record")
     session.quit_app()
 

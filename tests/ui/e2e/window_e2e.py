@@ -57,7 +57,7 @@ try:
     crop = ["-crop", "%dx%d+%d+%d" % (box.width, box.height, box.x, box.y)] if box else []
     subprocess.run(["import", "-window", "root", *crop, "+repage", screenshot], check=True)
 
-    click(control(accessible, "Stop", ("push button",)))
+    click(wait_for(lambda: control(accessible, "Stop", ("push button",)), 10, "Stop"))
     wait_for(lambda: control(accessible, "Record", ("push button",)), 10,
              "Stop to become Record again")
 
