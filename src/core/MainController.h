@@ -132,6 +132,10 @@ public:
     void skipTrack();
 
     void setAlertMessageForNode(const std::string& message, Node* node);
+    /// Keeps a split's offset from the title change to the gap with the station (the newest
+    /// kKeptSplitOffsets), for its next splits and recordings to centre on.
+    void rememberSplitOffset(Node& node, double seconds);
+    static constexpr std::size_t kKeptSplitOffsets = 12;
     void setAlertMessageForTag(const std::string& message, std::int32_t tag);
     /// Hands an alert to the front end, which shows it when it can.
     void raiseAlertWithTitle(const std::string& title, const std::string& message,

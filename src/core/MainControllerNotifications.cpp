@@ -73,7 +73,29 @@ void MainController::processNotification(const Notification& n)
         handleFileCompleted(tag, n.userInfo.toDictionary());
     } else if (n.name == OVRelayConnectionListenNotification) {
         listenAgain(tag);
+    } else if (n.name == OVSplitOffsetNotification) {
+        if (node && n.userInfo.isNumber())
+            rememberSplitOffset(*node, n.userInfo.toReal());
     }
+}
+
+void MainController::rememberSplitOffset(Node& node, double seconds)
+{
+    // A copy, not the recording's list: the station keeps the newest dozen.
+    Array offsets;
+    if (const auto stored = node.propertyForKey(np::NP_SPLIT_OFFSETS); stored && stored->isArray())
+        for (const Value& offset : stored->toArray())
+            if (offset.isNumber())
+                offsets.append(offset);
+    offsets.append(Value(seconds));
+    Array kept;
+    const std::size_t first =
+        offsets.size() > kKeptSplitOffsets ? offsets.size() - kKeptSplitOffsets : 0;
+    for (std::size_t i = first; i < offsets.size(); ++i)
+        kept.append(offsets[i]);
+    node.setProperty(Value(kept), np::NP_SPLIT_OFFSETS);
+    m_parts.olvController.libraryDidChange();
+    m_parts.frontEnd.reloadItem(&node);
 }
 
 void MainController::setAlertMessageForNode(const std::string& message, Node* node)

@@ -12,6 +12,7 @@
 #include "RelayInput.h"
 #include "StringExtensions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -75,9 +76,15 @@ MP3Client::MP3Client(std::int32_t tag, std::shared_ptr<ServerProxy> server,
           [this](const std::uint8_t* data, std::size_t length) {
               fileWriter->writeData(data, length);
           }),
+      m_gapSplitter([this](GapSplitter::Cut& cut) { startFileAtCut(cut); }),
       fileWriter(std::make_shared<MyFileWriter>(context.center)), m_naming(context.prefs),
       m_seconds(monotonicSeconds)
-{}
+{
+    // Files complete on the worker, which also names the next ones.
+    fileWriter->setCompletionObserver([this](const Dictionary& report) {
+        m_naming.noteCompletedTitle(report.get(fileinfo::kStreamTitle).toString());
+    });
+}
 
 MP3Client::~MP3Client() = default;
 
@@ -142,7 +149,12 @@ void MP3Client::skipTrack()
             return;
         m_currentSong = skipping + " " + m_currentSong;
     }
-    fileWriter->skipCurrentFile();
+    // With the wide search the writer lags the stream by seconds, and the song being skipped
+    // may not have its file yet: the worker knows which file it is.
+    if (m_wideSearch.load())
+        m_skipRequested = true;
+    else
+        fileWriter->skipCurrentFile();
 }
 
 std::string MP3Client::completePath()
@@ -193,12 +205,23 @@ void MP3Client::setIVarsFromProperties()
         static_cast<std::uint64_t>(std::max<std::int64_t>(0, p.get(np::NP_SPLITSIZEMB).toInteger()))
         << 20;
     rewindSeconds = std::max(0.0, p.get(np::NP_REWINDSECS).toReal());
+    // Presets from before the wide search have no such key: they get its default.
+    if (const Value* search = p.find(np::NP_SPLIT_SEARCH_SECONDS); search && search->isNumber())
+        splitSearchSeconds = std::clamp(search->toReal(), 0.0, 30.0);
+    m_learnedOffsets.clear();
+    for (const Value& offset : p.get(np::NP_SPLIT_OFFSETS).toArray())
+        if (offset.isNumber())
+            m_learnedOffsets.push_back(offset.toReal());
     numberRecordings = p.get(np::NP_NUMBER_RECORDINGS).toBool();
     m_naming._properties = p;
     const Value* encoding = p.find(np::NP_LANGUAGE_ENCODING);
     languageEncoding = encoding ? static_cast<unsigned>(encoding->toInteger()) : 5;
     numberRecordingsTrack = p.get(np::NUMBER_RECORDINGS_TRACK).toBool();
     splitEarlierOrLater = static_cast<int>(p.get(np::SPLIT_EARLIER_OR_LATER).toInteger());
+    // With the wide search the user's correction moves each cut by that much audio.
+    m_gapSplitter.configure(AudioFormat::MP3, splitSearchSeconds,
+                            splitEarlierOrLater == 0 ? -rewindSeconds : rewindSeconds,
+                            m_learnedOffsets);
     const std::string user = p.get(np::NP_USERNAME).toString();
     const std::string password = p.get(np::NP_PASSWORD).toString();
     if (!user.empty() && !password.empty())
@@ -309,6 +332,7 @@ void MP3Client::runConnectionCycle()
 void MP3Client::resetForConnection()
 {
     notFirstPass = false;
+    m_firstFileDeferred = false;
     bytecount = 0;
     metaint = 0;
     m_naming.metaint = 0;

@@ -12,6 +12,7 @@
 // sit behind m_stateMutex; the file writer has its own lock.
 
 #include "AudioFormat.h"
+#include "GapSplitter.h"
 #include "GenericClient.h"
 #include "HttpTransfer.h"
 #include "MyFileWriter.h"
@@ -85,6 +86,12 @@ private:
     Bytes sniffedAudio() const;
     bool writeBody(const std::uint8_t* data, std::size_t length);
     void writeAudio(const std::uint8_t* data, std::size_t length);
+    /// Audio of a stream with titles: held for the wide split search, or written at once.
+    void emitAudio(const std::uint8_t* data, std::size_t length);
+    /// The connection's first file, made when its first metadata block has told the title.
+    void startDeferredFile();
+    void startFileAtCut(GapSplitter::Cut& cut);
+    void applyRequestedSkip();
     void splitWithoutTitles();
     void publishStreamFormat(std::string contentType, Bytes header);
     Dictionary startOggFile(const OggStreamInfo& info,
@@ -107,6 +114,8 @@ private:
     double rewindSeconds = 0;
     int splitEarlierOrLater = 0;
     double splitLaterSeconds = 0;
+    double splitSearchSeconds = 8; // 0: only the metadata periods around the change
+    std::vector<double> m_learnedOffsets;
     bool numberRecordings = false;
     bool numberRecordingsTrack = false;
     unsigned languageEncoding = 5;
@@ -151,11 +160,15 @@ private:
     std::string m_oggStreamTitle;
     std::uint64_t m_publishedOggHeaders = 0;
     bool m_connectionHadAudio = false;
+    bool m_firstFileDeferred = false; // until the first metadata block names it
+    GapSplitter m_gapSplitter;
     bool m_writerConfigured = false;
 
     // Shared with the client thread.
     std::atomic<bool> shutDownFlag{false};
     std::atomic<bool> relayFlag{false};
+    std::atomic<bool> m_wideSearch{false};    // this connection's splits use the gap splitter
+    std::atomic<bool> m_skipRequested{false}; // a skip the worker applies (wide search)
     std::atomic<std::int64_t> metaint{0};
     std::mutex m_stateMutex; // guards currentSong, the rate meter, _streamTitle's text
     std::string m_currentSong;

@@ -15,7 +15,9 @@
 #include "RelayInput.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <QDateTime>
 #include <QLocale>
@@ -133,9 +135,10 @@ bool MP3Client::settleFormatAndReplay()
 
 bool MP3Client::writeBody(const std::uint8_t* data, std::size_t length)
 {
-    fileWriter->setCallbackWriter(relayFlag ? m_context.relay : nullptr);
     if (!notFirstPass && !firstBlockOfConnection())
         return false;
+    fileWriter->setCallbackWriter(relayFlag ? m_context.relay : nullptr);
+    applyRequestedSkip();
     if (metaint != 0)
         writeMetadataBranch(data, length);
     else
@@ -165,6 +168,57 @@ void MP3Client::writeAudio(const std::uint8_t* data, std::size_t length)
         m_publishedOggHeaders = m_ogg.headerGeneration();
         publishStreamFormat(std::string(contentTypeOf(AudioFormat::Ogg)), m_ogg.headerPages());
     }
+}
+
+void MP3Client::emitAudio(const std::uint8_t* data, std::size_t length)
+{
+    writeAudio(data, length);
+    if (m_wideSearch)
+        m_gapSplitter.observe(data, length);
+}
+
+void MP3Client::applyRequestedSkip()
+{
+    if (!m_skipRequested.exchange(false))
+        return;
+    // A song whose title came but whose cut is still to be made is skipped when it starts.
+    if (!m_gapSplitter.skipPendingSong())
+        fileWriter->skipCurrentFile();
+}
+
+void MP3Client::startDeferredFile()
+{
+    if (std::exchange(m_firstFileDeferred, false))
+        createNewFileInSession();
+}
+
+void MP3Client::startFileAtCut(GapSplitter::Cut& cut)
+{
+    std::string report;
+    char text[160];
+    if (cut.gapFound)
+        std::snprintf(text, sizeof text, "Cut %+.2f s from the title change, in a gap of %.2f s",
+                      cut.offsetSeconds, cut.gapSeconds);
+    else
+        std::snprintf(text, sizeof text,
+                      "No gap found: cut at the expected point, %+.2f s from the title change",
+                      cut.offsetSeconds);
+    report = text;
+    const SplitOffsetLearner::Estimate learned = m_gapSplitter.learner().estimate();
+    if (learned.learned) {
+        std::snprintf(text, sizeof text, "; the station's learned offset is %+.2f s",
+                      learned.centreSeconds);
+        report += text;
+    }
+    logMessage("MP3Client::split", report);
+    if (cut.clear)
+        m_context.center.post(OVSplitOffsetNotification, tag(), cut.offsetSeconds);
+
+    fileWriter->carryTailToNextFile(cut.carried);
+    fileWriter->addNewFileTags(m_naming.tagsForStreamTitle(cut.title.get()));
+    fileWriter->createNewFile();
+    if (cut.skip)
+        fileWriter->skipCurrentFile();
 }
 
 void MP3Client::publishStreamFormat(std::string contentType, Bytes header)
@@ -234,12 +288,13 @@ void MP3Client::flushMetadataBuffer()
     // audio of the recording (up to two periods with their blocks) and is written, not dropped.
     if (metaint == 0)
         return;
+    startDeferredFile();
     std::int64_t position = 0;
     std::int64_t lengthByte = metaoffset;
     while (position < bytecount) {
         const std::int64_t audioEnd = std::min(lengthByte, bytecount);
         if (audioEnd > position)
-            writeAudio(bufp.data() + position, static_cast<std::size_t>(audioEnd - position));
+            emitAudio(bufp.data() + position, static_cast<std::size_t>(audioEnd - position));
         if (audioEnd >= bytecount)
             break;
         position =
@@ -247,6 +302,8 @@ void MP3Client::flushMetadataBuffer()
         lengthByte = position + metaint;
     }
     bytecount = 0;
+    if (m_wideSearch)
+        m_gapSplitter.flush();
 }
 
 void MP3Client::closeFileForStop()
@@ -310,9 +367,18 @@ bool MP3Client::firstBlockOfConnection()
         fileWriter->setIgnoreFileSizeBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(
                                                0, prefs.integerForKey(prefs::kIgnoreFileSizeKB))) *
                                            1024);
-    // An Ogg file starts when its stream's headers have come, named from their comments.
-    if (*m_format != AudioFormat::Ogg)
-        createNewFileInSession();
+    m_wideSearch = metaint != 0 && splitSearchSeconds > 0 && *m_format != AudioFormat::Ogg;
+    if (m_wideSearch)
+        m_gapSplitter.startConnection(*m_format);
+    // An Ogg file starts when its stream's headers have come, named from their comments. With
+    // titles, the first file waits for the first metadata block: the audio before it belongs
+    // to the song that block names, not to a file of its own.
+    if (*m_format != AudioFormat::Ogg) {
+        if (metaint != 0)
+            m_firstFileDeferred = true;
+        else
+            createNewFileInSession();
+    }
     return true;
 }
 
@@ -333,7 +399,7 @@ void MP3Client::writeMetadataBranch(const std::uint8_t* data, std::size_t length
 {
     if (!notFirstPass) {
         notFirstPass = true;
-        if (rewindSeconds > 0 && *m_format != AudioFormat::Ogg) {
+        if (rewindSeconds > 0 && *m_format != AudioFormat::Ogg && !m_wideSearch) {
             const auto bitrate = static_cast<unsigned>(std::max<std::int64_t>(0, m_naming.icy_br));
             if (splitEarlierOrLater == 0) {
                 fileWriter->setRewindSeconds(static_cast<float>(rewindSeconds), bitrate);
@@ -405,7 +471,25 @@ void MP3Client::handleFullBuffer()
                                                                    _streamTitle->streamTitle()));
     std::int64_t consumed;
     std::int64_t nextMetaoffset;
-    if (newTrack && *m_format == AudioFormat::Ogg) {
+    const bool firstBlock = std::exchange(m_firstFileDeferred, false);
+    if (firstBlock && !newTrack)
+        createNewFileInSession();
+    if (newTrack && (firstBlock || m_wideSearch)) {
+        // The connection's first title names its first file; with the wide search every
+        // later one waits in the splitter for the audio around it.
+        ++_streamTitleChangedCounter;
+        _streamTitle = std::move(title);
+        setCurrentSong(_streamTitle->streamTitle());
+        if (firstBlock)
+            createNewFileInSession();
+        emitAudio(bufp.data(), static_cast<std::size_t>(metaoffset));
+        // Named when it is cut, so that its duplicate check sees the songs finished before.
+        if (!firstBlock)
+            m_gapSplitter.titleChanged(
+                titleFromMetadata(block, static_cast<std::size_t>(blockLength)));
+        consumed = metaoffset + blockLength + 1;
+        nextMetaoffset = interval;
+    } else if (newTrack && *m_format == AudioFormat::Ogg) {
         // Ogg is cut between pages, each file starting with its stream's headers.
         ++_streamTitleChangedCounter;
         _streamTitle = std::move(title);
@@ -453,7 +537,7 @@ void MP3Client::handleFullBuffer()
             nextMetaoffset = interval;
         }
     } else {
-        writeAudio(bufp.data(), static_cast<std::size_t>(metaoffset));
+        emitAudio(bufp.data(), static_cast<std::size_t>(metaoffset));
         consumed = metaoffset + blockLength + 1;
         nextMetaoffset = interval;
     }

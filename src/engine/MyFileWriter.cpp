@@ -57,6 +57,13 @@ public:
     {
         for (const auto& n : m_notifications)
             m_center.postNotification(n);
+        for (const auto& [observer, report] : m_completions)
+            observer(report);
+    }
+    void completed(const CompletionObserver& observer, const Dictionary& report)
+    {
+        if (observer)
+            m_completions.emplace_back(observer, report);
     }
     void add(std::string_view name, Value object, Value userInfo)
     {
@@ -67,6 +74,7 @@ public:
 private:
     NotificationCenter& m_center;
     std::vector<Notification> m_notifications;
+    std::vector<std::pair<CompletionObserver, Dictionary>> m_completions;
 };
 
 MyFileWriter::MyFileWriter(NotificationCenter& center)
@@ -156,6 +164,12 @@ void MyFileWriter::discardQueuedFileTags()
     _newFileTags.resize(keep);
 }
 
+void MyFileWriter::setCompletionObserver(CompletionObserver observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_completionObserver = std::move(observer);
+}
+
 void MyFileWriter::setFreeSpaceProbe(FreeSpaceProbe probe)
 {
     std::lock_guard lock(m_mutex);
@@ -235,6 +249,12 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
         frameBuffer = std::move(_rewindBuffer);
         _rewindBuffer.clear();
     }
+    if (!m_carried.empty()) {
+        // Written at once: the stream may end before any more audio comes.
+        const Bytes carried = std::move(m_carried);
+        m_carried.clear();
+        writeAudioLocked(carried.data(), carried.size(), posts);
+    }
     return true;
 }
 
@@ -283,6 +303,8 @@ bool MyFileWriter::finishCurrentFileLocked(bool move, PostQueue& posts)
         report.set("incomplete", 1);
         report.set("location", m_incompleteFilePath);
     }
+    if (report.contains("dateCompleted"))
+        posts.completed(m_completionObserver, report);
     posts.add(OVRecordingFileCompleted, tag, report);
     return true;
 }
@@ -399,6 +421,11 @@ bool MyFileWriter::writeData(const std::uint8_t* data, std::size_t length)
 
     PostQueue posts(m_center);
     std::lock_guard lock(m_mutex);
+    return writeAudioLocked(data, length, posts);
+}
+
+bool MyFileWriter::writeAudioLocked(const std::uint8_t* data, std::size_t length, PostQueue& posts)
+{
     if (writtenData)
         return writeRawDataLocked(data, length, posts);
     if (fileHandle < 0)
@@ -498,6 +525,25 @@ void MyFileWriter::setRewindSeconds(float seconds, unsigned bitrateKbps)
     m_rewindSplitNumBytes =
         milliseconds > 0 ? std::uint64_t{bitrateKbps / 8} * static_cast<std::uint64_t>(milliseconds)
                          : 0;
+}
+
+void MyFileWriter::carryTailToNextFile(const Bytes& bytes)
+{
+    std::lock_guard lock(m_mutex);
+    if (fileHandle >= 0) {
+        if (!writtenData) {
+            // Still looking for the file's first frames: the tail is among them.
+            frameBuffer.clear();
+        } else {
+            const std::uint64_t size = currentFileSizeLocked();
+            const std::uint64_t audio = size > m_audioStart ? size - m_audioStart : 0;
+            // Bytes dropped before the first frame run were never written: cut what was.
+            const std::uint64_t cut = std::min<std::uint64_t>(audio, bytes.size());
+            if (cut > 0 && ::ftruncate(fileHandle, static_cast<off_t>(size - cut)) == 0)
+                ::lseek(fileHandle, 0, SEEK_END);
+        }
+    }
+    m_carried = bytes;
 }
 
 std::uint64_t MyFileWriter::rewindSplitNumBytes() const

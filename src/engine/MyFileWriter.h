@@ -80,6 +80,11 @@ public:
     bool writeData(const std::uint8_t* data, std::size_t length);
     bool writeRawData(const std::uint8_t* data, std::size_t length);
 
+    /// A cut decided after its audio was written: the open file ends length bytes earlier
+    /// (the last bytes it was given, which are bytes), and the next file created starts with
+    /// them. Without an open file (a skipped song) they only start the next one.
+    void carryTailToNextFile(const Bytes& bytes);
+
     void setRewindSeconds(float seconds, unsigned bitrateKbps);
     void rewind();
     std::uint64_t currentFileSize() const;
@@ -96,6 +101,11 @@ public:
     std::uint64_t audioBytesWritten() const;
     /// Bytes given to the open file since it was created that held no run of MP3 frames.
     std::uint64_t bytesSearchedWithoutFrames() const;
+
+    /// Told of every file moved to its folder, with its report, on the thread that finished it
+    /// (the recording's worker), after the writer's lock is released.
+    using CompletionObserver = std::function<void(const Dictionary& report)>;
+    void setCompletionObserver(CompletionObserver observer);
 
     /// Replaces the free-space query (tests simulate a full disc with it).
     void setFreeSpaceProbe(FreeSpaceProbe probe);
@@ -122,6 +132,8 @@ private:
     /// Closes and removes an open file that holds no audio; true when it did.
     bool discardFileWithoutAudioLocked();
     bool writeRawDataLocked(const std::uint8_t* data, std::size_t length, PostQueue& posts);
+    /// Audio for the open file, which starts on the format's first frame run.
+    bool writeAudioLocked(const std::uint8_t* data, std::size_t length, PostQueue& posts);
     bool writeAllLocked(const std::uint8_t* data, std::size_t length);
     std::uint64_t currentFileSizeLocked() const;
     bool moveToCompleteFolder(Dictionary& report);
@@ -132,6 +144,7 @@ private:
 
     std::int32_t tag = 0;
     Bytes _rewindBuffer;
+    Bytes m_carried; // the start of the next file, already written to the one before
     std::uint64_t m_rewindSplitNumBytes = 0;
     std::uint64_t ignoreFileSizeBytes = 0;
     std::shared_ptr<RawDataWriter> callbackWriter;
@@ -160,6 +173,7 @@ private:
     std::uint64_t m_audioStart = 0; // the ID3v2 tag ends here; rewinds never cut into it
     bool m_fatalAlertPosted = false;
     FreeSpaceProbe m_freeSpace;
+    CompletionObserver m_completionObserver;
 };
 
 } // namespace orvanta

@@ -98,7 +98,7 @@ Dictionary TrackNaming::tagsForTrack(Dictionary tags, bool titled, const std::st
     info.set(fileinfo::kID3Tags, tags);
     if (titled) {
         info.set(fileinfo::kStreamTitle, streamTitle);
-        if (historyContainsStreamTitle(streamTitle))
+        if (m_completedTitles.count(streamTitle) > 0 || historyContainsStreamTitle(streamTitle))
             info.set(fileinfo::kDuplicate, 1);
     }
     info.set(fileinfo::kCompleteBaseDir, computeRecordingPath(info));
@@ -181,6 +181,12 @@ std::string TrackNaming::computeSessionName() const
     const std::string minutes = minute != 0 ? format(".%02d", minute) : std::string();
     return session + " " + std::to_string(dialHour) + minutes + (hour < 12 ? "AM" : "PM") + " " +
            seconds;
+}
+
+void TrackNaming::noteCompletedTitle(const std::string& streamTitle)
+{
+    if (!streamTitle.empty())
+        m_completedTitles.insert(streamTitle);
 }
 
 bool TrackNaming::historyContainsStreamTitle(const std::string& streamTitle) const

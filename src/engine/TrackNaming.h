@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include <QDateTime>
@@ -56,6 +57,9 @@ public:
     std::string computeSessionName() const;
     /// Whether a completed file of the station had this exact title.
     bool historyContainsStreamTitle(const std::string& streamTitle) const;
+    /// A file of this recording with that title was completed: a duplicate check must not
+    /// wait for the station's history to hear of it.
+    void noteCompletedTitle(const std::string& streamTitle);
 
     /// A folder name from stream data: invalid characters removed, at most 255 bytes,
     /// and never empty, "." or ".." (fallback instead).
@@ -68,6 +72,7 @@ private:
 
     const PreferencesReader& m_prefs;
     Clock m_clock;
+    std::set<std::string> m_completedTitles;
 };
 
 } // namespace orvanta

@@ -23,6 +23,9 @@ inline constexpr std::string_view NP_MANUALSPLITTYPE = "NP_MANUALSPLITTYPE";
 inline constexpr std::string_view NP_SPLITTIMEMINS = "NP_SPLITTIMEMINS";
 inline constexpr std::string_view NP_SPLITSIZEMB = "NP_SPLITSIZEMB";
 inline constexpr std::string_view NP_REWINDSECS = "NP_REWINDSECS";
+/// Seconds around a title change searched for the gap between songs; 0 searches only the
+/// metadata periods on both sides of the change.
+inline constexpr std::string_view NP_SPLIT_SEARCH_SECONDS = "NP_SPLIT_SEARCH_SECONDS";
 inline constexpr std::string_view NP_NUMBER_RECORDINGS = "NP_NUMBER_RECORDINGS";
 inline constexpr std::string_view NP_LANGUAGE_ENCODING = "NP_LANGUAGE_ENCODING";
 inline constexpr std::string_view NUMBER_RECORDINGS_TRACK = "NUMBER_RECORDINGS_TRACK";
@@ -44,6 +47,9 @@ inline constexpr std::string_view NP_BITRATE = "NP_BITRATE";
 inline constexpr std::string_view NP_STEREO = "NP_STEREO";
 inline constexpr std::string_view NP_COMMENT = "NP_COMMENT";
 inline constexpr std::string_view NP_RECORDING_SCHEDULE = "NP_RECORDING_SCHEDULE";
+/// Seconds from the station's title changes to its song gaps, as its last clear splits found
+/// them (negative: the titles come late); the newest last, a dozen at most.
+inline constexpr std::string_view NP_SPLIT_OFFSETS = "NP_SPLIT_OFFSETS";
 /// The station directory's identifier of a stream added from it (for its click count).
 inline constexpr std::string_view NP_DIRECTORY_UUID = "NP_DIRECTORY_UUID";
 

@@ -25,13 +25,15 @@ inline constexpr std::string_view OVFinishedNotification = "OVFinishedNotificati
 inline constexpr std::string_view OVRecordingFileCompleted = "OVRecordingFileCompleted";
 inline constexpr std::string_view OVRelayConnectionListenNotification =
     "OVRelayConnectionListenNotification";
+/// A split found its gap at this many seconds from the title change (a real number).
+inline constexpr std::string_view OVSplitOffsetNotification = "OVSplitOffsetNotification";
 
 /// Key of the message text in the user info of the two alert notifications.
 inline constexpr std::string_view OVErrorAlertNotificationMessage =
     "OVErrorAlertNotificationMessage";
 
 /// The names the application core observes, in the order it registers them.
-inline constexpr std::array<std::string_view, 13> kObservedNotificationNames = {
+inline constexpr std::array<std::string_view, 14> kObservedNotificationNames = {
     OVErrorAlertNotification,
     OVFatalErrorAlertNotification,
     OVRelayConnectionOpenedNotification,
@@ -45,6 +47,7 @@ inline constexpr std::array<std::string_view, 13> kObservedNotificationNames = {
     OVMetaintNotification,
     OVRecordingFileCompleted,
     OVRelayConnectionListenNotification,
+    OVSplitOffsetNotification,
 };
 
 } // namespace orvanta

@@ -48,6 +48,7 @@ Dictionary MyPresetsDataSource::makeStandardPreset()
     d.set(PRESET_KEY_NAME, localizedString("Standard"));
     d.set(NP_REWINDSECS, 0.0);
     d.set(SPLIT_EARLIER_OR_LATER, 0);
+    d.set(NP_SPLIT_SEARCH_SECONDS, 8.0);
     d.set(NP_ALWAYSMANUAL, false);
     d.set(NP_MANUALSPLITTYPE, 1);
     d.set(NP_SPLITSIZEMB, 5);

@@ -23,10 +23,11 @@ start_demo_station "$build/tools/demostation/orvanta-demo-station" "$work/statio
 "$cli" defaults downloadpath "$HOME/Music" >/dev/null
 "$cli" add-stream Demo "http://127.0.0.1:$port/stream" >/dev/null
 
-# In the middle of a recording: three songs of three seconds have been cut by then.
+# In the middle of a recording: three songs of three seconds have been cut by then (each
+# cut waits for the seconds after its title that the split search looks at).
 "$cli" record Demo --for 60 >"$work/out" 2>"$work/err" &
 recorder=$!
-sleep 11
+sleep 24
 kill -9 "$recorder"
 wait "$recorder" 2>/dev/null || true
 "$cli" stations >"$work/stations" 2>"$work/stations.err" ||

@@ -60,7 +60,8 @@ TEST_F(PresetsControllerTest, StandardPresetHoldsEveryKeyWithItsTypedValueFreshE
     // clang-format off
     const std::vector<std::pair<std::string_view, Value>> expected = {
         {PRESET_KEY_NAME, "Standard"},          {NP_REWINDSECS, 0.0},
-        {SPLIT_EARLIER_OR_LATER, 0},            {NP_ALWAYSMANUAL, false},
+        {SPLIT_EARLIER_OR_LATER, 0},            {NP_SPLIT_SEARCH_SECONDS, 8.0},
+        {NP_ALWAYSMANUAL, false},
         {NP_MANUALSPLITTYPE, 1},                {NP_SPLITSIZEMB, 5},
         {NP_SPLITTIMEMINS, 74},                 {NP_LANGUAGE_ENCODING, 5},
         {NP_STREAMTITLE_PATTERN, 2},            {NP_STREAMTITLE_SEPARATOR, "-"},
@@ -169,9 +170,10 @@ TEST_F(PresetsControllerTest, ThePresetsFileReadsBackInPythonWithEveryTypeIntact
 d = plistlib.load(open(sys.argv[1], 'rb'))
 assert list(d) == [sys.argv[2]], d
 p = d[sys.argv[2]]
-assert len(p) == 24, sorted(p)
+assert len(p) == 25, sorted(p)
 assert p['PRESET_KEY_NAME'] == 'Jazz'
 assert type(p['NP_REWINDSECS']) is float and p['NP_REWINDSECS'] == 2.5
+assert type(p['NP_SPLIT_SEARCH_SECONDS']) is float and p['NP_SPLIT_SEARCH_SECONDS'] == 8.0
 for k in ('SPLIT_EARLIER_OR_LATER', 'NP_MANUALSPLITTYPE', 'NP_SPLITSIZEMB', 'NP_GENRE_TYPE',
           'NP_LANGUAGE_ENCODING', 'NP_PLAYLIST_NAME_TYPE'):
     assert type(p[k]) is int, k
