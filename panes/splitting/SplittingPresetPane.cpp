@@ -18,6 +18,10 @@ namespace {
 constexpr const char* kAlwaysManual = "NP_ALWAYSMANUAL";
 constexpr const char* kRewindSecs = "NP_REWINDSECS";
 constexpr const char* kEarlierOrLater = "SPLIT_EARLIER_OR_LATER";
+constexpr const char* kSplitSearchSeconds = "NP_SPLIT_SEARCH_SECONDS";
+// What a preset without the key searches; the widest search there is.
+constexpr double kDefaultSearchSeconds = 8.0;
+constexpr double kWidestSearchSeconds = 30.0;
 constexpr const char* kManualSplitType = "NP_MANUALSPLITTYPE";
 constexpr const char* kSplitSizeMB = "NP_SPLITSIZEMB";
 constexpr const char* kSplitTimeMins = "NP_SPLITTIMEMINS";
@@ -48,6 +52,18 @@ QWidget* SplittingPresetPane::buildView()
     adjustment->addWidget(new QLabel(tr("than the title change"), view));
     adjustment->addStretch();
 
+    splitSearchTextField = new QLineEdit(view);
+    splitSearchTextField->setMaximumWidth(80);
+    splitSearchTextField->setToolTip(
+        tr("Stations often change their titles seconds before or after the song does: the "
+           "cut goes into the quietest gap this far around the change, and each station's own "
+           "timing is learned. 0 looks only right at the title change."));
+    auto* search = new QHBoxLayout;
+    search->addWidget(new QLabel(tr("Look for the gap between songs within"), view));
+    search->addWidget(splitSearchTextField);
+    search->addWidget(new QLabel(tr("seconds of the title change"), view));
+    search->addStretch();
+
     auto* manual = new QGroupBox(tr("Also start a new file"), view);
     manualSplitStyleMatrix = new QButtonGroup(view);
     auto* bySize = new QRadioButton(tr("when the file reaches"), manual);
@@ -77,6 +93,7 @@ QWidget* SplittingPresetPane::buildView()
     auto* layout = new QVBoxLayout(view);
     layout->addWidget(dontAutoSplitCheckbox);
     layout->addLayout(adjustment);
+    layout->addLayout(search);
     layout->addWidget(manual);
     layout->addStretch();
 
@@ -86,6 +103,8 @@ QWidget* SplittingPresetPane::buildView()
     });
     connect(splitAdjustmentTextField, &QLineEdit::editingFinished, this,
             &SplittingPresetPane::adjustmentEdited);
+    connect(splitSearchTextField, &QLineEdit::editingFinished, this,
+            &SplittingPresetPane::searchEdited);
     connect(splitEarlierOrLaterPopUp, &QComboBox::activated, this, [this](int index) {
         setObject(splitEarlierOrLaterPopUp->itemData(index).toUInt(), kEarlierOrLater);
     });
@@ -99,6 +118,7 @@ QWidget* SplittingPresetPane::buildView()
     nameControls({{dontAutoSplitCheckbox, "dontAutoSplitCheckbox"},
                   {splitAdjustmentTextField, "splitAdjustmentTextField"},
                   {splitEarlierOrLaterPopUp, "splitEarlierOrLaterPopUp"},
+                  {splitSearchTextField, "splitSearchTextField"},
                   {manualSplitStyleMatrix, "manualSplitStyleMatrix"},
                   {manualSplitSizeTextField, "manualSplitSizeTextField"},
                   {manualSplitTimeTextField, "manualSplitTimeTextField"}});
@@ -123,6 +143,29 @@ void SplittingPresetPane::mainViewDidLoad()
     // The adjustment applies to splits on title changes only.
     splitAdjustmentTextField->setEnabled(!manualOnly);
     splitEarlierOrLaterPopUp->setEnabled(!manualOnly);
+    splitSearchTextField->setText(QLocale().toString(searchSeconds(), 'g', 6));
+    splitSearchTextField->setEnabled(!manualOnly);
+}
+
+double SplittingPresetPane::searchSeconds()
+{
+    const QVariant stored = getPreset().value(QLatin1String(kSplitSearchSeconds));
+    return stored.isValid() ? realOf(stored) : kDefaultSearchSeconds;
+}
+
+void SplittingPresetPane::searchEdited()
+{
+    const QString text = splitSearchTextField->text().trimmed();
+    bool ok = false;
+    const double seconds = QLocale().toDouble(text, &ok);
+    const double stored = searchSeconds();
+    if (text.isEmpty() || !ok || seconds < 0.0 || seconds > kWidestSearchSeconds) {
+        splitSearchTextField->setText(QLocale().toString(stored, 'g', 6));
+        return;
+    }
+    if (seconds != stored)
+        setObject(seconds, kSplitSearchSeconds);
+    splitSearchTextField->setText(QLocale().toString(seconds, 'g', 6));
 }
 
 void SplittingPresetPane::refillLimits()

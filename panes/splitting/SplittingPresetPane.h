@@ -23,6 +23,7 @@ public:
     QCheckBox* dontAutoSplitCheckbox = nullptr;
     QLineEdit* splitAdjustmentTextField = nullptr;
     QComboBox* splitEarlierOrLaterPopUp = nullptr;
+    QLineEdit* splitSearchTextField = nullptr;
     QButtonGroup* manualSplitStyleMatrix = nullptr;
     QLineEdit* manualSplitSizeTextField = nullptr;
     QLineEdit* manualSplitTimeTextField = nullptr;
@@ -32,6 +33,8 @@ protected:
 
 private:
     void adjustmentEdited();
+    void searchEdited();
+    double searchSeconds();
     /// A limit of at least 1; anything else shows the stored value again.
     void limitEdited(QLineEdit* field, const char* key);
     void refillLimits();

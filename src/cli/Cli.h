@@ -87,6 +87,7 @@ int runAddStream(Args args);
 int runAddGroup(Args args);
 int runRemove(Args args);
 int runHistory(Args args);
+int runForgetOffsets(Args args);
 int runDefaults(Args args);
 int runPaths(Args args);
 int runPresets(Args args);

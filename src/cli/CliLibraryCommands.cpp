@@ -7,9 +7,11 @@
 #include "NodePropertyKeys.h"
 #include "PresetsController.h"
 #include "ScheduleEntry.h"
+#include "SplitOffsetLearner.h"
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace orvanta::cli {
 
@@ -84,6 +86,16 @@ void printNode(const Node& node, const PresetsController& presets, int depth)
         if (description.isString()) {
             std::printf("%s    schedule: %s\n", indent.c_str(), description.toString().c_str());
         }
+    }
+    std::vector<double> offsets;
+    for (const Value& offset : arrayProperty(node, np::NP_SPLIT_OFFSETS)) {
+        if (offset.isNumber()) {
+            offsets.push_back(offset.toReal());
+        }
+    }
+    if (!offsets.empty()) {
+        const std::string timing = SplitOffsetLearner(8, offsets).describe();
+        std::printf("%s    cut timing: %s\n", indent.c_str(), timing.c_str());
     }
     std::printf("%s    status: %s\n", indent.c_str(), statusText(node).c_str());
 }
@@ -176,6 +188,22 @@ int runRemove(Args args)
     Library library;
     Node* node = library.find(args[0]);
     library.controller().deleteNodes({node});
+    library.save();
+    return kExitOk;
+}
+
+int runForgetOffsets(Args args)
+{
+    rejectUnknownOptions(args);
+    if (args.size() != 1) {
+        throw UsageError("forget-offsets needs exactly one path");
+    }
+    Library library;
+    Node* node = library.find(args[0]);
+    if (node->nodeType() != Node::kStream) {
+        throw Failure("\"" + args[0] + "\" is a group, not a station");
+    }
+    node->removePropertyForKey(np::NP_SPLIT_OFFSETS);
     library.save();
     return kExitOk;
 }

@@ -43,6 +43,8 @@ constexpr Command kCommands[] = {
     {"remove", orvanta::cli::runRemove, "remove PATH",
      "remove a station or group (\"Group/Name\")"},
     {"history", orvanta::cli::runHistory, "history PATH", "list a station's recording history"},
+    {"forget-offsets", orvanta::cli::runForgetOffsets, "forget-offsets PATH",
+     "forget what the station's splits learned of when its titles change"},
     {"defaults", orvanta::cli::runDefaults, "defaults [KEY [VALUE]] | defaults --delete KEY",
      "list, read or write the preferences; --delete brings back a preference's initial value"},
     {"paths", orvanta::cli::runPaths, "paths",

@@ -9,6 +9,7 @@
 #include "NodePropertyKeys.h"
 #include "PresetsController.h"
 #include "ScheduleEntry.h"
+#include "SplitOffsetLearner.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -177,14 +178,24 @@ void EditURLView::passwordEdited()
 RecordingStyleView::RecordingStyleView(MyOLVController& library, PresetsController& presets,
                                        QWidget* parent)
     : QWidget(parent), m_library(library), m_presets(presets), m_popUp(new QComboBox(this)),
-      m_open(new QPushButton(tr("Open Preset..."), this))
+      m_open(new QPushButton(tr("Open Preset..."), this)), m_offset(new QLabel(this)),
+      m_forgetOffset(new QPushButton(tr("Forget"), this))
 {
     setObjectName(QStringLiteral("recordingStyleView"));
     m_popUp->setObjectName(QStringLiteral("recordingStylePopUpButton"));
     m_popUp->setAccessibleName(tr("Recording style"));
+    m_offset->setObjectName(QStringLiteral("splitOffsetLabel"));
+    m_offset->setWordWrap(true);
+    m_forgetOffset->setObjectName(QStringLiteral("forgetSplitOffsetButton"));
+    m_forgetOffset->setToolTip(
+        tr("Forget when this station's titles change: its next songs are searched around the "
+           "title change again"));
     auto* layout = new QFormLayout(this);
     layout->addRow(tr("Recording style:"), m_popUp);
     layout->addRow(QString(), m_open);
+    layout->addRow(tr("Cut timing:"), m_offset);
+    layout->addRow(QString(), m_forgetOffset);
+    connect(m_forgetOffset, &QPushButton::clicked, this, &RecordingStyleView::forgetOffset);
     connect(m_popUp, qOverload<int>(&QComboBox::activated), this,
             &RecordingStyleView::presetChosen);
     connect(m_open, &QPushButton::clicked, this,
@@ -221,6 +232,24 @@ void RecordingStyleView::refresh()
         m_popUp->setCurrentIndex(m_popUp->findData(qs(presetID->toString())));
     }
     m_filling = false;
+    std::vector<double> offsets;
+    if (m_node)
+        if (const auto stored = m_node->propertyForKey(np::NP_SPLIT_OFFSETS);
+            stored && stored->isArray())
+            for (const Value& offset : stored->toArray())
+                if (offset.isNumber())
+                    offsets.push_back(offset.toReal());
+    m_offset->setText(m_node ? qs(SplitOffsetLearner(8, offsets).describe()) : QString());
+    m_forgetOffset->setEnabled(!offsets.empty());
+}
+
+void RecordingStyleView::forgetOffset()
+{
+    if (!m_node)
+        return;
+    m_node->removePropertyForKey(np::NP_SPLIT_OFFSETS);
+    m_library.libraryDidChange();
+    refresh();
 }
 
 void RecordingStyleView::presetChosen(int index)

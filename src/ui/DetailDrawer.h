@@ -70,6 +70,9 @@ public:
     void setNode(Node* node);
     QComboBox* presetPopUp() const { return m_popUp; }
     QPushButton* openButton() const { return m_open; }
+    /// What the station's splits learned of when its titles change, and its reset.
+    QLabel* splitOffsetLabel() const { return m_offset; }
+    QPushButton* forgetOffsetButton() const { return m_forgetOffset; }
 
 signals:
     /// The user wants to see the preset (the presets window opens it).
@@ -78,12 +81,15 @@ signals:
 private:
     void refresh();
     void presetChosen(int index);
+    void forgetOffset();
 
     MyOLVController& m_library;
     PresetsController& m_presets;
     Node* m_node = nullptr;
     QComboBox* m_popUp;
     QPushButton* m_open;
+    QLabel* m_offset;
+    QPushButton* m_forgetOffset;
     bool m_filling = false;
 };
 

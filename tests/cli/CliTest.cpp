@@ -110,6 +110,10 @@ TEST_F(CliTest, AddsListsAndRemovesStationsInGroups)
     ASSERT_EQ(run({"remove", "Jazz"}).status, 0);
     EXPECT_EQ(run({"stations"}).output, "stream Top\n    address: http://top/\n"
                                         "    preset: Standard\n    status: idle\n");
+    EXPECT_EQ(run({"forget-offsets", "Top"}).status, 0);
+    const Result group = run({"forget-offsets", "Jazz"});
+    EXPECT_EQ(group.status, 1);
+    EXPECT_NE(group.output.find("is a group"), std::string::npos) << group.output;
 }
 
 TEST_F(CliTest, HistoryShowsEachEntrysStatusAndLocation)
@@ -205,6 +209,7 @@ TEST_F(CliTest, EveryKeyAPaneEditsCanBeSetIncludingListsAndOnlyValidSplitLimits)
     const std::pair<const char*, const char*> values[] = {
         {"NP_REWINDSECS", "1.5"},
         {"SPLIT_EARLIER_OR_LATER", "1"},
+        {"NP_SPLIT_SEARCH_SECONDS", "3"},
         {"NP_ALWAYSMANUAL", "true"},
         {"NP_MANUALSPLITTYPE", "2"},
         {"NP_SPLITSIZEMB", "3"},

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -193,6 +194,20 @@ TEST_F(MainWindowTest, TheDrawerOpensClosesAndSwitchesItsViews)
     EXPECT_EQ(d.recordingStyleView()->presetPopUp()->currentText(), QStringLiteral("Standard"));
     EXPECT_EQ(stream->propertyForKey(np::NP_PRESET_ID), Value("Standard"))
         << "a station without a preset gets the standard one";
+    // What the station's splits learned of its titles, and forgetting it.
+    ui::RecordingStyleView* style = d.recordingStyleView();
+    EXPECT_FALSE(style->forgetOffsetButton()->isEnabled());
+    controller().rememberSplitOffset(*stream, -8.1);
+    for (int i = 0; i < 13; ++i)
+        controller().rememberSplitOffset(*stream, -7.9);
+    EXPECT_EQ(stream->propertyForKey(np::NP_SPLIT_OFFSETS)->toArray().size(), 12u);
+    d.refresh();
+    EXPECT_EQ(style->splitOffsetLabel()->text(),
+              QStringLiteral("Titles change 7.9 s after the gap between songs (learned from 12 "
+                             "songs)"));
+    style->forgetOffsetButton()->click();
+    EXPECT_FALSE(stream->propertyForKey(np::NP_SPLIT_OFFSETS));
+    EXPECT_FALSE(style->forgetOffsetButton()->isEnabled());
 
     select(folder);
     EXPECT_FALSE(d.isOpen()) << "a group has no details";

@@ -121,7 +121,8 @@ TEST_F(PresetsWindowTest, SplittingPaneEditsItsKeysAndRefusesLimitsBelowOne)
     auto* style = control<QButtonGroup>(view, "manualSplitStyleMatrix");
     auto* size = control<QLineEdit>(view, "manualSplitSizeTextField");
     auto* time = control<QLineEdit>(view, "manualSplitTimeTextField");
-    ASSERT_TRUE(manualOnly && adjustment && direction && style && size && time);
+    auto* search = control<QLineEdit>(view, "splitSearchTextField");
+    ASSERT_TRUE(manualOnly && adjustment && direction && style && size && time && search);
 
     // The standard values.
     EXPECT_FALSE(manualOnly->isChecked());
@@ -140,6 +141,11 @@ TEST_F(PresetsWindowTest, SplittingPaneEditsItsKeysAndRefusesLimitsBelowOne)
     EXPECT_EQ(size->text(), "5");
     edit(adjustment, "");
     EXPECT_EQ(adjustment->text(), "0");
+    EXPECT_EQ(search->text(), "8");
+    edit(search, "31");
+    EXPECT_EQ(search->text(), "8") << "beyond the widest search";
+    edit(search, "-1");
+    EXPECT_EQ(search->text(), "8");
     EXPECT_FALSE(dirty()) << "refused input leaves the preset clean";
     EXPECT_EQ(working(pk::NP_SPLITSIZEMB).toInteger(), 5);
 
@@ -151,6 +157,9 @@ TEST_F(PresetsWindowTest, SplittingPaneEditsItsKeysAndRefusesLimitsBelowOne)
               "Saved changes take effect the next time a stream is recorded");
     edit(time, "90");
     EXPECT_EQ(working(pk::NP_SPLITTIMEMINS), Value(90));
+    edit(search, "0");
+    EXPECT_TRUE(working(pk::NP_SPLIT_SEARCH_SECONDS).isReal());
+    EXPECT_DOUBLE_EQ(working(pk::NP_SPLIT_SEARCH_SECONDS).toReal(), 0.0);
     edit(adjustment, "2.5");
     EXPECT_TRUE(working(pk::NP_REWINDSECS).isReal());
     EXPECT_DOUBLE_EQ(working(pk::NP_REWINDSECS).toReal(), 2.5);
