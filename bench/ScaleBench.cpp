@@ -64,19 +64,25 @@ std::uint64_t folderBytes(const std::filesystem::path& folder)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: scale_bench STATION_BINARY N [SECONDS]\n");
+        std::fprintf(
+            stderr,
+            "usage: scale_bench STATION_BINARY N [SECONDS] [SONG_SECONDS] [SEARCH_SECONDS]\n");
         return 2;
     }
     const std::string station = argv[1];
     const int count = std::atoi(argv[2]);
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
+    // Songs of this length change their titles (and so cut a file) that often.
+    const std::string songSeconds = argc > 4 ? argv[4] : "180";
+    // How far around each title change the gap is looked for (the preset's default: 8).
+    const double searchSeconds = argc > 5 ? std::atof(argv[5]) : 8.0;
     const std::string port = std::to_string(20000 + (::getpid() % 20000));
     const auto folder = std::filesystem::temp_directory_path() / ("orvanta-scale-" + port);
     std::filesystem::remove_all(folder);
 
     // The station runs in a process of its own, so only the recorder is measured here.
     const pid_t stationPid =
-        bench::spawnStation(station, {"--port", port, "--songs", "2", "--song-seconds", "180",
+        bench::spawnStation(station, {"--port", port, "--songs", "2", "--song-seconds", songSeconds,
                                       "--for", std::to_string(seconds + 120)});
     if (stationPid == 0)
         return 1;
@@ -107,9 +113,11 @@ int main(int argc, char** argv)
     std::vector<std::shared_ptr<MP3Server>> servers;
     const std::string url = "http://127.0.0.1:" + port + "/stream";
     for (int i = 0; i < count; ++i) {
-        auto server = std::make_shared<MP3Server>(Dictionary{{"NP_URLS_TO_VISIT", Array{url}},
-                                                             {"NP_STREAMTITLE_SEPARATOR", "-"},
-                                                             {"NP_STREAMTITLE_PATTERN", 2}});
+        auto server =
+            std::make_shared<MP3Server>(Dictionary{{"NP_URLS_TO_VISIT", Array{url}},
+                                                   {"NP_STREAMTITLE_SEPARATOR", "-"},
+                                                   {"NP_STREAMTITLE_PATTERN", 2},
+                                                   {"NP_SPLIT_SEARCH_SECONDS", searchSeconds}});
         servers.push_back(server);
         MP3Client::launchClientThreadWithTag(
             i + 1, server, RecordingContext{center, prefs, main, threads, nullptr});

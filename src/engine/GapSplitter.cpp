@@ -14,6 +14,8 @@ namespace {
 constexpr double kMarginSeconds = 1.0;
 // A search never reaches back into the gap of the cut before.
 constexpr double kAfterCutSeconds = 1.5;
+// The first look's radius around the change, before anything is learned.
+constexpr double kFirstLookSeconds = 2.0;
 // More title changes than this waiting for their audio are cut with what has come.
 constexpr std::size_t kMostPending = 8;
 // Until the frames tell, audio is taken for 128 kbit/s.
@@ -193,21 +195,22 @@ GapSplitter::searchWindow(const Pending& split, const Window& window, std::uint6
 void GapSplitter::cut(Pending& split)
 {
     const SplitOffsetLearner::Estimate learned = m_learner.estimate();
+    // A short look first, where the gap most likely is (at the learned offset, or at the
+    // change itself), then the whole window when that finds no clear gap: most splits
+    // decode a third of the audio.
+    const double firstRadius = std::min(learned.learned ? learned.radiusSeconds : kFirstLookSeconds,
+                                        m_learner.searchSeconds());
     std::uint64_t position = 0;
-    std::optional<Cut> found;
-    if (learned.learned) {
-        found = searchWindow(
-            split, windowAround(split.position, learned.centreSeconds, learned.radiusSeconds),
-            position);
-        if (found)
-            found->usedLearnedOffset = true;
-    }
-    if (!found || !found->gapFound) {
-        // Nothing near the learned offset (the station may have changed): the whole window.
+    std::optional<Cut> found = searchWindow(
+        split, windowAround(split.position, learned.centreSeconds, firstRadius), position);
+    if (!found || !found->clear) {
         std::uint64_t widePosition = 0;
         std::optional<Cut> wide = searchWindow(
             split, windowAround(split.position, 0, m_learner.searchSeconds()), widePosition);
-        if (wide && (wide->gapFound || !found)) {
+        // A gap the whole window found beats none; without one, the cut stays at the
+        // expected point of the first look.
+        const bool firstHasGap = found && found->gapFound;
+        if (wide && (!found || wide->clear || (!firstHasGap && wide->gapFound))) {
             found = std::move(wide);
             position = widePosition;
         }

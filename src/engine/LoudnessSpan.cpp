@@ -70,7 +70,7 @@ std::vector<std::size_t> frameOffsetsOf(AudioFormat format, const std::uint8_t* 
     return offsets;
 }
 
-float levelOf(const std::int16_t* samples, std::size_t count, int channels)
+float levelOf(const std::int16_t* samples, std::size_t count)
 {
     if (count == 0)
         return kSilenceFloorDb;
@@ -78,27 +78,86 @@ float levelOf(const std::int16_t* samples, std::size_t count, int channels)
     for (std::size_t i = 0; i < count; ++i)
         sum += static_cast<double>(samples[i]) * samples[i];
     const double meanSquare = sum / static_cast<double>(count) / (32768.0 * 32768.0);
-    (void)channels; // interleaved channels count alike
     if (meanSquare <= 1e-10)
         return kSilenceFloorDb;
     return static_cast<float>(10.0 * std::log10(meanSquare));
 }
 
-/// Feeds every frame to decode and records where in the output each one began.
+/// The loudness of each hundredth of a second, measured as the decoder hands samples out,
+/// so that no more than a frame's samples are ever held.
+class LevelMeter
+{
+public:
+    /// Samples decoded so far (interleaved), for telling where each frame began.
+    std::size_t samplesSeen() const { return m_seen; }
+
+    /// The samples appended to pending since the last call; rate and channels as decoded.
+    void take(std::vector<std::int16_t>& pending, long rate, int channels,
+              std::vector<float>& levels)
+    {
+        m_seen += pending.size() - m_taken;
+        m_taken = pending.size();
+        if (rate < 100 || channels < 1)
+            return;
+        m_window = static_cast<std::size_t>(rate / 100) * static_cast<std::size_t>(channels);
+        std::size_t at = 0;
+        for (; pending.size() - at >= m_window; at += m_window)
+            levels.push_back(levelOf(pending.data() + at, m_window));
+        pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(at));
+        m_taken = pending.size();
+    }
+
+    std::size_t window() const { return m_window; }
+
+private:
+    std::size_t m_seen = 0;
+    std::size_t m_taken = 0;
+    std::size_t m_window = 0;
+};
+
+/// Feeds every frame to decode (which appends to pending) and records where in the output
+/// each one began; false when nothing decoded.
 template <typename Decode>
 bool decodeFrames(const std::uint8_t* bytes, const std::vector<std::size_t>& offsets,
-                  std::size_t length, std::vector<std::int16_t>& samples,
-                  std::vector<std::size_t>& firstSample, Decode&& decode)
+                  std::size_t length, std::vector<std::size_t>& firstSample, Decode&& decode)
 {
     firstSample.reserve(offsets.size());
     for (std::size_t i = 0; i < offsets.size(); ++i) {
         const std::size_t end = i + 1 < offsets.size() ? offsets[i + 1] : length;
-        firstSample.push_back(samples.size());
+        firstSample.push_back(decode.samplesSeen());
         if (!decode(bytes + offsets[i], end - offsets[i]))
-            return !samples.empty() && (firstSample.resize(i + 1), true);
+            break; // what decoded before the damage still counts
     }
-    return !samples.empty();
+    return decode.samplesSeen() > 0;
 }
+
+long rateOf(const mpg123::FrameDecoder& decoder)
+{
+    return decoder.rate();
+}
+
+long rateOf(const avcodec::AacDecoder& decoder)
+{
+    return decoder.sampleRate();
+}
+
+/// One decoder and its meter, called once per frame.
+template <typename Decoder, typename Feed> struct MeteredDecoder
+{
+    Decoder& decoder;
+    Feed feed;
+    std::vector<float>& levels;
+    LevelMeter meter;
+    std::vector<std::int16_t> pending;
+
+    std::size_t samplesSeen() const { return meter.samplesSeen(); }
+    bool operator()(const std::uint8_t* frame, std::size_t size)
+    {
+        const bool ok = feed(decoder, frame, size, pending);
+        meter.take(pending, rateOf(decoder), decoder.channels(), levels);
+        return ok;
+    }
+};
 
 } // namespace
 
@@ -140,45 +199,36 @@ std::optional<LoudnessSpan> decodeLoudness(AudioFormat format, const std::uint8_
         if (offsets.empty())
             return std::nullopt;
 
-        std::vector<std::int16_t> samples;
+        LoudnessSpan span;
+        span.bytes = length;
         std::vector<std::size_t> firstSample;
-        int channels = 0;
-        long rate = 0;
+        std::size_t window = 0;
         bool decoded = false;
         if (format == AudioFormat::MP3) {
             mpg123::FrameDecoder decoder(true);
             if (!decoder)
                 return std::nullopt;
-            decoded = decodeFrames(bytes + start, offsets, length - start, samples, firstSample,
-                                   [&](const std::uint8_t* frame, std::size_t size) {
-                                       return decoder.feed(frame, size, samples);
-                                   });
-            channels = decoder.channels();
-            rate = decoder.rate();
+            auto feed = [](mpg123::FrameDecoder& d, const std::uint8_t* frame, std::size_t size,
+                           std::vector<std::int16_t>& out) { return d.feed(frame, size, out); };
+            MeteredDecoder<mpg123::FrameDecoder, decltype(feed)> metered{
+                decoder, feed, span.levelsDb, {}, {}};
+            decoded = decodeFrames(bytes + start, offsets, length - start, firstSample, metered);
+            window = metered.meter.window();
         } else {
             avcodec::AacDecoder decoder;
             if (!decoder)
                 return std::nullopt;
-            decoded = decodeFrames(bytes + start, offsets, length - start, samples, firstSample,
-                                   [&](const std::uint8_t* frame, std::size_t size) {
-                                       return decoder.decodeFrame(frame, size, samples);
-                                   });
-            channels = decoder.channels();
-            rate = decoder.sampleRate();
+            auto feed = [](avcodec::AacDecoder& d, const std::uint8_t* frame, std::size_t size,
+                           std::vector<std::int16_t>& out) {
+                return d.decodeFrame(frame, size, out);
+            };
+            MeteredDecoder<avcodec::AacDecoder, decltype(feed)> metered{
+                decoder, feed, span.levelsDb, {}, {}};
+            decoded = decodeFrames(bytes + start, offsets, length - start, firstSample, metered);
+            window = metered.meter.window();
         }
-        if (!decoded || channels < 1 || rate < 100)
+        if (!decoded || window == 0 || span.levelsDb.empty())
             return std::nullopt;
-
-        LoudnessSpan span;
-        span.bytes = length;
-        const auto window =
-            static_cast<std::size_t>(rate / 100) * static_cast<std::size_t>(channels);
-        const std::size_t windows = samples.size() / window;
-        if (windows == 0)
-            return std::nullopt;
-        span.levelsDb.reserve(windows);
-        for (std::size_t w = 0; w < windows; ++w)
-            span.levelsDb.push_back(levelOf(samples.data() + w * window, window, channels));
         offsets.resize(firstSample.size());
         for (std::size_t i = 0; i < offsets.size(); ++i) {
             span.frameOffsets.push_back(start + offsets[i]);
