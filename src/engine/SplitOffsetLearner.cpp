@@ -75,12 +75,10 @@ std::string SplitOffsetLearner::describe() const
     };
     const std::string count = std::to_string(m_offsets.size());
     if (m_offsets.empty())
-        return localizedString("Nothing learned yet of when this station's titles change");
+        return localizedString("Nothing learned yet");
     const Estimate learned = estimate();
     if (!learned.learned)
-        return filled(localizedString("Still learning when this station's titles change (%1 "
-                                      "songs so far)"),
-                      count);
+        return filled(localizedString("Still learning (%1 songs so far)"), count);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", std::abs(learned.centreSeconds));
     std::string text;

@@ -79,6 +79,7 @@ const std::vector<std::string_view>& Node::persistentKeys()
         np::NP_RECORDING_SCHEDULE,
         np::NP_HISTORY,
         np::NP_DIRECTORY_UUID,
+        np::NP_SPLIT_OFFSETS,
     };
     return kKeys;
 }

@@ -111,7 +111,8 @@ TEST_F(CliTest, AddsListsAndRemovesStationsInGroups)
     EXPECT_EQ(run({"stations"}).output, "stream Top\n    address: http://top/\n"
                                         "    preset: Standard\n    status: idle\n");
     EXPECT_EQ(run({"forget-offsets", "Top"}).status, 0);
-    const Result group = run({"forget-offsets", "Jazz"});
+    ASSERT_EQ(run({"add-group", "Talk"}).status, 0);
+    const Result group = run({"forget-offsets", "Talk"});
     EXPECT_EQ(group.status, 1);
     EXPECT_NE(group.output.find("is a group"), std::string::npos) << group.output;
 }

@@ -116,6 +116,14 @@ TEST(NodeArchiveTest, SavingStripsTransientKeysFromTheLiveNodeUnlessACopyIsAsked
     EXPECT_FALSE(b->propertyForKey(np::NP_REWINDSECS).has_value());
     EXPECT_TRUE(b->propertyForKey(np::NP_GENRE).has_value());
     EXPECT_EQ(copyOnly, stripping);
+
+    // What the station's splits learned of its titles is the station's own, and kept.
+    b->setProperty(Value(Array{Value(-8.1), Value(-7.9)}), np::NP_SPLIT_OFFSETS);
+    std::string error;
+    const NodePtr read = Node::unarchiveRoot(Node::archiveRoot(*root), error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_EQ(read->childAtIndex(1)->propertyForKey(np::NP_SPLIT_OFFSETS),
+              Value(Array{Value(-8.1), Value(-7.9)}));
 }
 
 TEST(NodeArchiveTest, MissingOrNullNameReadsAsUntitled)
