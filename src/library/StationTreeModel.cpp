@@ -152,8 +152,11 @@ QVariant StationTreeModel::data(const QModelIndex& index, int role) const
                        ? QStringLiteral("aquaDotYellow")
                        : QStringLiteral("aquaDotOnline");
         }
-        return node->valueForKey("alertMessage") ? QVariant(QStringLiteral("AlertCaution"))
-                                                 : QVariant();
+        {
+            // Clearing an alert stores an empty text: that is no alert.
+            const auto alert = node->valueForKey("alertMessage");
+            return alert && !alert->empty() ? QVariant(QStringLiteral("AlertCaution")) : QVariant();
+        }
     case ListenStatus:
         return node->listenStatus() ? QVariant(QStringLiteral("speaker8x9")) : QVariant();
     case TimerStatus:

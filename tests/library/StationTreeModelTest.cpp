@@ -73,20 +73,22 @@ TEST_F(StationTreeModelTest, CellTextsAndImagesFollowTheColumnRules)
     {
         RecordingStatus status;
         RippingStatus rippingStatus;
-        bool alert;
+        std::optional<std::string> alert;
         const char* image;
     };
     using R = RecordingStatus;
     using P = RippingStatus;
-    const Case ripper[] = {{R::Idle, P::Connecting, false, ""},
-                           {R::Idle, P::Connecting, true, "AlertCaution"},
-                           {R::Recording, P::Connecting, true, "aquaDotYellow"},
-                           {R::Recording, P::Running, false, "aquaDotOnline"}};
+    // A recording that starts clears its alert with an empty text: a normal stop after it
+    // shows no warning.
+    const Case ripper[] = {{R::Idle, P::Connecting, std::nullopt, ""},
+                           {R::Idle, P::Connecting, "x", "AlertCaution"},
+                           {R::Idle, P::Connecting, "", ""},
+                           {R::Recording, P::Connecting, "x", "aquaDotYellow"},
+                           {R::Recording, P::Running, std::nullopt, "aquaDotOnline"}};
     for (const Case& item : ripper) {
         station->setStatus(item.status);
         station->setRippingStatus(item.rippingStatus);
-        station->setValueForKey(item.alert ? std::optional<std::string>("x") : std::nullopt,
-                                "alertMessage");
+        station->setValueForKey(item.alert, "alertMessage");
         EXPECT_EQ(text(station, M::RipperStatus, M::ImageNameRole), item.image);
     }
     EXPECT_EQ(text(station, M::TimerStatus, M::ImageNameRole), "");
