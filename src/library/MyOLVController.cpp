@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDate>
 #include <QTimer>
 
 namespace orvanta {
@@ -131,26 +132,63 @@ MyOLVController::LoadResult MyOLVController::loadOLVData()
     return LoadResult::Loaded;
 }
 
+std::string MyOLVController::dailyBackupPath(const QDate& day) const
+{
+    return libraryPath() + "(backup " + day.toString(Qt::ISODate).toStdString() + ")";
+}
+
 void MyOLVController::refreshBackup(const std::string& bytesRead)
+{
+    // The backup is the copy of the first start that read the library and is never replaced:
+    // a wrong delete followed by a restart must not leave the stations nowhere. The day's
+    // copy beside it keeps the last days recoverable too.
+    std::error_code error;
+    if (!std::filesystem::exists(backupPath(), error))
+        copyLibraryTo(backupPath(), bytesRead);
+    const std::string today = dailyBackupPath(QDate::currentDate());
+    if (!std::filesystem::exists(today, error))
+        copyLibraryTo(today, bytesRead);
+    removeOldDailyBackups();
+}
+
+void MyOLVController::removeOldDailyBackups() const
+{
+    namespace fs = std::filesystem;
+    const fs::path library(libraryPath());
+    const std::string prefix = library.filename().string() + "(backup ";
+    std::vector<fs::path> copies;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(library.parent_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.back() == ')')
+            copies.push_back(entry.path());
+    }
+    // ISO dates sort as the days do: the newest last.
+    std::sort(copies.begin(), copies.end());
+    for (std::size_t i = 0; i + kDailyBackups < copies.size(); ++i)
+        fs::remove(copies[i], error);
+}
+
+void MyOLVController::copyLibraryTo(const std::string& path, const std::string& bytesRead) const
 {
     // The library file is only ever replaced by rename, never written in place, so a hard
     // link to the file just read stays a copy of these bytes; it saves writing a large
     // library twice at every start. Where links are not possible, the bytes are written.
-    const std::string temporary = backupPath() + ".new";
+    const std::string temporary = path + ".new";
     ::unlink(temporary.c_str());
     if (::link(libraryPath().c_str(), temporary.c_str()) == 0) {
         struct stat linked
         {};
         if (::stat(temporary.c_str(), &linked) == 0 &&
             static_cast<std::size_t>(linked.st_size) == bytesRead.size() &&
-            ::rename(temporary.c_str(), backupPath().c_str()) == 0) {
-            ::chmod(backupPath().c_str(), kPrivateFileMode);
+            ::rename(temporary.c_str(), path.c_str()) == 0) {
+            ::chmod(path.c_str(), kPrivateFileMode);
             return;
         }
         ::unlink(temporary.c_str());
     }
     std::string error;
-    if (!writeFileAtomically(backupPath(), bytesRead, kPrivateFileMode, error)) {
+    if (!writeFileAtomically(path, bytesRead, kPrivateFileMode, error)) {
         logMessage("MyOLVController::loadOLVData", "backup not written: " + error);
     }
 }

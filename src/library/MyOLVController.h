@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+class QDate;
 class QTimer;
 
 namespace orvanta {
@@ -100,6 +101,10 @@ public:
     static std::string defaultSupportFolder();
     std::string libraryPath() const;
     std::string backupPath() const;
+    /// The copy of the library as the first start of that day read it; the newest
+    /// kDailyBackups are kept.
+    std::string dailyBackupPath(const QDate& day) const;
+    static constexpr std::size_t kDailyBackups = 3;
 
     void setAlertHandler(AlertHandler handler) { m_alert = std::move(handler); }
     void setSaveScheduler(SaveScheduler scheduler) { m_scheduler = std::move(scheduler); }
@@ -178,6 +183,8 @@ private:
     void runDelayedSave();
     bool writeLibrary(bool leaveNodesUntouched);
     void refreshBackup(const std::string& bytesRead);
+    void copyLibraryTo(const std::string& path, const std::string& bytesRead) const;
+    void removeOldDailyBackups() const;
 
     PrefsController* m_prefs;
     std::string m_supportFolder;

@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+#include <QDate>
+
 #include <gtest/gtest.h>
 
 using namespace orvanta;
@@ -102,21 +104,36 @@ TEST_F(LibraryTest, FirstRunGivesAnEmptyRoot)
     EXPECT_TRUE(alerts.empty());
 }
 
-TEST_F(LibraryTest, SaveAndLoadRoundTripWithPrivateModesAndAFreshBackup)
+TEST_F(LibraryTest, SaveAndLoadRoundTripWithPrivateModesAndBackupsThatOutliveARestart)
 {
     controller->loadOLVData();
     controller->addChild(Node::kStream, "One", "http://one");
     ASSERT_TRUE(controller->saveOLVData());
     EXPECT_EQ(modeOf(libraryPath()), 0600u);
 
-    writeFile(controller->backupPath(), "an old backup");
     auto second = make();
     EXPECT_EQ(second->loadOLVData(), LoadResult::Loaded);
     ASSERT_EQ(second->getAllStreams().size(), 1u);
     EXPECT_EQ(second->getAllStreams()[0]->name(), "One");
-    // The backup is replaced by the file just read, and is private too.
-    EXPECT_EQ(readFile(controller->backupPath()), readFile(libraryPath()));
-    EXPECT_EQ(modeOf(controller->backupPath()), 0600u);
+    // The first start that reads the library makes its backup, private too.
+    const std::string withOne = readFile(libraryPath());
+    EXPECT_EQ(readFile(second->backupPath()), withOne);
+    EXPECT_EQ(modeOf(second->backupPath()), 0600u);
+
+    // A wrong delete and a restart leave the backup as it was, and the day's copy with it.
+    const QDate today = QDate::currentDate();
+    for (int daysAgo = 1; daysAgo <= 4; ++daysAgo)
+        writeFile(second->dailyBackupPath(today.addDays(-daysAgo)), "older");
+    second->deleteNodes({second->getAllStreams()[0]});
+    ASSERT_TRUE(second->saveOLVData());
+    auto third = make();
+    EXPECT_EQ(third->loadOLVData(), LoadResult::Loaded);
+    EXPECT_TRUE(third->getAllStreams().empty());
+    EXPECT_EQ(readFile(third->backupPath()), withOne);
+    EXPECT_EQ(readFile(third->dailyBackupPath(today)), withOne);
+    EXPECT_TRUE(fileExists(third->dailyBackupPath(today.addDays(-2))));
+    EXPECT_FALSE(fileExists(third->dailyBackupPath(today.addDays(-3))))
+        << "the newest three days' copies are kept";
 }
 
 TEST_F(LibraryTest, UnreadableLibraryAlertsAndIsNeverOverwritten)
