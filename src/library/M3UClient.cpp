@@ -157,8 +157,12 @@ std::string M3UClient::completePath()
 void M3UClient::listen(bool on)
 {
     relayFlag = on;
-    if (on && m_context.relay)
+    if (on && m_context.relay) {
         m_context.relay->setDelegate(weak_from_this());
+        // Playlist entries are MP3: whatever an Ogg or AAC station left the relay announcing
+        // (and the Ogg headers it would send first) is not this recording's.
+        m_context.relay->setStreamFormat("audio/mpeg", {});
+    }
 }
 
 void M3UClient::setCurrentSong(std::string song)

@@ -64,7 +64,12 @@ public:
         std::lock_guard lock(m_mutex);
         m_delegate = std::move(client);
     }
-    void setStreamFormat(std::string, Bytes) override {}
+    void setStreamFormat(std::string contentType, Bytes header) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_contentType = std::move(contentType);
+        m_header = std::move(header);
+    }
     bool writeRawData(const std::uint8_t* data, std::size_t length) override
     {
         std::shared_ptr<GenericClient> client;
@@ -82,6 +87,8 @@ public:
 
     std::mutex m_mutex;
     std::weak_ptr<GenericClient> m_delegate;
+    std::string m_contentType;
+    Bytes m_header;
     ByteVector audio;
     std::vector<std::string> songs; // each change of title, in order
 };
@@ -321,12 +328,16 @@ TEST_F(M3UClientTest, TheListenerHearsEachEntryUnderItsTitle)
     };
     for (const auto& c : cases) {
         auto relay = std::make_shared<RecordingRelay>();
+        // What an Ogg station recorded before left the relay announcing.
+        relay->setStreamFormat("application/ogg", Bytes{'O', 'g', 'g', 'S'});
         PlaylistRecording recording(prefs, propertiesFor(c.list), relay);
         recording.start();
         ASSERT_TRUE(recording.waitFinished());
         std::lock_guard lock(relay->m_mutex);
         EXPECT_EQ(relay->songs, c.songs) << c.list;
         EXPECT_EQ(relay->audio, c.audio) << c.list;
+        EXPECT_EQ(relay->m_contentType, "audio/mpeg") << c.list;
+        EXPECT_TRUE(relay->m_header.empty()) << c.list;
     }
 }
 
