@@ -163,6 +163,14 @@ public:
     /// What "Show Music" shows for a station: the newest file of its history that is still
     /// on disc; nothing when it has none.
     std::optional<std::string> lastRecordedFile(const Node& node) const;
+    /// What Show Music shows for the station: the folder of the file its recording is
+    /// writing, else its newest recorded file; nothing when it has neither.
+    struct MusicToShow
+    {
+        std::string path;
+        bool folder = false;
+    };
+    std::optional<MusicToShow> musicToShow(const Node& node) const;
     Node* listeningNode() const { return m_listeningNode.get(); }
     /// Whether the built-in player plays this station directly (it is not recording).
     bool isPlayingStation(const Node* node) const;

@@ -220,4 +220,20 @@ std::optional<std::string> MainController::lastRecordedFile(const Node& node) co
     return std::nullopt;
 }
 
+std::optional<MainController::MusicToShow> MainController::musicToShow(const Node& node) const
+{
+    if (node.isRecording()) {
+        if (const auto server = serverForTag(node.tag())) {
+            const std::string folder = server->completePath();
+            struct stat info
+            {};
+            if (!folder.empty() && ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                return MusicToShow{folder, true};
+        }
+    }
+    if (auto file = lastRecordedFile(node))
+        return MusicToShow{std::move(*file), false};
+    return std::nullopt;
+}
+
 } // namespace orvanta

@@ -402,8 +402,12 @@ void MainWindow::showMusic()
     const Node* node = m_controller.visibleNode();
     if (!node)
         return;
-    if (const auto file = m_controller.lastRecordedFile(*node)) {
-        showItemInFileManager(QString::fromStdString(*file));
+    if (const auto music = m_controller.musicToShow(*node)) {
+        // The folder the recording is writing into, else the station's newest file.
+        if (music->folder)
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(music->path)));
+        else
+            showItemInFileManager(QString::fromStdString(music->path));
         return;
     }
     // Nothing recorded yet: the folder the recordings go to.

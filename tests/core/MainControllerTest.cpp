@@ -304,6 +304,12 @@ TEST_F(MainControllerTest, RecordsAStationFromStartToStopWithStatusAndHistory)
     c.setVisibleNode(node);
 
     ASSERT_TRUE(spinUntil([&] { return currentSong(c, node) == "C - Three"; }, 8s));
+    // Show Music opens the folder the recording is writing into.
+    const auto writing = c.musicToShow(*node);
+    ASSERT_TRUE(writing);
+    EXPECT_TRUE(writing->folder);
+    EXPECT_TRUE(std::filesystem::is_directory(writing->path)) << writing->path;
+    EXPECT_EQ(writing->path.rfind(downloads, 0), 0u) << writing->path;
     c.stopRecordingForTag(1);
     EXPECT_EQ(node->status(), RecordingStatus::Idle);
     EXPECT_EQ(node->tag(), 0);
@@ -331,6 +337,11 @@ TEST_F(MainControllerTest, RecordsAStationFromStartToStopWithStatusAndHistory)
               completedTitles.end());
     EXPECT_NE(std::find(completedTitles.begin(), completedTitles.end(), "B - Two"),
               completedTitles.end());
+    // Stopped: the station's newest file.
+    const auto recorded = c.musicToShow(*node);
+    ASSERT_TRUE(recorded);
+    EXPECT_FALSE(recorded->folder);
+    EXPECT_TRUE(fileExists(recorded->path)) << recorded->path;
     EXPECT_GT(front.historyDisplays, 0);
     EXPECT_EQ(front.offMainThreadCalls, 0);
 }
