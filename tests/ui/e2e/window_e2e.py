@@ -61,6 +61,18 @@ try:
     wait_for(lambda: control(accessible, "Record", ("push button",)), 10,
              "Stop to become Record again")
 
+    # A stop by the user is no failure: the status column stays free of the warning
+    # triangle of a failed recording (its yellow, #f6d32d, is nowhere else in that column).
+    time.sleep(1.0)
+    stopped = os.path.join(os.path.dirname(screenshot), "window-stopped.png")
+    subprocess.run(["import", "-window", "root", *crop, "+repage", stopped], check=True)
+    yellow = subprocess.run(
+        ["convert", stopped, "-crop", "24x10000+0+0", "+repage", "-fuzz", "12%", "-fill",
+         "black", "+opaque", "#f6d32d", "-fill", "white", "-opaque", "#f6d32d", "-format",
+         "%[fx:round(mean*w*h)]", "info:"], check=True, capture_output=True, text=True).stdout
+    if int(yellow.strip() or "0") > 3:
+        fail("a warning shows beside the station after a normal stop; see " + stopped)
+
     session.quit_app()
 
     # What the user keeps: the files, the history, the saved library.
