@@ -52,7 +52,13 @@ grep -q "127.0.0.1:9/talk" <<<"$stations" || fail "the handed address is missing
 # With the socket left by a program that was killed, a new start takes it over.
 "$orvanta" >"$work/third.log" 2>&1 &
 first=$!
-sleep 0.5
+# Killed once it has made its socket: a slow start (a sanitizer build under load) may take
+# longer than any fixed wait.
+for _ in $(seq 200); do
+    [ -S "$XDG_RUNTIME_DIR/orvanta-instance" ] && break
+    kill -0 "$first" 2>/dev/null || fail "the third start ended: $(cat "$work/third.log")"
+    sleep 0.1
+done
 kill -9 "$first"; wait "$first" 2>/dev/null || true
 first=
 [ -S "$XDG_RUNTIME_DIR/orvanta-instance" ] || fail "expected the killed program's socket to remain"
