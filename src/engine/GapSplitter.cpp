@@ -119,20 +119,28 @@ std::uint64_t GapSplitter::lookBackBytes() const
     return static_cast<std::uint64_t>((seconds + std::max(0.0, -m_shiftSeconds)) * rate);
 }
 
+GapSplitter::Window GapSplitter::searchSpan(const Pending& split)
+{
+    Window span = windowAround(split.position, 0, m_learner.searchSeconds());
+    const SplitOffsetLearner::Estimate learned = m_learner.estimate();
+    if (learned.learned) {
+        const Window near =
+            windowAround(split.position, learned.centreSeconds, learned.radiusSeconds);
+        span.start = std::min(span.start, near.start);
+        span.end = std::max(span.end, near.end);
+    }
+    // A later cut waits for its audio too; an earlier one reaches back.
+    const double rate = bytesPerSecond();
+    span.end = offsetBy(span.end, std::max(0.0, m_shiftSeconds) * rate);
+    span.start = offsetBy(span.start, -std::max(0.0, -m_shiftSeconds) * rate);
+    return span;
+}
+
 void GapSplitter::process(bool force)
 {
     bytesPerSecond();
     while (!m_pending.empty()) {
-        const Pending& front = m_pending.front();
-        const SplitOffsetLearner::Estimate learned = m_learner.estimate();
-        std::uint64_t needed = windowAround(front.position, 0, m_learner.searchSeconds()).end;
-        if (learned.learned)
-            needed = std::max(
-                needed,
-                windowAround(front.position, learned.centreSeconds, learned.radiusSeconds).end);
-        // A later cut waits for its audio too.
-        needed = offsetBy(needed, std::max(0.0, m_shiftSeconds) * bytesPerSecond());
-        if (!force && m_end < needed && m_pending.size() <= kMostPending)
+        if (!force && m_end < searchSpan(m_pending.front()).end && m_pending.size() <= kMostPending)
             break;
         Pending split = std::move(m_pending.front());
         m_pending.pop_front();
@@ -143,16 +151,8 @@ void GapSplitter::process(bool force)
     // Whatever no search can reach any more is forgotten.
     const std::uint64_t back = lookBackBytes();
     std::uint64_t limit = m_end > back ? m_end - back : 0;
-    if (!m_pending.empty()) {
-        const SplitOffsetLearner::Estimate learned = m_learner.estimate();
-        const Pending& front = m_pending.front();
-        limit = std::min(limit, windowAround(front.position, 0, m_learner.searchSeconds()).start);
-        if (learned.learned)
-            limit = std::min(
-                limit,
-                windowAround(front.position, learned.centreSeconds, learned.radiusSeconds).start);
-        limit = offsetBy(limit, -std::max(0.0, -m_shiftSeconds) * bytesPerSecond());
-    }
+    if (!m_pending.empty())
+        limit = std::min(limit, searchSpan(m_pending.front()).start);
     if (limit > m_start)
         forgetUpTo(limit);
 }

@@ -91,6 +91,9 @@ private:
     std::optional<Cut> searchWindow(const Pending& split, const Window& window,
                                     std::uint64_t& cutPosition);
     Window windowAround(std::uint64_t position, double centreSeconds, double radiusSeconds) const;
+    /// All the audio a pending split's searches may read: the whole window and the one around
+    /// the learned offset, the user's correction included.
+    Window searchSpan(const Pending& split);
     std::uint64_t lookBackBytes() const;
     void forgetUpTo(std::uint64_t position);
     Bytes copyOf(std::uint64_t start, std::uint64_t end) const;

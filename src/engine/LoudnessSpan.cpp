@@ -200,7 +200,6 @@ std::optional<LoudnessSpan> decodeLoudness(AudioFormat format, const std::uint8_
             return std::nullopt;
 
         LoudnessSpan span;
-        span.bytes = length;
         std::vector<std::size_t> firstSample;
         std::size_t window = 0;
         bool decoded = false;

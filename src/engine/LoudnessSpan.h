@@ -22,7 +22,6 @@ struct LoudnessSpan
     std::vector<std::size_t> frameOffsets;      // byte offset of each frame in the stretch
     std::vector<std::size_t> frameFirstWindows; // the loudness window each frame begins in
     std::vector<float> levelsDb;                // per window, dB below full scale (≤ 0)
-    std::size_t bytes = 0;                      // the stretch's length
 
     /// The window the byte offset lies in (the frame holding it), clamped to the stretch.
     std::size_t windowAtByte(std::size_t offset) const;
