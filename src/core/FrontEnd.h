@@ -82,6 +82,15 @@ public:
         (void)node;
         (void)alert;
     }
+    /// A scheduled recording could not start (the alert says why); it is tried again.
+    virtual void scheduledRecordingFailed(Node* node, const std::string& alert)
+    {
+        (void)node;
+        (void)alert;
+    }
+    /// The scheduler started or stopped node's recording or spent one of its entries: an
+    /// open schedule editor of node shows its list and next start anew.
+    virtual void updateTimerViewWithNode(Node* node) { (void)node; }
     /// A station import started or ended (the tuner control's progress indicator).
     virtual void setImportInProgress(bool running) { (void)running; }
 };

@@ -237,11 +237,31 @@ void MainController::startScheduledRecording(Node& node, Dictionary)
     if (node.isRecording()) {
         // A recording of the user's is running: end it; a later tick starts the schedule.
         stopRecordingForTag(node.tag());
+    } else if (startRecordingForNode(&node, kSourceScheduler)) {
+        m_failedScheduledStarts.erase(node.weak_from_this());
     } else {
-        startRecordingForNode(&node, kSourceScheduler);
-        node.setTimerStatus(TimerStatus::Scheduled);
+        // Nothing records, so the station is not marked as scheduled: every tick of the
+        // open window tries again (a disc mounted late still gets the rest of it). The
+        // station's alert says why; the desktop is told once per window.
+        node.setTimerStatus(TimerStatus::Off);
+        node.setActiveSchedule(Value());
+        noteFailedScheduledStart(node);
     }
     refresh(&node);
+    m_parts.frontEnd.updateTimerViewWithNode(&node);
+}
+
+void MainController::noteFailedScheduledStart(Node& node)
+{
+    const double now = m_parts.clock().secondsSince1970;
+    // Failures a few ticks apart are the same window failing again.
+    const double sameWindow = 3.0 * std::chrono::duration<double>(Scheduler::kTickInterval).count();
+    auto [it, first] = m_failedScheduledStarts.try_emplace(node.weak_from_this(), now);
+    const bool newWindow = first || now - it->second > sameWindow;
+    it->second = now;
+    if (newWindow)
+        m_parts.frontEnd.scheduledRecordingFailed(&node,
+                                                  node.valueForKey("alertMessage").value_or(""));
 }
 
 void MainController::stopScheduledRecording(Node& node)
@@ -250,6 +270,8 @@ void MainController::stopScheduledRecording(Node& node)
     if (node.isRecording())
         stopRecordingForTag(node.tag());
     refresh(&node);
+    // The window closed: a spent once entry shows unchecked, and the next start moves on.
+    m_parts.frontEnd.updateTimerViewWithNode(&node);
 }
 
 std::optional<Date> MainController::computeDateOfNextScheduledRecording() const

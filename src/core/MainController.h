@@ -228,6 +228,8 @@ public:
     std::size_t runningThreadCount() const { return m_threads.running(); }
 
 private:
+    /// A scheduled start found nothing to record into: tells the desktop, once per window.
+    void noteFailedScheduledStart(Node& node);
     void processNotification(const Notification& notification);
     void handleFinished(std::int32_t tag);
     void handleFileCompleted(std::int32_t tag, const Dictionary& entry);
@@ -283,6 +285,8 @@ private:
     std::map<std::int32_t, std::shared_ptr<MP3Server>> m_threadPool;
     std::map<std::int32_t, std::shared_ptr<ResolutionAttempt>> m_attempts; // resolving recordings
     std::set<std::int32_t> m_skippable; // recordings whose stream has titles to skip between
+    // Stations whose scheduled start failed, with the time of the last failed tick.
+    std::map<std::weak_ptr<Node>, double, std::owner_less<>> m_failedScheduledStarts;
     // Set when the threads are ended: a click-count transfer gives up at once.
     std::atomic<bool> m_endingThreads{false};
     // Joined in the destructor before any other member goes.

@@ -487,6 +487,11 @@ void MainWindow::updateDetailDrawerView()
     m_drawer->refresh();
 }
 
+void MainWindow::updateTimerViewWithNode(Node* node)
+{
+    m_drawer->scheduleView()->updateTimerViewWithNode(node);
+}
+
 void MainWindow::showEditURLView()
 {
     m_drawer->toggle(DetailDrawer::View::EditURL);

@@ -51,6 +51,7 @@ public:
     void setStatusLines(const StatusLines& lines);
     void historyNeedsDisplay();
     void updateDetailDrawerView();
+    void updateTimerViewWithNode(Node* node);
     void setImportInProgress(bool running);
     std::vector<Node*> expandedGroups() const;
 

@@ -278,6 +278,17 @@ void TimerController::needsDisplayTimerTable()
     m_filling = false;
 }
 
+void TimerController::updateTimerViewWithNode(Node* node)
+{
+    if (!node || node != m_node)
+        return;
+    // The list may have been replaced as a whole (an import, an undo) since it was shown.
+    if (const auto list = node->propertyForKey(np::NP_RECORDING_SCHEDULE); list && list->isArray())
+        m_schedules = list->toArray();
+    needsDisplayTimerTable();
+    updateNextRecording();
+}
+
 std::optional<int> TimerController::selectedRow() const
 {
     const QModelIndexList rows = m_table->selectionModel()->selectedRows();

@@ -55,6 +55,9 @@ public:
     void updateDisplayWithScheduleModel(const Dictionary& entry);
     /// Reloads the table (the window was resized, an entry changed elsewhere).
     void needsDisplayTimerTable();
+    /// The scheduler changed node's state or spent one of its entries: when node is shown,
+    /// its table and next start are shown anew.
+    void updateTimerViewWithNode(Node* node);
 
     bool isDirty() const { return m_dirty; }
     std::optional<int> selectedRow() const;

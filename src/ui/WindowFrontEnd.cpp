@@ -54,6 +54,21 @@ void WindowFrontEnd::updateDetailDrawerView()
         m_window->updateDetailDrawerView();
 }
 
+void WindowFrontEnd::updateTimerViewWithNode(Node* node)
+{
+    if (m_window)
+        m_window->updateTimerViewWithNode(node);
+}
+
+void WindowFrontEnd::scheduledRecordingFailed(Node* node, const std::string& alert)
+{
+    // Told even with the window in front: a schedule usually runs with nobody watching the
+    // row, and the core says it once per window.
+    if (node && m_notifier)
+        m_notifier->notify(tr("Scheduled recording of %1 could not start").arg(qs(node->name())),
+                           qs(alert));
+}
+
 bool WindowFrontEnd::startBuiltInPlayer(const std::string& playlistText)
 {
     return m_player.play(playlistText);

@@ -48,6 +48,8 @@ public:
     void setStatusLines(const StatusLines& lines) override;
     void historyNeedsDisplay() override;
     void updateDetailDrawerView() override;
+    void updateTimerViewWithNode(Node* node) override;
+    void scheduledRecordingFailed(Node* node, const std::string& alert) override;
     bool startBuiltInPlayer(const std::string& playlistText) override;
     void stopBuiltInPlayer() override;
     bool builtInPlayerIsPlaying() const override;

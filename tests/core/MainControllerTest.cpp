@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -133,6 +134,11 @@ public:
     }
     void setStatusLines(const StatusLines& lines) override { statusLines.push_back(lines); }
     void historyNeedsDisplay() override { ++historyDisplays; }
+    void scheduledRecordingFailed(Node* node, const std::string& alert) override
+    {
+        scheduleFailures.emplace_back(node, alert);
+    }
+    void updateTimerViewWithNode(Node* node) override { timerViewUpdates.push_back(node); }
     void showAlert(const Alert& alert) override { alerts.emplace_back(alert.title, alert.message); }
     bool askQuestion(const std::string& title, const std::string& message,
                      const std::string& defaultButton, const std::string& alternateButton) override
@@ -149,6 +155,8 @@ public:
     int historyDisplays = 0;
     std::vector<std::pair<std::string, std::string>> alerts;
     std::vector<std::string> questions;
+    std::vector<std::pair<Node*, std::string>> scheduleFailures;
+    std::vector<Node*> timerViewUpdates;
     bool answer = true;
 };
 
@@ -877,6 +885,54 @@ TEST_F(MainControllerTest, TheQuitQuestionCountsACalendarDayAcrossTheClockChange
     EXPECT_FALSE(c.applicationShouldTerminate());
     EXPECT_EQ(front.questions.size(), 1u);
     useTimeZone("UTC");
+}
+
+TEST_F(MainControllerTest, AScheduledStartRetriesUntilTheFolderComesAndSaysOnceThatItFailed)
+{
+    // The recordings disc is not mounted yet: where its folder goes is a plain file.
+    const std::string disc = dir.file("disc");
+    std::FILE* placeholder = std::fopen(disc.c_str(), "w");
+    ASSERT_NE(placeholder, nullptr);
+    std::fclose(placeholder);
+    prefs.setPrefs(Value(disc), prefs::kDownloadPath);
+    server.addMount("/loop", titledMount("", 64000, true));
+    Node* node = station("Scheduled", {server.url("/loop")});
+    const Date opens{now.load() - 60};
+    Dictionary entry = onceEntry(opens, Date{opens.secondsSince1970 + 3600});
+    node->setProperty(Value(Array{Value(entry)}), np::NP_RECORDING_SCHEDULE);
+    MainController& c = start();
+    auto tick = [&] {
+        const std::size_t before = front.timerViewUpdates.size();
+        c.scheduler().runScheduler();
+        return spinUntil([&] { return front.timerViewUpdates.size() > before; }, 5s);
+    };
+
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(tick());
+        now = now.load() + 5;
+    }
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
+    EXPECT_EQ(node->timerStatus(), TimerStatus::Off) << "no scheduled mark while nothing records";
+    EXPECT_NE(alert(node).find("is not a folder"), std::string::npos) << alert(node);
+    ASSERT_EQ(front.scheduleFailures.size(), 1u) << "one notification for the window";
+    EXPECT_EQ(front.scheduleFailures[0].first, node);
+    EXPECT_EQ(front.scheduleFailures[0].second, alert(node));
+
+    // The disc comes: the next tick records the rest of the window.
+    std::filesystem::remove(disc);
+    std::filesystem::create_directories(disc);
+    ASSERT_TRUE(tick());
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
+    EXPECT_EQ(node->timerStatus(), TimerStatus::Scheduled);
+    EXPECT_EQ(alert(node), "");
+    EXPECT_EQ(front.scheduleFailures.size(), 1u);
+
+    // The window closes: the once entry is spent and the open editor is told.
+    now = opens.secondsSince1970 + 3601;
+    ASSERT_TRUE(tick());
+    EXPECT_EQ(node->timerStatus(), TimerStatus::Off);
+    EXPECT_FALSE(entry.get(schedkey::ACTIVE).toBool());
+    EXPECT_EQ(front.timerViewUpdates.back(), node);
 }
 
 TEST_F(MainControllerTest, SleepStopsRecordingsAndAsksToWakeBeforeTheNextSchedule)

@@ -138,7 +138,7 @@ TEST_F(TimerControllerTest, ModesEnableTheirControlsAndANewEntryStartsInactive)
               "The schedule already exists.  Please try again with different values.");
     EXPECT_EQ(schedules(node).size(), 1u);
     e.alert()->accept();
-    QTRY_COMPARE(e.alert(), nullptr);
+    EXPECT_TRUE(spinUntil([&] { return e.alert() == nullptr; }, 5s));
 }
 
 TEST_F(TimerControllerTest, ADateIsPickedOnTheCalendarAndAnOvernightStopRollsIntoTheNextMonth)
@@ -285,7 +285,7 @@ TEST_F(TimerControllerTest, ModifyingTheRunningEntryStopsAndRestartsItsRecording
     server.addMount("/live", loopingMount({{0, "A - One"}}));
     schedulerInterval = 200ms;
     start();
-    Node* node = showStation("Live", server.url() + "/live");
+    Node* node = showStation("Live", server.url("/live"));
     ui::TimerController& e = editor();
     const QTime now = QTime::currentTime();
     if (now.hour() == 23 && now.minute() >= 50)
@@ -311,6 +311,36 @@ TEST_F(TimerControllerTest, ModifyingTheRunningEntryStopsAndRestartsItsRecording
         15s))
         << "the recording was not stopped and started again (stopped: " << stopped << ")";
     controller().stopRecordingForAllWithAlertMessage(std::nullopt);
+}
+
+TEST_F(TimerControllerTest, TheOpenEditorShowsAnEntryTheSchedulerHasSpent)
+{
+    server.addMount("/live", loopingMount({{0, "A - One"}}));
+    schedulerInterval = 100ms;
+    start();
+    Node* node = station("Short", server.url("/live"));
+    // A once entry whose window is open for the next two seconds.
+    const Date now = Date::now();
+    node->setProperty(
+        Value(Array{Value(Dictionary{
+            {schedkey::NAME, Value("Brief")}, {schedkey::DESCRIPTION, Value("")},
+            {schedkey::ACTIVE, Value(true)}, {schedkey::FREQUENCY, Value(0)},
+            {schedkey::STARTHOURS, Value(0)}, {schedkey::STARTMINS, Value(0)},
+            {schedkey::STOPHOURS, Value(0)}, {schedkey::STOPMINS, Value(0)},
+            {schedkey::START, Value(Date{now.secondsSince1970 - 1})},
+            {schedkey::STOP, Value(Date{now.secondsSince1970 + 2})}})}),
+        np::NP_RECORDING_SCHEDULE);
+    list().selectNodes({node});
+    window().showTimerView();
+    ui::TimerController& e = editor();
+    ASSERT_EQ(e.timerTable()->rowCount(), 1);
+    EXPECT_EQ(e.timerTable()->item(0, 0)->checkState(), Qt::Checked);
+
+    ASSERT_TRUE(spinUntil([&] { return node->isRecording(); }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return !node->isRecording(); }, 10s));
+    EXPECT_TRUE(spinUntil(
+        [&] { return e.timerTable()->item(0, 0)->checkState() == Qt::Unchecked; }, 5s));
+    EXPECT_EQ(e.nextRecordingLabel()->text(), "Next recording: none");
 }
 
 } // namespace
