@@ -28,6 +28,7 @@ class QTimer;
 namespace orvanta {
 
 class BackgroundFileWriter;
+class PreferencesReader;
 class PrefsController;
 class PresetCatalog;
 
@@ -166,9 +167,14 @@ public:
     DragOperation validateDrop(const DropInput& input, Node* target) const;
     /// The nodes added or moved; childIndex -1 drops onto the target.
     std::vector<Node*> acceptDrop(const DropInput& input, Node* target, int childIndex);
-    /// Fetches a dropped playlist address as a drop does (5 s at most, 1 MiB at most, no
-    /// error pages); nothing when that fails. Blocks: call it off the main thread.
-    static std::optional<std::string> fetchDroppedPlaylist(const std::string& url);
+    /// Fetches a dropped playlist address as a drop does (through the proxy prefs choose,
+    /// 5 s at most, 1 MiB at most, no error pages); nothing when that fails, with error
+    /// saying why. Blocks: call it off the main thread.
+    static std::optional<std::string> fetchDroppedPlaylist(const std::string& url,
+                                                           const PreferencesReader* prefs,
+                                                           std::string& error);
+    /// The preferences the library was made with (none in some tests).
+    const PreferencesReader* preferences() const;
 
 private:
     std::vector<NodePtr> nodesFromDrop(const DropInput& input);

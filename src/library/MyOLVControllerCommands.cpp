@@ -7,6 +7,7 @@
 #include "Log.h"
 #include "NodePropertyKeys.h"
 #include "PlaylistHelpers.h"
+#include "PrefsController.h"
 
 #include "HttpTransfer.h"
 
@@ -35,15 +36,20 @@ class BodyCollector : public curl::Handler
 public:
     std::string body;
     bool failed = false;
+    bool tooLarge = false;
+    std::optional<StatusLine> status;
     bool onHeader(std::string_view line) override
     {
-        if (const auto status = parseStatusLine(line))
-            failed = status->code >= 400;
+        if (auto parsed = parseStatusLine(line)) {
+            failed = parsed->code >= 400;
+            status = std::move(parsed);
+        }
         return true;
     }
     bool onData(const std::uint8_t* data, std::size_t length) override
     {
         if (failed || body.size() + length > kMaxPlaylistBytes) {
+            tooLarge = !failed;
             return false;
         }
         body.append(reinterpret_cast<const char*>(data), length);
@@ -52,7 +58,16 @@ public:
     bool onProgress(std::int64_t) override { return true; }
 };
 
-std::optional<std::string> fetchPlaylist(const std::string& url)
+} // namespace
+
+const PreferencesReader* MyOLVController::preferences() const
+{
+    return m_prefs;
+}
+
+std::optional<std::string> MyOLVController::fetchDroppedPlaylist(const std::string& url,
+                                                                 const PreferencesReader* prefs,
+                                                                 std::string& error)
 {
     BodyCollector collector;
     HttpRequest request;
@@ -60,23 +75,24 @@ std::optional<std::string> fetchPlaylist(const std::string& url)
     request.headers = {"Cache-Control: no-cache", "Pragma: no-cache"};
     request.totalTimeoutSeconds = kPlaylistTimeoutSeconds;
     request.freshConnection = true;
-    std::string error;
-    auto transfer = HttpTransfer::create(request, nullptr, collector, error);
+    // Through the proxy the preferences choose, as every other request of the program.
+    auto transfer = HttpTransfer::create(request, prefs, collector, error);
     if (!transfer) {
-        logMessage("MyOLVController::acceptDrop", error);
+        logMessage("MyOLVController::fetchDroppedPlaylist", error);
         return std::nullopt;
     }
-    if (transfer->perform() != CURLE_OK || collector.failed) {
-        return std::nullopt;
+    const CURLcode result = transfer->perform();
+    if (collector.failed && collector.status) {
+        error = httpErrorText(*collector.status);
+    } else if (collector.tooLarge) {
+        error = localizedString("It is too large to be a playlist");
+    } else if (result != CURLE_OK) {
+        error = transfer->errorText();
+    } else {
+        return collector.body;
     }
-    return collector.body;
-}
-
-} // namespace
-
-std::optional<std::string> MyOLVController::fetchDroppedPlaylist(const std::string& url)
-{
-    return fetchPlaylist(url);
+    logMessage("MyOLVController::fetchDroppedPlaylist", url + ": " + error);
+    return std::nullopt;
 }
 
 void MyOLVController::addToRootNode(const NodePtr& node)
@@ -250,7 +266,8 @@ std::vector<NodePtr> MyOLVController::nodesFromDrop(const DropInput& input)
         }
         std::optional<std::string> body = input.playlistBody;
         if (!body && !input.fetchFailed) {
-            body = m_fetcher ? m_fetcher(text) : fetchPlaylist(text);
+            std::string error;
+            body = m_fetcher ? m_fetcher(text) : fetchDroppedPlaylist(text, m_prefs, error);
         }
         if (!body || body->empty()) {
             return created;

@@ -89,6 +89,14 @@ MainWindow::MainWindow(ApplicationCore& core, BuiltInPlayer& player, QWidget* pa
     connect(m_list, &StationTreeView::currentNodeChanged, this, &MainWindow::currentNodeChanged);
     connect(m_list, &StationTreeView::deleteRequested, this, &MainWindow::deleteSelection);
     connect(m_list, &StationTreeView::contextMenuRequested, this, &MainWindow::showContextMenu);
+    connect(m_list, &StationTreeView::dropFailed, this, [this](const QString& message) {
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Cannot Add Station"), message,
+                                    QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("dropFailedAlert"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+    });
     connect(m_list, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         // A double click on a stream's status opens its addresses; the name edits in place.
         const Node* node = m_list->nodeAt(index);

@@ -81,6 +81,7 @@ struct StationTreeView::FetchedDrop
     quint64 id = 0;
     MyOLVController::DropInput input;
     std::weak_ptr<Node> target; // empty: the root
+    std::string error;          // why the fetch failed
     bool toRoot = false;
     int childIndex = -1;
     std::mutex mutex; // the body arrives on the worker
@@ -320,10 +321,13 @@ void StationTreeView::drop(const QMimeData& carried, Node* target, int childInde
     m_fetches.push_back(fetch);
     ++m_pendingDrops;
     const std::string address = *input.text;
-    m_fetchers.start("StationTreeView::drop", [this, fetch, address] {
-        std::optional<std::string> body = MyOLVController::fetchDroppedPlaylist(address);
+    const PreferencesReader* prefs = m_library.preferences();
+    m_fetchers.start("StationTreeView::drop", [this, fetch, address, prefs] {
+        std::string error;
+        std::optional<std::string> body = MyOLVController::fetchDroppedPlaylist(address, prefs, error);
         {
             std::lock_guard lock(fetch->mutex);
+            fetch->error = std::move(error);
             fetch->input.playlistBody = std::move(body);
             fetch->input.fetchFailed = !fetch->input.playlistBody;
         }
@@ -347,9 +351,16 @@ void StationTreeView::completeFetchedDrop(quint64 drop)
     if (!fetch->toRoot && (!target || !m_stations.indexForNode(target.get()).isValid()))
         return;
     MyOLVController::DropInput input;
+    std::string error;
     {
         std::lock_guard lock(fetch->mutex);
         input = fetch->input;
+        error = fetch->error;
+    }
+    if (input.fetchFailed) {
+        emit dropFailed(tr("The playlist at %1 could not be fetched.\n\n%2")
+                            .arg(QString::fromStdString(*input.text), QString::fromStdString(error)));
+        return;
     }
     finishDrop(m_library.acceptDrop(input, target.get(), fetch->childIndex), target.get());
 }

@@ -76,6 +76,8 @@ signals:
     void contextMenuRequested(const QPoint& globalPosition);
     /// A drop added or moved these nodes.
     void dropped(const std::vector<Node*>& nodes);
+    /// A dropped or opened playlist address could not be fetched; message says why.
+    void dropFailed(const QString& message);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,6 +1,7 @@
 #include "URLHelper.h"
 #include "Global.h"
 #include "IcyTestServer.h"
+#include "MyOLVController.h"
 
 #include <algorithm>
 #include <chrono>
@@ -241,6 +242,28 @@ TEST_F(URLHelperTest, GoesThroughTheChosenProxy)
     m_server.addFile("/list.pls", "audio/x-scpls", kPls);
     EXPECT_EQ(str(resolve("/list.pls"), "content"), kPls);
     EXPECT_EQ(proxy.requestedUrls(), std::vector<std::string>{m_server.url("/list.pls")});
+}
+
+TEST_F(URLHelperTest, ADroppedPlaylistGoesThroughTheProxyAndAFailureSaysWhy)
+{
+    IcyTestProxy proxy;
+    m_prefs.values = {{"useproxy", true}, {"proxyhost", "127.0.0.1"}, {"proxyport", proxy.port()}};
+    m_server.addFile("/list.pls", "audio/x-scpls", kPls);
+    std::string error;
+    EXPECT_EQ(MyOLVController::fetchDroppedPlaylist(m_server.url("/list.pls"), &m_prefs, error),
+              kPls);
+    EXPECT_EQ(proxy.requestedUrls(), std::vector<std::string>{m_server.url("/list.pls")});
+
+    EXPECT_EQ(MyOLVController::fetchDroppedPlaylist(m_server.url("/gone.pls"), &m_prefs, error),
+              std::nullopt);
+    EXPECT_NE(error.find("404"), std::string::npos) << error;
+    m_prefs.values = {{"useproxy", false}};
+    error.clear();
+    EXPECT_EQ(MyOLVController::fetchDroppedPlaylist(
+                  "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/x.pls", &m_prefs,
+                  error),
+              std::nullopt);
+    EXPECT_FALSE(error.empty()) << "a refused connection says so";
 }
 
 TEST_F(URLHelperTest, ConcurrentCallsShareNothing)

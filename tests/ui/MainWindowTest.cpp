@@ -296,6 +296,11 @@ TEST_F(MainWindowTest, DropsOfEveryKindLandWhereTheyArePointedAt)
                    "[playlist]\nnumberofentries=1\nFile1=http://a/\nTitle1=Dropped Radio\n");
     IcyMount hold;
     hold.headerDelayMs = 800; // a slow playlist: the window goes on meanwhile
+    hold.style = IcyMount::Style::Icecast;
+    hold.contentType = "audio/x-scpls";
+    const std::string slowPlaylist = "[playlist]\nFile1=http://slow/\nTitle1=Slow Radio\n";
+    hold.audio.assign(slowPlaylist.begin(), slowPlaylist.end());
+    hold.sendContentLength = true;
     server.addMount("/slow.pls", hold);
     start();
     Node* folder = group("Folder");
@@ -365,6 +370,20 @@ TEST_F(MainWindowTest, DropsOfEveryKindLandWhereTheyArePointedAt)
     ASSERT_TRUE(spinUntil([&] { return list().pendingDrops() == 0; }, 10s));
     EXPECT_GE(ticks, 20) << "the event loop ran during the fetch";
     EXPECT_NE(first->parent(), nullptr);
+    EXPECT_EQ(library().rootNode()->children().back()->name(), "Slow Radio");
+
+    // A playlist address that is not there: nothing is added, and the user is told why.
+    const std::size_t stations = library().getAllStreams().size();
+    QMimeData missing;
+    missing.setText(QString::fromStdString(server.url("/missing.pls")));
+    list().drop(missing, nullptr, -1);
+    QMessageBox* told = nullptr;
+    ASSERT_TRUE(spinUntil(
+        [&] { return (told = window().findChild<QMessageBox*>("dropFailedAlert")) != nullptr; },
+        10s));
+    EXPECT_NE(told->text().indexOf("404"), -1) << told->text().toStdString();
+    EXPECT_EQ(library().getAllStreams().size(), stations);
+    told->accept();
 }
 
 TEST_F(MainWindowTest, RowsAreRenamedInPlaceAndDeletedWithTheKeyUnlessTheyRecord)
