@@ -88,12 +88,9 @@ std::optional<HttpTransfer> HttpTransfer::create(const HttpRequest& request,
         ORVANTA_SET(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
         ORVANTA_SET(CURLOPT_USERPWD, *request.credentials);
     }
-    if (prefs) {
-        if (const auto proxy = MyProxyUtil::getOrvantaProxy(*prefs)) {
-            ORVANTA_SET(CURLOPT_PROXY, *proxy);
-            transfer.m_usesProxy = true;
-        }
-    }
+    transfer.m_prefs = prefs;
+    if (prefs && !request.url.empty())
+        ORVANTA_SET(CURLOPT_PROXY, transfer.proxyFor(request.url));
     if (request.receiveLowWater > 0) {
         ORVANTA_SET(CURLOPT_SOCKOPTFUNCTION, &setReceiveLowWater);
         transfer.m_lowWater = std::make_unique<int>(request.receiveLowWater);
@@ -117,7 +114,19 @@ std::optional<HttpTransfer> HttpTransfer::create(const HttpRequest& request,
 
 bool HttpTransfer::setUrl(const std::string& url)
 {
-    return m_easy.setOption(CURLOPT_URL, url) == CURLE_OK;
+    if (m_easy.setOption(CURLOPT_URL, url) != CURLE_OK)
+        return false;
+    // Without preferences libcurl chooses (by its own reading of the environment).
+    return !m_prefs || m_easy.setOption(CURLOPT_PROXY, proxyFor(url)) == CURLE_OK;
+}
+
+std::string HttpTransfer::proxyFor(const std::string& url)
+{
+    // An empty proxy is a direct connection: libcurl's own reading of http_proxy must not
+    // overrule the desktop's answer for this address (its exceptions, its PAC file).
+    const auto proxy = MyProxyUtil::getOrvantaProxy(*m_prefs, url);
+    m_usesProxy = proxy.has_value();
+    return proxy.value_or(std::string());
 }
 
 long HttpTransfer::responseCode() const

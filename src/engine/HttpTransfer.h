@@ -56,7 +56,7 @@ public:
                                               curl::Handler& handler, std::string& error);
 
     /// Points the transfer at another address (the stream clients try a station's
-    /// addresses in turn on one handle).
+    /// addresses in turn on one handle), through the proxy chosen for it.
     bool setUrl(const std::string& url);
     /// Runs the transfer; the handler sees headers, body and progress.
     CURLcode perform() { return m_easy.perform(); }
@@ -71,12 +71,15 @@ public:
 
 private:
     HttpTransfer() = default;
+    /// The proxy the preferences (then the desktop) choose for url; "" for none.
+    std::string proxyFor(const std::string& url);
 
     curl::Easy m_easy;
     curl::Slist m_headers;
     curl::Slist m_aliases;
     std::unique_ptr<int> m_lowWater; // read by the socket callback; stays put when moved
     bool m_usesProxy = false;
+    const PreferencesReader* m_prefs = nullptr; // chooses the proxy of each address
 };
 
 /// The status code and reason of a status line ("HTTP/1.1 404 Not Found", "ICY 200 OK");

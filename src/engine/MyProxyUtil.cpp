@@ -1,14 +1,9 @@
 #include "MyProxyUtil.h"
 
 #include "PrefsKeys.h"
+#include "SystemProxy.h"
 
-#include <array>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <mutex>
-
-#include <unistd.h>
 
 namespace orvanta {
 
@@ -21,71 +16,58 @@ std::string trim(std::string s)
     return first == std::string::npos ? std::string() : s.substr(first, last - first + 1);
 }
 
-std::optional<std::string> runGsettings(const std::string& schema, const std::string& key)
-{
-    const std::string command = "gsettings get " + schema + " " + key + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return std::nullopt;
-    std::string out;
-    std::array<char, 256> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe))
-        out += buffer.data();
-    if (::pclose(pipe) != 0)
-        return std::nullopt;
-    return trim(out);
-}
-
-bool hasGsettings()
-{
-    static const bool found = ::access("/usr/bin/gsettings", X_OK) == 0;
-    return found;
-}
-
-// GNOME's settings come from a process; keep the answer for a while instead of asking at
-// every connection.
-std::optional<std::string> gnomeProxy()
-{
-    static std::mutex mutex;
-    static std::optional<std::string> cached;
-    static std::chrono::steady_clock::time_point readAt;
-    static bool haveReading = false;
-    std::lock_guard lock(mutex);
-    const auto now = std::chrono::steady_clock::now();
-    if (haveReading && now - readAt < std::chrono::seconds(30))
-        return cached;
-    cached.reset();
-    if (hasGsettings() && runGsettings("org.gnome.system.proxy", "mode") == "manual") {
-        const auto host = runGsettings("org.gnome.system.proxy.http", "host");
-        const auto port = runGsettings("org.gnome.system.proxy.http", "port");
-        if (host && !host->empty() && port)
-            cached = *host + ":" + *port;
-    }
-    readAt = now;
-    haveReading = true;
-    return cached;
-}
+// What libproxy answers when the desktop names no proxy: any address at all serves.
+constexpr const char* kAnyAddress = "http://www.example.org/";
 
 } // namespace
 
-std::optional<std::string> MyProxyUtil::getOrvantaProxy(const PreferencesReader& prefs)
+std::optional<std::string> MyProxyUtil::getOrvantaProxy(const PreferencesReader& prefs,
+                                                         const std::string& url)
 {
     if (prefs.boolForKey(prefs::kUseProxy)) {
         const auto port =
             static_cast<std::uint16_t>(prefs.integerForKey(prefs::kProxyPort) & 0xFFFF);
         return prefs.stringForKey(prefs::kProxyHost) + ":" + std::to_string(port);
     }
-    return getSCFProxyHTTP();
+    return getSCFProxyHTTP(url);
 }
 
-std::optional<std::string> MyProxyUtil::getSCFProxyHTTP()
+std::optional<std::string> MyProxyUtil::getSCFProxyHTTP(const std::string& url)
 {
+    const std::vector<std::string> answer =
+        proxy::systemProxiesFor(url.empty() ? std::string(kAnyAddress) : url);
+    if (!answer.empty())
+        return proxyFromSystemAnswer(answer);
+    // Without libproxy's answer the environment still counts.
     for (const char* name : {"http_proxy", "HTTP_PROXY"}) {
         const char* value = std::getenv(name);
         if (value && *value)
             return hostAndPortFromProxyUrl(value);
     }
-    return gnomeProxy();
+    return std::nullopt;
+}
+
+std::optional<std::string> MyProxyUtil::proxyFromSystemAnswer(const std::vector<std::string>& answer)
+{
+    for (const std::string& entry : answer) {
+        const auto scheme = entry.find("://");
+        const std::string kind = scheme == std::string::npos ? std::string() : entry.substr(0, scheme);
+        const std::string rest = scheme == std::string::npos ? entry : entry.substr(scheme + 3);
+        if (kind == "direct")
+            return std::nullopt;
+        if (kind == "http") {
+            if (auto address = hostAndPortFromProxyUrl(entry))
+                return address;
+        } else if (kind == "https" && !rest.empty()) {
+            return entry; // libcurl speaks TLS to the proxy itself
+        } else if ((kind == "socks" || kind == "socks5") && !rest.empty()) {
+            return "socks5h://" + rest; // the proxy resolves the station's name
+        } else if (kind == "socks4" && !rest.empty()) {
+            return "socks4a://" + rest;
+        }
+        // Anything else (a scheme libcurl cannot use) passes to the next choice.
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> MyProxyUtil::hostAndPortFromProxyUrl(const std::string& url)

@@ -1,7 +1,7 @@
 #pragma once
 
-// Which HTTP proxy transfers use: the one named in the preferences, otherwise the system's
-// (the http_proxy environment variable, else GNOME's proxy settings where present).
+// Which proxy transfers use: the one named in the preferences, otherwise the desktop's for
+// the address (through libproxy: the environment, GNOME's or KDE's settings, PAC files).
 //
 // Thread-safe.
 
@@ -9,16 +9,21 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvanta {
 
 class MyProxyUtil
 {
 public:
-    /// "host:port", or nothing for a direct connection.
-    static std::optional<std::string> getOrvantaProxy(const PreferencesReader& prefs);
-    /// The system's HTTP proxy as "host:port", or nothing.
-    static std::optional<std::string> getSCFProxyHTTP();
+    /// The proxy for url as libcurl takes it ("host:port" for an HTTP proxy, a
+    /// "socks5h://" or "https://" address for others), or nothing for a direct connection.
+    static std::optional<std::string> getOrvantaProxy(const PreferencesReader& prefs,
+                                                      const std::string& url = {});
+    /// The desktop's proxy for url (any address when empty), as getOrvantaProxy gives it.
+    static std::optional<std::string> getSCFProxyHTTP(const std::string& url = {});
+    /// The first usable choice of libproxy's answer ("direct://" and what follows it: none).
+    static std::optional<std::string> proxyFromSystemAnswer(const std::vector<std::string>& answer);
 
     /// "host:port" of a proxy address as the environment gives it ("http://user@host:3128/",
     /// "host:3128", "[::1]:3128"); nothing when it names no host.

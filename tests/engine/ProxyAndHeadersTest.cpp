@@ -97,3 +97,25 @@ TEST(MyProxyUtilTest, TheEnvironmentsProxyAddressesAreReduced)
     EXPECT_EQ(MyProxyUtil::getSCFProxyHTTP(), "10.0.0.1:8000");
     ::unsetenv("HTTP_PROXY");
 }
+
+TEST(MyProxyUtilTest, TheDesktopsAnswerIsAskedPerAddressAndItsFirstUsableChoiceTaken)
+{
+    // Through libproxy: the environment's proxy with its exceptions.
+    ::setenv("http_proxy", "http://10.0.0.2:3128", 1);
+    ::setenv("no_proxy", "radio.lan", 1);
+    EXPECT_EQ(MyProxyUtil::getSCFProxyHTTP("http://stream.example.org/live"), "10.0.0.2:3128");
+    EXPECT_EQ(MyProxyUtil::getSCFProxyHTTP("http://radio.lan:8000/live"), std::nullopt);
+    ::unsetenv("no_proxy");
+    ::unsetenv("http_proxy");
+    EXPECT_EQ(MyProxyUtil::getSCFProxyHTTP("http://stream.example.org/live"), std::nullopt);
+
+    using Answer = std::vector<std::string>;
+    EXPECT_EQ(MyProxyUtil::proxyFromSystemAnswer({"direct://"}), std::nullopt);
+    EXPECT_EQ(MyProxyUtil::proxyFromSystemAnswer(Answer{"http://p:8080", "direct://"}), "p:8080");
+    EXPECT_EQ(MyProxyUtil::proxyFromSystemAnswer(Answer{"socks://s:1080"}), "socks5h://s:1080");
+    EXPECT_EQ(MyProxyUtil::proxyFromSystemAnswer(Answer{"socks4://s:1080"}), "socks4a://s:1080");
+    EXPECT_EQ(MyProxyUtil::proxyFromSystemAnswer(Answer{"ftp://f:21", "http://p:3128"}), "p:3128")
+        << "a choice libcurl cannot use is passed over";
+    EXPECT_EQ(MyProxyUtil::proxyFromSystemAnswer(Answer{"direct://", "http://p:3128"}),
+              std::nullopt);
+}
