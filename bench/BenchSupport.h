@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/types.h>
 
@@ -35,15 +36,24 @@ inline double residentMiB()
 }
 
 /// The station program with its arguments; its process id, or 0 when it could not start.
-inline pid_t spawnStation(const std::string& program, std::vector<std::string> arguments)
+/// The station's messages go to stderrPath when one is given.
+inline pid_t spawnStation(const std::string& program, std::vector<std::string> arguments,
+                          const std::string& stderrPath = {})
 {
     arguments.insert(arguments.begin(), program);
     std::vector<char*> argv;
     for (auto& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (!stderrPath.empty())
+        ::posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(),
+                                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    const int failed = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
         std::perror("posix_spawn");
         return 0;
     }

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -59,6 +60,48 @@ std::uint64_t folderBytes(const std::filesystem::path& folder)
     return total;
 }
 
+// The audio bytes of a recorded file: without its ID3v2 tag in front and ID3v1 tag behind.
+std::uint64_t audioBytesOfFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::uint64_t begin = 0;
+    std::uint64_t end = data.size();
+    if (data.size() >= 10 && data.compare(0, 3, "ID3") == 0) {
+        const auto byte = [&data](std::size_t i) { return static_cast<std::uint8_t>(data[i]) & 0x7F; };
+        begin = 10 + (std::uint64_t(byte(6)) << 21 | std::uint64_t(byte(7)) << 14 |
+                      std::uint64_t(byte(8)) << 7 | byte(9));
+    }
+    if (end >= 128 && data.compare(end - 128, 3, "TAG") == 0)
+        end -= 128;
+    return end > begin ? end - begin : 0;
+}
+
+std::uint64_t folderAudioBytes(const std::filesystem::path& folder)
+{
+    std::uint64_t total = 0;
+    std::error_code ignored;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_regular_file(ignored))
+            total += audioBytesOfFile(it->path());
+    }
+    return total;
+}
+
+// What the station says it sent, from its messages ("sent N audio bytes").
+std::uint64_t stationAudioSent(const std::string& messages)
+{
+    std::ifstream in(messages);
+    std::uint64_t sent = 0;
+    for (std::string line; std::getline(in, line);) {
+        const auto at = line.find(": sent ");
+        if (at != std::string::npos)
+            sent = std::strtoull(line.c_str() + at + 7, nullptr, 10);
+    }
+    return sent;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -81,9 +124,12 @@ int main(int argc, char** argv)
     std::filesystem::remove_all(folder);
 
     // The station runs in a process of its own, so only the recorder is measured here.
-    const pid_t stationPid =
-        bench::spawnStation(station, {"--port", port, "--songs", "2", "--song-seconds", songSeconds,
-                                      "--for", std::to_string(seconds + 120)});
+    const std::string stationMessages = folder.string() + ".station.log";
+    const pid_t stationPid = bench::spawnStation(
+        station,
+        {"--port", port, "--songs", "2", "--song-seconds", songSeconds, "--for",
+         std::to_string(seconds + 120)},
+        stationMessages);
     if (stationPid == 0)
         return 1;
     std::this_thread::sleep_for(std::chrono::seconds(20)); // the station encodes its songs first
@@ -162,12 +208,18 @@ int main(int argc, char** argv)
     const double recordedSeconds = std::chrono::duration<double>(stopTime - launchTime).count();
     const double expected = 16000.0 * recordedSeconds * count;
     const double recorded = static_cast<double>(folderBytes(folder));
+    // Exact: the audio in the files against the audio the station sent.
+    const double written = static_cast<double>(folderAudioBytes(folder));
+    const double sent = static_cast<double>(stationAudioSent(stationMessages));
     const double streamHours = count * window / 3600.0;
     std::printf("recordings %d  window %.0f s  CPU %.2f s = %.3f CPU-s per stream-hour  "
                 "RSS +%.1f MiB = %.0f KiB per recording  recorded %.1f%% of the stream  "
+                "written/sent %.4f (%.2f s per stream missing)  "
                 "running at the end %d  finished %d  alerts %d\n",
                 count, window, cpu, cpu / streamHours, memMiB, memMiB * 1024 / count,
-                100.0 * recorded / expected, stillRunning, finished.load(), alerts.load());
+                100.0 * recorded / expected, sent > 0 ? written / sent : 0.0,
+                (sent - written) / 16000.0 / count, stillRunning, finished.load(), alerts.load());
     std::filesystem::remove_all(folder);
+    std::filesystem::remove(stationMessages);
     return 0;
 }

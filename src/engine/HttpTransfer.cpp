@@ -5,6 +5,7 @@
 
 #include <charconv>
 
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace orvanta {
@@ -13,11 +14,16 @@ namespace {
 
 constexpr std::string_view kWebProtocols = "http,https";
 
-int setReceiveLowWater(void* lowWater, curl_socket_t socket, curlsocktype purpose)
+// Each connection's socket, as libcurl makes it: its low-water mark set, and kept for
+// bytesWaitingInSocket.
+int noteSocket(void* state, curl_socket_t socket, curlsocktype purpose)
 {
     if (purpose == CURLSOCKTYPE_IPCXN) {
-        const int bytes = *static_cast<const int*>(lowWater);
-        ::setsockopt(socket, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
+        auto* connection = static_cast<HttpTransfer::SocketState*>(state);
+        connection->socket = socket;
+        if (connection->lowWater > 0)
+            ::setsockopt(socket, SOL_SOCKET, SO_RCVLOWAT, &connection->lowWater,
+                         sizeof connection->lowWater);
     }
     return CURL_SOCKOPT_OK;
 }
@@ -91,11 +97,10 @@ std::optional<HttpTransfer> HttpTransfer::create(const HttpRequest& request,
     transfer.m_prefs = prefs;
     if (prefs && !request.url.empty())
         ORVANTA_SET(CURLOPT_PROXY, transfer.proxyFor(request.url));
-    if (request.receiveLowWater > 0) {
-        ORVANTA_SET(CURLOPT_SOCKOPTFUNCTION, &setReceiveLowWater);
-        transfer.m_lowWater = std::make_unique<int>(request.receiveLowWater);
-        ORVANTA_SET(CURLOPT_SOCKOPTDATA, static_cast<void*>(transfer.m_lowWater.get()));
-    }
+    transfer.m_socket = std::make_unique<SocketState>();
+    transfer.m_socket->lowWater = request.receiveLowWater;
+    ORVANTA_SET(CURLOPT_SOCKOPTFUNCTION, &noteSocket);
+    ORVANTA_SET(CURLOPT_SOCKOPTDATA, static_cast<void*>(transfer.m_socket.get()));
     ORVANTA_SET(CURLOPT_HEADER, 0L);
     easy.setHeaderHandler(handler);
     easy.setWriteHandler(handler);
@@ -127,6 +132,23 @@ std::string HttpTransfer::proxyFor(const std::string& url)
     const auto proxy = MyProxyUtil::getOrvantaProxy(*m_prefs, url);
     m_usesProxy = proxy.has_value();
     return proxy.value_or(std::string());
+}
+
+std::size_t HttpTransfer::bytesWaitingInSocket() const
+{
+    int waiting = 0;
+    if (m_socket->socket == CURL_SOCKET_BAD ||
+        ::ioctl(m_socket->socket, FIONREAD, &waiting) != 0 || waiting < 0)
+        return 0;
+    return static_cast<std::size_t>(waiting);
+}
+
+void HttpTransfer::wakeOnEveryByte()
+{
+    if (m_socket->socket == CURL_SOCKET_BAD)
+        return;
+    const int one = 1;
+    ::setsockopt(m_socket->socket, SOL_SOCKET, SO_RCVLOWAT, &one, sizeof one);
 }
 
 long HttpTransfer::responseCode() const

@@ -49,6 +49,13 @@ struct HttpRequest
 class HttpTransfer
 {
 public:
+    /// The connection's socket as libcurl made it, and the low-water mark it gets.
+    struct SocketState
+    {
+        int lowWater = 0;
+        curl_socket_t socket = CURL_SOCKET_BAD;
+    };
+
     /// A transfer for request through the proxy prefs choose (no prefs: direct). Nothing,
     /// with error set, when libcurl cannot be set up as asked.
     static std::optional<HttpTransfer> create(const HttpRequest& request,
@@ -60,6 +67,12 @@ public:
     bool setUrl(const std::string& url);
     /// Runs the transfer; the handler sees headers, body and progress.
     CURLcode perform() { return m_easy.perform(); }
+
+    /// During a transfer: the bytes received by the system that libcurl has not read yet.
+    std::size_t bytesWaitingInSocket() const;
+    /// During a transfer: libcurl is woken by any byte that arrives, whatever the request's
+    /// receiveLowWater (what waits below it is wanted now).
+    void wakeOnEveryByte();
 
     /// The last response's status code (0 before a response).
     long responseCode() const;
@@ -77,7 +90,7 @@ private:
     curl::Easy m_easy;
     curl::Slist m_headers;
     curl::Slist m_aliases;
-    std::unique_ptr<int> m_lowWater; // read by the socket callback; stays put when moved
+    std::unique_ptr<SocketState> m_socket; // the socket callback's; stays put when moved
     bool m_usesProxy = false;
     const PreferencesReader* m_prefs = nullptr; // chooses the proxy of each address
 };

@@ -309,7 +309,9 @@ void MP3Client::runConnectionCycle()
             continue;
         }
         const std::uint64_t audioBefore = fileWriter->audioBytesWritten();
+        m_transfer = &*transfer;
         result = transfer->perform();
+        m_transfer = nullptr;
         // A body shorter than the format check's sample is recorded as it ends.
         if (!m_format && m_sniffedBytes > 0 && !m_stopHandled && !shutDownFlag && !m_httpError)
             settleFormatAndReplay();
@@ -347,6 +349,7 @@ void MP3Client::resetForConnection()
     content_length.reset();
     m_connectionBytes = 0;
     m_stopHandled = false;
+    m_stopSeenAt.reset();
     m_httpError.reset();
     m_noAudio = false;
     m_connectionHadAudio = false;
@@ -428,12 +431,24 @@ bool MP3Client::progressCallback(std::int64_t downloadedNow)
         std::lock_guard lock(m_stateMutex);
         _transferRateCalculator.update(static_cast<double>(downloadedNow));
     }
-    if (shutDownFlag) {
-        // Ends a transfer that receives nothing, instead of waiting for the next block.
-        closeFileForStop();
-        return false;
+    // Ends a transfer that receives nothing, instead of waiting for the next block.
+    return !shutDownFlag || drainAfterStop();
+}
+
+bool MP3Client::drainAfterStop()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_stopSeenAt) {
+        m_stopSeenAt = now;
+        // Below the low-water mark the socket would wait for more before waking libcurl.
+        if (m_transfer)
+            m_transfer->wakeOnEveryByte();
     }
-    return true;
+    if (m_transfer && m_transfer->bytesWaitingInSocket() > 0 &&
+        now - *m_stopSeenAt < kStopDrainLimit)
+        return true;
+    closeFileForStop();
+    return false;
 }
 
 void MP3Client::parseReqHeaders(std::string_view line)

@@ -79,6 +79,9 @@ private:
     void setCurrentSong(std::string song);
     void postAlert(const std::string& message);
     void closeFileForStop();
+    /// After a stop: true while what had arrived is still being read from the socket;
+    /// otherwise closes the file and ends the transfer.
+    bool drainAfterStop();
     void flushMetadataBuffer();
 
     bool settleFormatAndReplay();
@@ -146,6 +149,10 @@ private:
     std::deque<std::int64_t> splitLaterArray; // due seconds of delayed splits
     std::int64_t stopWatch = 0;
     bool m_stopHandled = false;
+    std::optional<std::chrono::steady_clock::time_point> m_stopSeenAt;
+    // A station sending faster than it is read would keep the socket full for ever.
+    static constexpr std::chrono::milliseconds kStopDrainLimit{500};
+    HttpTransfer* m_transfer = nullptr; // the transfer running now (worker only)
     bool _receivedResponseHeader = false;
     std::optional<std::string> errorMessage;
     std::optional<StatusLine> m_httpError; // the connection's answer was an error status

@@ -58,20 +58,27 @@ bool MP3Client::writeShoutCastData(const std::uint8_t* data, std::size_t length)
 {
     contentLengthCounter += length;
     m_connectionBytes += length;
-    if (shutDownFlag) {
-        closeFileForStop();
-        return false;
-    }
     // An error page is no recording: nothing of it reaches a file.
-    if (m_httpError)
+    if (m_stopHandled || m_httpError)
         return false;
+    bool goOn;
     if (!m_format) {
         // Held back, in the blocks they came in, until they tell the format.
         m_sniffedChunks.emplace_back(data, data + length);
         m_sniffedBytes += length;
-        return m_sniffedBytes < kSniffBytes || settleFormatAndReplay();
+        goOn = m_sniffedBytes < kSniffBytes || settleFormatAndReplay();
+    } else {
+        goOn = writeBody(data, length);
     }
-    return writeBody(data, length);
+    if (!shutDownFlag)
+        return goOn;
+    // What came before the stop is the user's recording too: this block is written, and so
+    // is what still waits in the socket.
+    if (!goOn) {
+        closeFileForStop();
+        return false;
+    }
+    return drainAfterStop();
 }
 
 Bytes MP3Client::sniffedAudio() const
@@ -323,6 +330,7 @@ void MP3Client::closeFileForStop()
         complete = !(_streamTitle && _streamTitleChangedCounter > 1);
     else
         complete = manualSplitMethod == 0;
+    fileWriter->endAtWholeFrame();
     fileWriter->finishCurrentFileAndMove(complete);
 }
 

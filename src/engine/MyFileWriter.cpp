@@ -363,34 +363,52 @@ void MyFileWriter::stopCurrentFile()
     }
 }
 
+void MyFileWriter::endAtWholeFrame()
+{
+    std::lock_guard lock(m_mutex);
+    m_endAtWholeFrame = true;
+}
+
 void MyFileWriter::trimPartialFrameLocked()
 {
-    // An AAC decoder reports a cut last frame as damage; MP3 decoders pass over it, and MP3
-    // files stay as they always were. Ogg arrives in whole pages.
-    if (m_format != AudioFormat::AAC || fileHandle < 0 || !writtenData)
+    // An AAC decoder reports a cut last frame as damage, so AAC files always end on a whole
+    // frame. MP3 decoders pass over a cut frame; an MP3 file is cut only when a stop ends it
+    // (split files end where the next one's audio starts). Ogg arrives in whole pages.
+    const bool mp3 = m_format == AudioFormat::MP3 && m_endAtWholeFrame;
+    m_endAtWholeFrame = false;
+    if ((m_format != AudioFormat::AAC && !mp3) || fileHandle < 0 || !writtenData)
         return;
+    const std::size_t headerLength = mp3 ? 4 : AdtsFrames::kHeaderLength;
+    // The length of the frame whose header is at bytes; 0 when they are no header.
+    auto frameLengthAt = [mp3](const std::uint8_t* bytes) -> std::uint64_t {
+        if (mp3) {
+            mp3frameheader_t header{};
+            return MyMP3Util::decodeFrameHeader(header, bytes) ? header.frameLength : 0;
+        }
+        const auto header = AdtsFrames::decodeHeader(bytes);
+        return header ? header->frameLength : 0;
+    };
     const std::uint64_t size = currentFileSizeLocked();
     std::uint64_t position = m_audioStart;
     Bytes block;
     std::uint64_t blockStart = 0;
-    while (size - position >= AdtsFrames::kHeaderLength) {
-        if (position < blockStart ||
-            position + AdtsFrames::kHeaderLength > blockStart + block.size()) {
+    while (size - position >= headerLength) {
+        if (position < blockStart || position + headerLength > blockStart + block.size()) {
             block.resize(
                 static_cast<std::size_t>(std::min<std::uint64_t>(64 * 1024, size - position)));
             const ssize_t n =
                 ::pread(fileHandle, block.data(), block.size(), static_cast<off_t>(position));
-            if (n < static_cast<ssize_t>(AdtsFrames::kHeaderLength))
+            if (n < static_cast<ssize_t>(headerLength))
                 return; // a read error: the file stays as it is
             block.resize(static_cast<std::size_t>(n));
             blockStart = position;
         }
-        const auto header = AdtsFrames::decodeHeader(block.data() + (position - blockStart));
-        if (!header)
+        const std::uint64_t frameLength = frameLengthAt(block.data() + (position - blockStart));
+        if (frameLength == 0)
             return; // not the frames this file began with: nothing to judge by
-        if (header->frameLength > size - position)
+        if (frameLength > size - position)
             break;
-        position += header->frameLength;
+        position += frameLength;
     }
     if (position < size && ::ftruncate(fileHandle, static_cast<off_t>(position)) == 0)
         ::lseek(fileHandle, 0, SEEK_END);

@@ -74,6 +74,8 @@ public:
     /// Finishes the current file (moving it) and opens the next one from the queue.
     bool createNewFile();
     bool finishCurrentFileAndMove(bool move);
+    /// The file finished next ends after its last whole frame (a stop cut it anywhere).
+    void endAtWholeFrame();
     void skipCurrentFile();
     void stopCurrentFile();
 
@@ -149,6 +151,7 @@ private:
     std::uint64_t ignoreFileSizeBytes = 0;
     std::shared_ptr<RawDataWriter> callbackWriter;
     bool writtenData = false; // the open file has its first frame run
+    bool m_endAtWholeFrame = false; // an MP3 file's cut last frame goes when it is finished
     std::uint64_t m_audioBytesWritten = 0;
     std::uint64_t m_searchedWithoutFrames = 0;
     bool useFileCounter = false;

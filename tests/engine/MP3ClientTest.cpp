@@ -1,6 +1,7 @@
 #include "Easy.h"
 #include "Global.h"
 #include "IcyTestServer.h"
+#include "MyMP3Util.h"
 #include "RecordingHarness.h"
 
 #include <algorithm>
@@ -530,6 +531,15 @@ TEST_F(MP3ClientTest, AStalledServerIsAbortedAndAStopIsPromptEvenWhenNothingArri
         recording.stop();
         ASSERT_TRUE(recording.waitFinished(3s));
         EXPECT_LT(std::chrono::steady_clock::now() - stopAt, 1500ms);
+        // Everything that came before the stop is in the file (its last few KiB never woke
+        // the transfer: they waited in the socket), up to the last whole frame.
+        const ByteVector audio = recordedAudio(recording.completedFiles());
+        ASSERT_LE(audio.size(), 20000u);
+        EXPECT_GT(audio.size(), 20000u - 418);
+        EXPECT_TRUE(std::equal(audio.begin(), audio.end(), songs.audio.begin()));
+        mp3frameheader_t next{};
+        EXPECT_TRUE(MyMP3Util::decodeFrameHeader(next, songs.audio.data() + audio.size()))
+            << "the file ends on a whole frame";
     }
     IcyMount closing;
     closing.audio = songs.audio;

@@ -259,6 +259,8 @@ int main(int argc, char** argv)
         }
         if (received > 0)
             std::cerr << "orvanta-demo-station: stopping on signal " << received << "\n";
+        // Benchmarks compare what recorders wrote with this.
+        std::cerr << "orvanta-demo-station: sent " << server.audioBytesSent() << " audio bytes\n";
         // The server's destructor closes every connection and joins its threads.
     } catch (const std::exception& error) {
         std::cerr << "orvanta-demo-station: " << error.what() << "\n";

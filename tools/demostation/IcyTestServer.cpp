@@ -84,10 +84,12 @@ public:
         const auto& audio = m_resource.mount.audio;
         const std::uint64_t size = audio.size();
         std::size_t n = 0;
+        m_metadataSpans.clear();
         while (n < max) {
             if (m_block) {
                 const std::size_t take = std::min(max - n, m_block->size() - m_blockPos);
                 std::memcpy(out + n, m_block->data() + m_blockPos, take);
+                m_metadataSpans.emplace_back(n, n + take);
                 n += take;
                 m_blockPos += take;
                 if (m_blockPos == m_block->size())
@@ -152,8 +154,19 @@ public:
         return m_resource.titleBlocks[static_cast<std::size_t>(index)];
     }
 
+    // The audio bytes among bytes [from, to) of the last next()'s output.
+    std::uint64_t audioBytesIn(std::size_t from, std::size_t to) const
+    {
+        std::uint64_t metadata = 0;
+        for (const auto& [begin, end] : m_metadataSpans)
+            if (begin < to && from < end)
+                metadata += std::min(end, to) - std::max(begin, from);
+        return to - from - metadata;
+    }
+
 private:
     const Resource& m_resource;
+    std::vector<std::pair<std::size_t, std::size_t>> m_metadataSpans; // of the last next()
     const std::uint64_t m_metaint;
     const bool m_loop;
     std::uint64_t m_audio = 0; // audio bytes produced
@@ -177,7 +190,8 @@ std::uint64_t onePassBodySize(const Resource& resource, bool framing)
 }
 
 // Sends the body of a stream, paced and limited as the mount says.
-void streamBody(int fd, int stopFd, const Resource& resource, bool framing)
+void streamBody(int fd, int stopFd, const Resource& resource, bool framing,
+                std::atomic<std::uint64_t>& audioSent)
 {
     const IcyMount& mount = resource.mount;
     BodyGenerator generator(resource, framing, false);
@@ -223,6 +237,7 @@ void streamBody(int fd, int stopFd, const Resource& resource, bool framing)
         }
         const ssize_t r = ::send(fd, buffer.data() + offset, count, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (r > 0) {
+            audioSent += generator.audioBytesIn(offset, offset + static_cast<std::size_t>(r));
             offset += static_cast<std::size_t>(r);
             sent += static_cast<std::uint64_t>(r);
             continue;
@@ -238,7 +253,8 @@ void streamBody(int fd, int stopFd, const Resource& resource, bool framing)
     }
 }
 
-void serveMount(int fd, int stopFd, const Resource& resource, const Request& request)
+void serveMount(int fd, int stopFd, const Resource& resource, const Request& request,
+                std::atomic<std::uint64_t>& audioSent)
 {
     const IcyMount& mount = resource.mount;
     if (mount.headerDelayMs > 0 &&
@@ -325,7 +341,7 @@ void serveMount(int fd, int stopFd, const Resource& resource, const Request& req
     head += "\r\n";
     if (!sendAll(fd, stopFd, head) || request.method == "HEAD")
         return;
-    streamBody(fd, stopFd, resource, framing);
+    streamBody(fd, stopFd, resource, framing, audioSent);
 }
 
 } // namespace
@@ -378,7 +394,7 @@ struct IcyTestServer::Impl
             sendAll(fd, stopFd, response);
             return;
         }
-        serveMount(fd, stopFd, *resource, request);
+        serveMount(fd, stopFd, *resource, request, audioSent);
     }
 
     Listener listener;
@@ -387,6 +403,7 @@ struct IcyTestServer::Impl
     std::map<std::string, std::shared_ptr<const Resource>> resources;
     std::vector<std::string> requests;
     int connections = 0;
+    std::atomic<std::uint64_t> audioSent{0};
 };
 
 IcyTestServer::IcyTestServer() : IcyTestServer(0) {}
@@ -459,6 +476,11 @@ bool IcyTestServer::waitForConnections(int count, int timeoutMs) const
     std::unique_lock lock(m_impl->mutex);
     return m_impl->countChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                          [&] { return m_impl->connections >= count; });
+}
+
+std::uint64_t IcyTestServer::audioBytesSent() const
+{
+    return m_impl->audioSent.load();
 }
 
 int IcyTestServer::openConnectionCount() const

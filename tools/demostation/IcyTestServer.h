@@ -105,6 +105,8 @@ public:
                                                // blank line), in order
     bool waitForConnections(int count, int timeoutMs) const; // until connectionCount() >= count
     int openConnectionCount() const;                         // client connections open right now
+    std::uint64_t audioBytesSent() const; // audio handed to the system for all clients so far
+                                          // (metadata blocks and headers not counted)
     void dropAllConnections(); // closes every open client connection now
 
 private:
