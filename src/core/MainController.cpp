@@ -378,6 +378,8 @@ ToolbarState MainController::toolbarState() const
     state.enabled = true;
     if (!node->isRecording()) {
         state.listening = isPlayingStation(node);
+        // A stopped station's files can still be shown: its newest one.
+        state.showMusicEnabled = lastRecordedFile(*node).has_value();
         return state;
     }
     state.recording = true;

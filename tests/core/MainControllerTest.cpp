@@ -350,6 +350,7 @@ TEST_F(MainControllerTest, RecordsAStationFromStartToStopWithStatusAndHistory)
     ASSERT_TRUE(recorded);
     EXPECT_FALSE(recorded->folder);
     EXPECT_TRUE(fileExists(recorded->path)) << recorded->path;
+    EXPECT_TRUE(c.toolbarState().showMusicEnabled) << "a stopped station's files can be shown";
     EXPECT_GT(front.historyDisplays, 0);
     EXPECT_EQ(front.offMainThreadCalls, 0);
 }
