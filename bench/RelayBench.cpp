@@ -29,7 +29,7 @@ struct BenchPrefs : orvanta::PreferencesReader
 class DrainingPlayer
 {
 public:
-    explicit DrainingPlayer(std::uint16_t port)
+    DrainingPlayer(std::uint16_t port, const std::string& path)
     {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -38,7 +38,7 @@ public:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
             return;
-        const std::string request = "GET / HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n";
+        const std::string request = "GET " + path + " HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n";
         ::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL);
         m_reader = std::thread([this] {
             std::vector<char> buffer(65536);
@@ -70,7 +70,7 @@ void BM_RelayToPlayer(benchmark::State& state)
         state.SkipWithError("the relay did not start");
         return;
     }
-    DrainingPlayer player(relay->relayPort());
+    DrainingPlayer player(relay->relayPort(), relay->servedPath());
     if (!relay->waitForState(orvanta::RelayThread::kConnected, std::chrono::seconds(5))) {
         state.SkipWithError("the player did not connect");
         return;

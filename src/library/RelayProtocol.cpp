@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view kUDPPortHeader = "x-audiocast-udpport:";
 constexpr std::string_view kMetadataHeader = "icy-metadata:";
+constexpr std::string_view kHostHeader = "host:";
 constexpr std::string_view kTitlePrefix = "StreamTitle='";
 constexpr std::string_view kTitleSuffix = "';StreamUrl='';";
 
@@ -35,6 +36,7 @@ RelayRequest parseRelayRequest(std::string_view request)
 {
     RelayRequest parsed;
     request = request.substr(0, std::min(request.size(), kMaxRequestBytes));
+    bool requestLine = true;
     while (!request.empty()) {
         const auto end = request.find("\r\n");
         const std::string_view line = request.substr(0, end);
@@ -42,15 +44,62 @@ RelayRequest parseRelayRequest(std::string_view request)
             request = {};
         else
             request.remove_prefix(end + 2);
+        if (requestLine) {
+            requestLine = false;
+            // "METHOD SP path SP HTTP/version"; the path alone matters. A first line of
+            // another form is read as a header (and the request has no path).
+            const auto first = line.find(' ');
+            const auto last = line.rfind(' ');
+            if (first != std::string_view::npos && last > first &&
+                line.substr(last + 1).starts_with("HTTP/")) {
+                parsed.path = std::string(line.substr(first + 1, last - first - 1));
+                continue;
+            }
+        }
         if (line.empty())
             break; // end of the head
-        if (startsWithIgnoringCase(line, kUDPPortHeader))
+        if (startsWithIgnoringCase(line, kHostHeader))
+            parsed.host = stringByTrimmingWhitespaceAndNewline(line.substr(kHostHeader.size()));
+        else if (startsWithIgnoringCase(line, "origin:") ||
+                 startsWithIgnoringCase(line, "sec-fetch-"))
+            parsed.fromWebPage = true;
+        else if (startsWithIgnoringCase(line, kUDPPortHeader))
             parsed.udpPort = parsePortNumber(line.substr(kUDPPortHeader.size()));
         else if (startsWithIgnoringCase(line, kMetadataHeader))
             parsed.wantsMetadata =
                 stringByTrimmingWhitespaceAndNewline(line.substr(kMetadataHeader.size())) == "1";
     }
     return parsed;
+}
+
+bool isLoopbackHost(std::string_view host)
+{
+    std::string_view name = host;
+    if (!name.empty() && name.front() == '[') {
+        const auto closing = name.find(']');
+        if (closing == std::string_view::npos)
+            return false;
+        const std::string_view rest = name.substr(closing + 1);
+        if (!rest.empty() && (rest.front() != ':' || parsePortNumber(rest.substr(1)) == 0))
+            return false;
+        return name.substr(1, closing - 1) == "::1";
+    }
+    if (const auto colon = name.find(':'); colon != std::string_view::npos) {
+        if (parsePortNumber(name.substr(colon + 1)) == 0)
+            return false;
+        name = name.substr(0, colon);
+    }
+    return name == "127.0.0.1" ||
+           (name.size() == 9 && startsWithIgnoringCase(name, "localhost"));
+}
+
+std::string refusalFor(const RelayRequest& request, std::string_view servedPath)
+{
+    if (request.fromWebPage || (!request.host.empty() && !isLoopbackHost(request.host)))
+        return "HTTP/1.0 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    if (request.path != servedPath)
+        return "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    return {};
 }
 
 std::string relayResponse(const RelayRequest& request, std::uint16_t relayPort,

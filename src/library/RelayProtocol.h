@@ -22,6 +22,12 @@ inline constexpr std::string_view kProductWebAddress = "http://www.orvanta.net/"
 
 struct RelayRequest
 {
+    /// The path of the request line ("GET /path HTTP/1.0"); empty when there was none.
+    std::string path;
+    /// The Host header as sent; empty when there was none.
+    std::string host;
+    /// The request came from a web page (it carries Origin or Sec-Fetch-* headers).
+    bool fromWebPage = false;
     /// The player's UDP title port, 1 to 65535; 0 when it gave none (or no valid one).
     std::uint16_t udpPort = 0;
     /// The player asked for titles ("Icy-MetaData: 1").
@@ -31,9 +37,18 @@ struct RelayRequest
     bool usesInBandTitles() const { return wantsMetadata && udpPort == 0; }
 };
 
-/// Reads the two headers that matter from a request; the request line and every other
-/// header play no part. Never reads past request.
+/// Reads the request line's path and the headers that matter from a request; every other
+/// header plays no part. Never reads past request.
 RelayRequest parseRelayRequest(std::string_view request);
+
+/// Whether a Host header names this computer's loopback interface ("localhost",
+/// "127.0.0.1", "[::1]", with or without a port).
+bool isLoopbackHost(std::string_view host);
+
+/// The response that turns a request away, or empty when it is the player's: only the path
+/// with the relay's token is served, to no web page and under no other host's name (a page
+/// could otherwise reach the relay through a name that resolves to the loopback address).
+std::string refusalFor(const RelayRequest& request, std::string_view servedPath);
 
 /// The whole response head, ending with the blank line. relayPort names the relay in the
 /// icy-url line and, in UDP title mode, the x-audiocast-udpport line; contentType is the

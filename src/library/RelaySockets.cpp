@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include <netinet/in.h>
@@ -84,6 +85,23 @@ void WakeEvent::clear()
 {
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t read = ::read(m_fd.get(), &count, sizeof count);
+}
+
+std::uint16_t portOf(const void* storage)
+{
+    sockaddr_storage address{};
+    std::memcpy(&address, storage, sizeof address);
+    if (address.ss_family == AF_INET6) {
+        sockaddr_in6 v6{};
+        std::memcpy(&v6, &address, sizeof v6);
+        return ntohs(v6.sin6_port);
+    }
+    if (address.ss_family == AF_INET) {
+        sockaddr_in v4{};
+        std::memcpy(&v4, &address, sizeof v4);
+        return ntohs(v4.sin_port);
+    }
+    return 0;
 }
 
 std::size_t loopbackAddress(int family, std::uint16_t port, void* storage)

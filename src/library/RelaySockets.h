@@ -89,5 +89,7 @@ int socketFamily(int fd);
 
 /// The loopback address of family at port, as a sockaddr filled into storage; its size.
 std::size_t loopbackAddress(int family, std::uint16_t port, void* storage);
+/// The port of an IPv4 or IPv6 socket address (storage of a sockaddr_storage); 0 for others.
+std::uint16_t portOf(const void* storage);
 
 } // namespace orvanta::relay

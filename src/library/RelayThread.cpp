@@ -10,6 +10,8 @@
 #include "Version.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 #include <cerrno>
 #include <system_error>
 
@@ -35,6 +37,19 @@ std::string systemError(int error)
     return std::generic_category().message(error);
 }
 
+// 128 random bits as hex digits, from the kernel's generator.
+std::string randomToken()
+{
+    std::random_device source; // /dev/urandom on Linux
+    std::string token;
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(source()));
+        token += part;
+    }
+    return token;
+}
+
 } // namespace
 
 std::shared_ptr<RelayThread> RelayThread::instance(const PreferencesReader& prefs,
@@ -56,7 +71,7 @@ std::shared_ptr<RelayThread> RelayThread::instance(const PreferencesReader& pref
 
 RelayThread::RelayThread(std::uint16_t port, NotificationCenter& center,
                          const PreferencesReader& prefs)
-    : m_center(center), m_prefs(prefs), m_relayPort(port)
+    : m_center(center), m_prefs(prefs), m_relayPort(port), m_servedPath("/" + randomToken())
 {}
 
 RelayThread::~RelayThread()
@@ -304,11 +319,20 @@ void RelayThread::servePlayer(relay::Arrival arrival)
 {
     relay::UniqueFd player = std::move(arrival.fd);
     const std::string& request = arrival.request;
+    const relay::RelayRequest parsed = relay::parseRelayRequest(request);
+    // Another user, or a web page in the user's browser, gets nothing of the recording.
+    if (const std::string refusal = relay::refusalFor(parsed, m_servedPath); !refusal.empty()) {
+        relay::sendAll(player.get(), refusal.data(), refusal.size(),
+                       relay::Clock::now() + std::chrono::seconds(1), m_wake.fd());
+        logMessage("RelayThread::servePlayer", "refused a request for " +
+                                                   parsed.path.substr(0, 64) + " (host " +
+                                                   parsed.host.substr(0, 64) + ")");
+        return;
+    }
     const int one = 1;
     ::setsockopt(player.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     relaySocketFD = player.get();
 
-    const relay::RelayRequest parsed = relay::parseRelayRequest(request);
     std::string contentType;
     {
         std::lock_guard lock(m_sendMutex);

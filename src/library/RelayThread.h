@@ -68,6 +68,9 @@ public:
     bool launch();
     /// The port; after a port search, the one actually bound.
     std::uint16_t relayPort() const { return m_relayPort.load(); }
+    /// The only path served: a random token made with the relay, so that only the player
+    /// Orvanta hands the address to can listen ("/" followed by 32 hex digits).
+    const std::string& servedPath() const { return m_servedPath; }
     /// A player is connected.
     bool isValidConnection() const;
     /// Ends the player's connection (posting OVRelayConnectionClosedNotification); false when
@@ -122,6 +125,7 @@ private:
     const PreferencesReader& m_prefs;
 
     std::atomic<std::uint16_t> m_relayPort;
+    const std::string m_servedPath;
     std::atomic<bool> relayShutDown{false};
     std::atomic<std::chrono::milliseconds> m_sendTimeout{kDefaultSendTimeout};
 
@@ -142,6 +146,9 @@ private:
     std::atomic<bool> m_udpTitles{false};
     std::atomic<int> m_playerFamily{0};
     std::atomic<std::uint16_t> _metadataClientPort{0};
+    // Answers to the player's datagrams in the current second (title thread only).
+    std::chrono::steady_clock::time_point m_answerWindowStart{};
+    int m_answersInWindow = 0;
     relay::UniqueFd m_metadataSocket; // the UDP title socket; see m_sendMutex
     int _metadataSocketFD = -1;       // its descriptor, fixed while the title thread runs
 

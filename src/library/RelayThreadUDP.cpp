@@ -17,6 +17,8 @@ namespace {
 // Goes up by one for every title message built, across all relays of the process.
 std::atomic<std::int64_t> g_titleSequenceNumber{0};
 
+constexpr int kMaxAnswersPerSecond = 10;
+
 } // namespace
 
 void RelayThread::launchUDPServer(int family)
@@ -69,12 +71,30 @@ void RelayThread::serveTitleDatagrams()
                                            reinterpret_cast<sockaddr*>(&sender), &senderSize);
             if (got < 0)
                 continue; // nothing after all, or an ICMP error from an earlier send
+            // Only the player's title port is answered, and not more often than a player
+            // asks: anyone else could use the relay to send datagrams to a third party.
+            if (relay::portOf(&sender) != _metadataClientPort)
+                continue;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - m_answerWindowStart >= std::chrono::seconds(1)) {
+                m_answerWindowStart = now;
+                m_answersInWindow = 0;
+            }
+            if (++m_answersInWindow > kMaxAnswersPerSecond)
+                continue;
             const std::string_view datagram(buffer, static_cast<std::size_t>(got));
             const relay::TitleDatagram parsed = relay::parseTitleDatagram(datagram);
             if (parsed.kind == relay::TitleDatagram::Kind::UDPPort) {
-                if (parsed.port != 0)
+                // The player moves its title port: the title goes there at once.
+                if (parsed.port != 0) {
                     _metadataClientPort = parsed.port;
-                sendTitleMessage(&sender, senderSize, currentTitle());
+                    sockaddr_storage moved{};
+                    const std::size_t size =
+                        relay::loopbackAddress(m_playerFamily, parsed.port, &moved);
+                    sendTitleMessage(&moved, size, currentTitle());
+                } else {
+                    sendTitleMessage(&sender, senderSize, currentTitle());
+                }
             } else if (parsed.kind == relay::TitleDatagram::Kind::Ping) {
                 ::sendto(fd, buffer, static_cast<std::size_t>(got), MSG_NOSIGNAL | MSG_DONTWAIT,
                          reinterpret_cast<const sockaddr*>(&sender), senderSize);

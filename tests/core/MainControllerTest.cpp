@@ -1050,11 +1050,11 @@ namespace {
 class RelayListener
 {
 public:
-    explicit RelayListener(std::uint16_t port)
+    RelayListener(std::uint16_t port, const std::string& path)
     {
         m_fd = connectToLoopback(port);
         connected = m_fd >= 0;
-        const std::string request = "GET / HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n";
+        const std::string request = "GET " + path + " HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n";
         if (connected)
             ::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL);
         timeval timeout{0, 200 * 1000};
@@ -1115,14 +1115,16 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     const auto folder = c.applicationSupportFolder();
     ASSERT_TRUE(folder);
     const std::string playlist = readFile(*folder + "/relay.pls");
-    EXPECT_EQ(playlist,
-              "[playlist]\nnumberofentries=1\nFile1=http://localhost:" + std::to_string(relayPort) +
-                  "\nTitle1=[ORVANTA RELAY RADIO]\nLength1=-1\n");
+    const std::string path = c.relay()->servedPath();
+    EXPECT_EQ(path.size(), 33u) << "a token of 128 bits: " << path;
+    EXPECT_EQ(playlist, "[playlist]\nnumberofentries=1\nFile1=http://localhost:" +
+                            std::to_string(relayPort) + path +
+                            "\nTitle1=[ORVANTA RELAY RADIO]\nLength1=-1\n");
     ASSERT_TRUE(spinUntil([&] { return lines(readFile(log)).size() == 2; }, 5s));
     EXPECT_EQ(lines(readFile(log))[1], "listenwithitunes|" + *folder + "/relay.pls|1|");
 
     // The player connects: the recording feeds it audio with the titles in between.
-    RelayListener player(relayPort);
+    RelayListener player(relayPort, path);
     ASSERT_TRUE(player.connected);
     ASSERT_TRUE(spinUntil([&] { return node->listenStatus(); }, 5s));
     ASSERT_TRUE(spinUntil(

@@ -41,9 +41,10 @@ for _ in $(seq 600); do [ -s "$work/flood" ] && break; sleep 0.1; done
 read -r held refused <"$work/flood"
 echo "relay flood: $held idle connections held, $refused not taken at once"
 
-# A real player still gets the audio.
+# A real player, given the address with its token, still gets the audio.
+listen_url=$(sed -n 's/^Listen at //p' "$work/out" | head -1)
 status=0
-timeout 20 mpg123 -q -n 100 -w "$work/heard.wav" "http://127.0.0.1:$relay_port/" 2>"$work/player.err" ||
+timeout 20 mpg123 -q -n 100 -w "$work/heard.wav" "$listen_url" 2>"$work/player.err" ||
     status=$?
 [ "$status" -eq 0 ] || fail "the player could not play (status $status): $(tail -3 "$work/player.err"); the recorder said: $(grep -v Elapsed "$work/err" | tail -5)"
 heard=$(stat -c %s "$work/heard.wav")

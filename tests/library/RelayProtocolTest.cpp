@@ -48,6 +48,45 @@ TEST(RelayRequestTest, OnlyTheTwoHeadersCount)
     }
 }
 
+TEST(RelayRequestTest, OnlyTheTokensPathFromThisComputerAndNoWebPageIsServed)
+{
+    const std::string path = "/0123456789abcdef0123456789abcdef";
+    struct Case
+    {
+        const char* name;
+        std::string request;
+        const char* answer; // the start of the refusal; "" when served
+    };
+    const Case cases[] = {
+        {"the player", "GET " + path + " HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n", ""},
+        {"loopback names with ports",
+         "GET " + path + " HTTP/1.1\r\nHost: LocalHost:8000\r\n\r\n", ""},
+        {"IPv4", "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:8000\r\n\r\n", ""},
+        {"IPv6", "GET " + path + " HTTP/1.1\r\nHost: [::1]:8000\r\n\r\n", ""},
+        {"no token", "GET / HTTP/1.0\r\n\r\n", "HTTP/1.0 404"},
+        {"a wrong token", "GET /0123 HTTP/1.0\r\n\r\n", "HTTP/1.0 404"},
+        {"the token with more", "GET " + path + "/x HTTP/1.0\r\n\r\n", "HTTP/1.0 404"},
+        {"no request line", "Icy-MetaData: 1\r\n\r\n", "HTTP/1.0 404"},
+        {"a name that resolves to loopback",
+         "GET " + path + " HTTP/1.1\r\nHost: attacker.example:8000\r\n\r\n", "HTTP/1.0 403"},
+        {"localhost with more", "GET " + path + " HTTP/1.1\r\nHost: localhost.evil\r\n\r\n",
+         "HTTP/1.0 403"},
+        {"a bad port", "GET " + path + " HTTP/1.1\r\nHost: localhost:80x\r\n\r\n",
+         "HTTP/1.0 403"},
+        {"a web page", "GET " + path + " HTTP/1.1\r\nOrigin: http://page.example\r\n\r\n",
+         "HTTP/1.0 403"},
+        {"a page's fetch", "GET " + path + " HTTP/1.1\r\nSec-Fetch-Mode: no-cors\r\n\r\n",
+         "HTTP/1.0 403"},
+    };
+    for (const Case& c : cases) {
+        const std::string refusal = refusalFor(parseRelayRequest(c.request), path);
+        if (*c.answer == '\0')
+            EXPECT_EQ(refusal, "") << c.name;
+        else
+            EXPECT_EQ(refusal.rfind(c.answer, 0), 0u) << c.name << ": " << refusal;
+    }
+}
+
 TEST(RelayRequestTest, NothingBeyondTheRequestLimitIsRead)
 {
     std::string request = "GET / HTTP/1.0\r\nX-Filler: " + std::string(kMaxRequestBytes, 'x');

@@ -300,8 +300,6 @@ bool write(RelayThread& relay, const std::string& bytes)
     return relay.writeRawData(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
-const std::string kRequest = "GET / HTTP/1.0\r\nHost: localhost\r\nUser-Agent: test\r\n\r\n";
-const std::string kTitlesRequest = "GET / HTTP/1.0\r\nHost: localhost\r\nIcy-MetaData: 1\r\n\r\n";
 
 class RelayThreadTest : public ::testing::Test
 {
@@ -313,6 +311,13 @@ protected:
     OwnedThreads threads;
     RecordingContext context{center, prefs, mailbox, threads, nullptr};
     std::shared_ptr<RelayThread> relay;
+
+    /// A player's request for the relay's own path, with headers (each ending "\r\n").
+    std::string request(const std::string& headers = "User-Agent: test\r\n") const
+    {
+        return "GET " + relay->servedPath() + " HTTP/1.0\r\nHost: localhost\r\n" + headers + "\r\n";
+    }
+    std::string titlesRequest() const { return request("Icy-MetaData: 1\r\n"); }
 
     void startRelay(std::uint16_t port = 0)
     {
@@ -345,7 +350,7 @@ TEST_F(RelayThreadTest, InBandTitlesFollowEvery8192AudioBytesHoweverTheAudioIsCu
     auto client = std::make_shared<TitleClient>(context, "Artist - Song");
     relay->setDelegate(client);
     std::string head;
-    auto player = connect(kTitlesRequest, &head);
+    auto player = connect(titlesRequest(), &head);
     EXPECT_NE(head.find("\r\nicy-metaint:8192\r\n"), std::string::npos) << head;
     EXPECT_NE(head.find("\r\nicy-url:http://localhost:" + std::to_string(relay->relayPort())),
               std::string::npos);
@@ -371,7 +376,7 @@ TEST_F(RelayThreadTest, InBandTitlesFollowEvery8192AudioBytesHoweverTheAudioIsCu
 TEST_F(RelayThreadTest, BlockLengthsFollowTheTitleAndUnknownStandsInForNone)
 {
     startRelay();
-    auto player = connect(kTitlesRequest);
+    auto player = connect(titlesRequest());
     const std::string wrapper = "StreamTitle='';StreamUrl='';";
     const std::string title46(46 - wrapper.size(), 't'); // text of 14 + 32 bytes
     const std::string title47(47 - wrapper.size(), 'u'); // text of 15 + 32 bytes
@@ -400,7 +405,7 @@ TEST_F(RelayThreadTest, WithoutTheMetadataHeaderThePlayerGetsPlainAudio)
 {
     startRelay();
     std::string head;
-    auto player = connect(kRequest, &head);
+    auto player = connect(request(), &head);
     EXPECT_EQ(head.find("metaint"), std::string::npos);
     EXPECT_EQ(head.find("udpport"), std::string::npos);
     const std::string sent = audio(3 * kMetaint + 100);
@@ -415,7 +420,7 @@ TEST_F(RelayThreadTest, APlayerJoiningAnOggRecordingGetsItsHeadersFirst)
     const std::string header = "OggS-headers-of-the-stream";
     relay->setStreamFormat("application/ogg", Bytes(header.begin(), header.end()));
     std::string head;
-    auto player = connect(kRequest, &head);
+    auto player = connect(request(), &head);
     EXPECT_NE(head.find("content-type:application/ogg\r\n"), std::string::npos) << head;
     const std::string sent = audio(5000);
     ASSERT_TRUE(write(*relay, sent.substr(0, 2000)));
@@ -432,8 +437,8 @@ TEST_F(RelayThreadTest, UDPTitlesGoToThePlayersPortWithRisingSequenceNumbers)
     TitleReceiver titles;
     std::string head;
     auto player =
-        connect("GET / HTTP/1.0\r\nx-audiocast-udpport: " + std::to_string(titles.port()) +
-                    "\r\nIcy-MetaData: 1\r\n\r\n",
+        connect(request("x-audiocast-udpport: " + std::to_string(titles.port()) +
+                        "\r\nIcy-MetaData: 1\r\n"),
                 &head);
     EXPECT_NE(head.find("\r\nx-audiocast-udpport:" + std::to_string(relay->relayPort()) + "\r\n"),
               std::string::npos)
@@ -462,15 +467,37 @@ TEST_F(RelayThreadTest, UDPTitlesGoToThePlayersPortWithRisingSequenceNumbers)
     }
 
     // The player's datagrams: PING comes back unchanged; a new port gets a title at once and
-    // the titles from then on.
+    // the titles from then on. Nobody else is answered.
+    TitleReceiver stranger;
+    stranger.sendTo(relay->relayPort(), "PING 7");
     titles.sendTo(relay->relayPort(), "PING 42");
     EXPECT_EQ(titles.receive(), "PING 42");
     TitleReceiver moved;
     client->setSong("Other - Tune");
-    moved.sendTo(relay->relayPort(), "x-audiocast-udpport: " + std::to_string(moved.port()));
+    titles.sendTo(relay->relayPort(), "x-audiocast-udpport: " + std::to_string(moved.port()));
     EXPECT_NE(moved.receive().find("x-audiocast-streamtitle: Other - Tune\r\n"), std::string::npos);
     ASSERT_TRUE(write(*relay, audio(kMetaint)));
     EXPECT_NE(moved.receive().find("x-audiocast-streamtitle: Other - Tune\r\n"), std::string::npos);
+    EXPECT_EQ(stranger.receive(), "") << "only the player's port is answered";
+}
+
+TEST_F(RelayThreadTest, RequestsWithoutTheTokenOrFromAWebPageAreTurnedAwayAndThePlayerServed)
+{
+    startRelay();
+    for (const std::string& refused :
+         {std::string("GET / HTTP/1.0\r\nHost: localhost\r\n\r\n"),
+          request("Origin: http://page.example\r\n"),
+          "GET " + relay->servedPath() + " HTTP/1.1\r\nHost: attacker.example\r\n\r\n"}) {
+        Player stranger(relay->relayPort());
+        ASSERT_TRUE(stranger.connected());
+        stranger.send(refused);
+        EXPECT_TRUE(stranger.readHead().starts_with("HTTP/1.0 40")) << refused;
+        EXPECT_TRUE(stranger.seesEnd());
+        EXPECT_FALSE(relay->isValidConnection());
+    }
+    EXPECT_EQ(notifications.count(OVRelayConnectionOpenedNotification), 0);
+    auto player = connect(titlesRequest());
+    EXPECT_TRUE(relay->isValidConnection());
 }
 
 TEST_F(RelayThreadTest, NothingIsSentWithoutAPlayer)
@@ -496,7 +523,7 @@ TEST_F(RelayThreadTest, APlayerThatLeavesIsNoticedAndTheNextIsServed)
         silent.endSending();
         EXPECT_TRUE(silent.seesEnd());
     }
-    auto player = connect(kTitlesRequest);
+    auto player = connect(titlesRequest());
     player->close();
     bool written = true;
     for (int i = 0; i < 200 && written; ++i) {
@@ -509,7 +536,7 @@ TEST_F(RelayThreadTest, APlayerThatLeavesIsNoticedAndTheNextIsServed)
     EXPECT_FALSE(write(*relay, audio(10)));
     ASSERT_TRUE(relay->waitForState(RelayThread::kListening, kWait));
 
-    auto next = connect(kRequest);
+    auto next = connect(request());
     ASSERT_TRUE(write(*relay, audio(500)));
     EXPECT_EQ(next->read(500), audio(500));
 }
@@ -518,7 +545,7 @@ TEST_F(RelayThreadTest, APlayerThatStopsReadingIsDroppedAfterTheSendTimeOut)
 {
     startRelay();
     relay->setSendTimeout(300ms);
-    auto player = connect(kRequest, nullptr, AF_INET, 4096);
+    auto player = connect(request(), nullptr, AF_INET, 4096);
     const std::string chunk = audio(64 * 1024);
     bool written = true;
     std::size_t total = 0;
@@ -535,7 +562,7 @@ TEST_F(RelayThreadTest, APlayerThatStopsReadingIsDroppedAfterTheSendTimeOut)
 TEST_F(RelayThreadTest, ClosingWhileAudioFlowsEndsTheFeedOnce)
 {
     startRelay();
-    auto player = connect(kTitlesRequest);
+    auto player = connect(titlesRequest());
     std::atomic<bool> fed{false};
     std::thread feeder([&] {
         while (write(*this->relay, audio(3000)))
@@ -570,7 +597,7 @@ TEST_F(RelayThreadTest, ABusyPortIsReportedOrSearchedPast)
     EXPECT_NE(relay->relayPort(), busy.port());
     EXPECT_GE(relay->relayPort(), 1025);
     EXPECT_LE(relay->relayPort(), 60000);
-    auto player = connect(kRequest);
+    auto player = connect(request());
     ASSERT_TRUE(write(*relay, audio(100)));
     EXPECT_EQ(player->read(100), audio(100));
 }
@@ -584,7 +611,7 @@ std::uint16_t freePort()
 TEST_F(RelayThreadTest, ChangingThePortWhileAPlayerListensClosesAndMoves)
 {
     startRelay();
-    auto player = connect(kRequest);
+    auto player = connect(request());
     const std::uint16_t target = freePort();
     EXPECT_FALSE(relay->changeRelayPort(0));
     EXPECT_TRUE(relay->changeRelayPort(target));
@@ -600,7 +627,7 @@ TEST_F(RelayThreadTest, ChangingThePortWhileAPlayerListensClosesAndMoves)
     // A relay waiting for a player keeps its port, serves one more player and then ends.
     EXPECT_FALSE(relay->changeRelayPort(freePort()));
     EXPECT_EQ(relay->relayPort(), target);
-    auto next = connect(kRequest);
+    auto next = connect(request());
     EXPECT_TRUE(relay->closeCurrentConnection());
     EXPECT_TRUE(relay->waitForState(RelayThread::kIdle, kWait));
 }
@@ -621,7 +648,7 @@ TEST_F(RelayThreadTest, PlayersReachTheRelayOverIPv6Loopback)
     startRelay();
     auto client = std::make_shared<TitleClient>(context, "Six");
     relay->setDelegate(client);
-    auto player = connect(kTitlesRequest, nullptr, AF_INET6);
+    auto player = connect(titlesRequest(), nullptr, AF_INET6);
     ASSERT_TRUE(write(*relay, audio(9000)));
     EXPECT_EQ(player->read(kMetaint), audio(kMetaint));
     EXPECT_EQ(player->read(blockFor("Six").size()), blockFor("Six"));
@@ -638,7 +665,8 @@ TEST_F(RelayThreadTest, ARealPlayerDecodesWhatTheRelayServes)
     auto client = std::make_shared<TitleClient>(context, "Artist - Song");
     relay->setDelegate(client);
     const std::string wav = dir.file("out.wav");
-    const std::string url = "http://127.0.0.1:" + std::to_string(relay->relayPort()) + "/";
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(relay->relayPort()) + relay->servedPath();
     std::string output;
     int status = -1;
     std::thread mpg123([&] { status = runCommand("mpg123 -w '" + wav + "' " + url, &output); });

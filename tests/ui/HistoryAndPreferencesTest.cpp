@@ -323,7 +323,7 @@ TEST_F(PreferencesWindowTest, ANewRelayPortMovesTheRelayWhileAPlayerListens)
     ASSERT_TRUE(relay->waitForState(RelayThread::kListening, 5s));
     const int player = connectToLoopback(first);
     ASSERT_GE(player, 0);
-    const std::string request = "GET / HTTP/1.0\r\n\r\n";
+    const std::string request = "GET " + relay->servedPath() + " HTTP/1.0\r\n\r\n";
     ASSERT_EQ(::send(player, request.data(), request.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(request.size()));
     ASSERT_TRUE(spinUntil([&] { return relay->isValidConnection(); }, 5s));
