@@ -22,16 +22,16 @@ inline constexpr std::string_view kProductWebAddress = "http://www.orvanta.net/"
 
 struct RelayRequest
 {
+    /// The player's UDP title port, 1 to 65535; 0 when it gave none (or no valid one).
+    std::uint16_t udpPort = 0;
+    /// The player asked for titles ("Icy-MetaData: 1").
+    bool wantsMetadata = false;
     /// The path of the request line ("GET /path HTTP/1.0"); empty when there was none.
     std::string path;
     /// The Host header as sent; empty when there was none.
     std::string host;
     /// The request came from a web page (it carries Origin or Sec-Fetch-* headers).
     bool fromWebPage = false;
-    /// The player's UDP title port, 1 to 65535; 0 when it gave none (or no valid one).
-    std::uint16_t udpPort = 0;
-    /// The player asked for titles ("Icy-MetaData: 1").
-    bool wantsMetadata = false;
 
     bool usesUDPTitles() const { return wantsMetadata && udpPort != 0; }
     bool usesInBandTitles() const { return wantsMetadata && udpPort == 0; }

@@ -1147,7 +1147,7 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     int playerStatus = -1;
     std::thread mpg123([&] {
         playerStatus = runCommand("mpg123 -q -n 60 -w '" + wav +
-                                  "' http://127.0.0.1:" + std::to_string(relayPort) + "/");
+                                  "' http://127.0.0.1:" + std::to_string(relayPort) + path);
         playerDone = true;
     });
     const bool finished = spinUntil([&] { return playerDone.load(); }, 20s);

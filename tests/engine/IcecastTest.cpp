@@ -212,32 +212,37 @@ public:
     /// operator would. What went wrong is in startFailure().
     bool start()
     {
-        // Now and then a server started right after its predecessor was killed ends at
-        // once without a word; a few more launches get it going.
-        bool up = false;
-        for (int launch = 0; launch < 3 && !up; ++launch) {
+        // Now and then a server started right after its predecessor was killed ends without
+        // a word, at once or once it accepts; a few more launches get it going.
+        for (int launch = 0; launch < 3; ++launch) {
             m_icecast = std::make_unique<Child>(
                 std::vector<std::string>{kIcecast, "-c", m_dir.file("icecast.xml")});
+            bool up = false;
             for (int i = 0; i < 400 && !up && m_icecast->running(); ++i) {
                 std::this_thread::sleep_for(25ms);
                 up = accepts(port);
             }
+            if (!up) {
+                m_problem = m_icecast->running() ? "the server does not accept on its port"
+                                                 : "the server ended at start, three times";
+                if (m_icecast->running())
+                    return false;
+                continue;
+            }
+            for (int i = 0; i < 400 && m_icecast->running(); ++i) {
+                if (!m_ezstream || !m_ezstream->running())
+                    m_ezstream = std::make_unique<Child>(sourceCommand());
+                std::this_thread::sleep_for(25ms);
+                const auto status = httpGet(base + "/status-json.xsl");
+                if (status && status->find("\"listenurl\"") != std::string::npos)
+                    return true;
+            }
+            if (m_icecast->running()) {
+                m_problem = "the source never came on the air";
+                return false;
+            }
+            m_problem = "the server ended before the source came on the air, three times";
         }
-        if (!up) {
-            m_problem = m_icecast->running() ? "the server does not accept on its port"
-                                             : "the server ended at start, three times";
-            return false;
-        }
-        for (int i = 0; i < 400; ++i) {
-            if (!m_ezstream || !m_ezstream->running())
-                m_ezstream = std::make_unique<Child>(sourceCommand());
-            std::this_thread::sleep_for(25ms);
-            const auto status = httpGet(base + "/status-json.xsl");
-            if (status && status->find("\"listenurl\"") != std::string::npos)
-                return true;
-        }
-        m_problem = m_icecast->running() ? "the source never came on the air"
-                                         : "the server ended before the source came on the air";
         return false;
     }
     /// Why start() failed, with the server's own log.

@@ -94,6 +94,14 @@ TEST(RelayRequestTest, NothingBeyondTheRequestLimitIsRead)
     EXPECT_FALSE(parseRelayRequest(request).wantsMetadata);
 }
 
+RelayRequest asked(std::uint16_t udpPort, bool wantsMetadata)
+{
+    RelayRequest request;
+    request.udpPort = udpPort;
+    request.wantsMetadata = wantsMetadata;
+    return request;
+}
+
 TEST(RelayResponseTest, LinesInOrderWithTheTitleVariant)
 {
     const std::string head = "ICY 200 OK\r\n"
@@ -105,16 +113,16 @@ TEST(RelayResponseTest, LinesInOrderWithTheTitleVariant)
                              "icy-genre:Orvanta\r\n"
                              "icy-pub:1\r\n"
                              "icy-url:http://localhost:50505\r\n";
-    EXPECT_EQ(relayResponse({0, false}, 50505, "1.2.3"), head + "\r\n");
-    EXPECT_EQ(relayResponse({0, true}, 50505, "1.2.3"), head + "icy-metaint:8192\r\n\r\n");
-    EXPECT_EQ(relayResponse({7000, true}, 50505, "1.2.3"),
+    EXPECT_EQ(relayResponse(asked(0, false), 50505, "1.2.3"), head + "\r\n");
+    EXPECT_EQ(relayResponse(asked(0, true), 50505, "1.2.3"), head + "icy-metaint:8192\r\n\r\n");
+    EXPECT_EQ(relayResponse(asked(7000, true), 50505, "1.2.3"),
               head + "x-audiocast-udpport:50505\r\n\r\n");
-    EXPECT_EQ(relayResponse({7000, false}, 50505, "1.2.3"), head + "\r\n")
+    EXPECT_EQ(relayResponse(asked(7000, false), 50505, "1.2.3"), head + "\r\n")
         << "a UDP port without the metadata header asks for no titles";
     // The recording's own content type, for AAC and Ogg stations.
     std::string aacHead = head;
     aacHead.replace(aacHead.find("audio/mpeg"), 10, "audio/aac");
-    EXPECT_EQ(relayResponse({0, false}, 50505, "1.2.3", "audio/aac"), aacHead + "\r\n");
+    EXPECT_EQ(relayResponse(asked(0, false), 50505, "1.2.3", "audio/aac"), aacHead + "\r\n");
 }
 
 TEST(MetadataBlockTest, LengthByteCoversTextAndAtLeastOneZero)
