@@ -336,7 +336,10 @@ void MP3Client::closeFileForStop()
 
 bool MP3Client::firstBlockOfConnection()
 {
-    postAlert(""); // clears an earlier alert
+    // Clears an earlier alert; not after a stop, whose alert (if any) says why it stopped
+    // while what came before it is still being written.
+    if (!shutDownFlag)
+        postAlert("");
     if (content_length)
         manualSplitMethod = 0;
     if (!m_haveIcyGenre)
