@@ -51,7 +51,8 @@ inline pid_t spawnStation(const std::string& program, std::vector<std::string> a
         ::posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(),
                                            O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
-    const int failed = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int failed =
+        ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     ::posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) {
         std::perror("posix_spawn");

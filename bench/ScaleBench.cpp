@@ -48,14 +48,16 @@ double cpuSeconds()
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-std::uint64_t folderBytes(const std::filesystem::path& folder)
+// The sum of measure over the files in folder and below it.
+template <typename Measure>
+std::uint64_t sumOverFiles(const std::filesystem::path& folder, Measure measure)
 {
     std::uint64_t total = 0;
     std::error_code ignored;
     for (auto it = std::filesystem::recursive_directory_iterator(folder, ignored);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
         if (it->is_regular_file(ignored))
-            total += it->file_size(ignored);
+            total += measure(it->path());
     }
     return total;
 }
@@ -68,25 +70,15 @@ std::uint64_t audioBytesOfFile(const std::filesystem::path& file)
     std::uint64_t begin = 0;
     std::uint64_t end = data.size();
     if (data.size() >= 10 && data.compare(0, 3, "ID3") == 0) {
-        const auto byte = [&data](std::size_t i) { return static_cast<std::uint8_t>(data[i]) & 0x7F; };
+        const auto byte = [&data](std::size_t i) {
+            return static_cast<std::uint8_t>(data[i]) & 0x7F;
+        };
         begin = 10 + (std::uint64_t(byte(6)) << 21 | std::uint64_t(byte(7)) << 14 |
                       std::uint64_t(byte(8)) << 7 | byte(9));
     }
     if (end >= 128 && data.compare(end - 128, 3, "TAG") == 0)
         end -= 128;
     return end > begin ? end - begin : 0;
-}
-
-std::uint64_t folderAudioBytes(const std::filesystem::path& folder)
-{
-    std::uint64_t total = 0;
-    std::error_code ignored;
-    for (auto it = std::filesystem::recursive_directory_iterator(folder, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_regular_file(ignored))
-            total += audioBytesOfFile(it->path());
-    }
-    return total;
 }
 
 // What the station says it sent, from its messages ("sent N audio bytes").
@@ -125,11 +117,11 @@ int main(int argc, char** argv)
 
     // The station runs in a process of its own, so only the recorder is measured here.
     const std::string stationMessages = folder.string() + ".station.log";
-    const pid_t stationPid = bench::spawnStation(
-        station,
-        {"--port", port, "--songs", "2", "--song-seconds", songSeconds, "--for",
-         std::to_string(seconds + 120)},
-        stationMessages);
+    const pid_t stationPid =
+        bench::spawnStation(station,
+                            {"--port", port, "--songs", "2", "--song-seconds", songSeconds, "--for",
+                             std::to_string(seconds + 120)},
+                            stationMessages);
     if (stationPid == 0)
         return 1;
     std::this_thread::sleep_for(std::chrono::seconds(20)); // the station encodes its songs first
@@ -207,9 +199,13 @@ int main(int argc, char** argv)
     // Every recording ran from its launch to the stop; what it wrote is on disc by now.
     const double recordedSeconds = std::chrono::duration<double>(stopTime - launchTime).count();
     const double expected = 16000.0 * recordedSeconds * count;
-    const double recorded = static_cast<double>(folderBytes(folder));
+    const double recorded =
+        static_cast<double>(sumOverFiles(folder, [](const std::filesystem::path& file) {
+            std::error_code ignored;
+            return std::filesystem::file_size(file, ignored);
+        }));
     // Exact: the audio in the files against the audio the station sent.
-    const double written = static_cast<double>(folderAudioBytes(folder));
+    const double written = static_cast<double>(sumOverFiles(folder, audioBytesOfFile));
     const double sent = static_cast<double>(stationAudioSent(stationMessages));
     const double streamHours = count * window / 3600.0;
     std::printf("recordings %d  window %.0f s  CPU %.2f s = %.3f CPU-s per stream-hour  "

@@ -38,9 +38,9 @@ std::int64_t MainController::listenWithApplication() const
 
 std::string MainController::relayURL() const
 {
-    return m_relay ? "http://localhost:" + std::to_string(m_relay->relayPort()) +
-                         m_relay->servedPath()
-                   : std::string();
+    return m_relay
+               ? "http://localhost:" + std::to_string(m_relay->relayPort()) + m_relay->servedPath()
+               : std::string();
 }
 
 void MainController::listen()
@@ -88,8 +88,7 @@ void MainController::listen()
         return; // the button toggles listening off
     if (player == kBuiltInPlayer) {
         const std::string playlist = "[playlist]\nnumberofentries=1\nFile1=http://127.0.0.1:" +
-                                     std::to_string(m_relay->relayPort()) +
-                                     m_relay->servedPath() +
+                                     std::to_string(m_relay->relayPort()) + m_relay->servedPath() +
                                      "\nTitle1=Orvanta Stream\nLength1=-1\n";
         if (!m_parts.frontEnd.startBuiltInPlayer(playlist))
             logMessage("MainController::listen", "this front end has no built-in player");

@@ -137,8 +137,8 @@ std::string HttpTransfer::proxyFor(const std::string& url)
 std::size_t HttpTransfer::bytesWaitingInSocket() const
 {
     int waiting = 0;
-    if (m_socket->socket == CURL_SOCKET_BAD ||
-        ::ioctl(m_socket->socket, FIONREAD, &waiting) != 0 || waiting < 0)
+    if (m_socket->socket == CURL_SOCKET_BAD || ::ioctl(m_socket->socket, FIONREAD, &waiting) != 0 ||
+        waiting < 0)
         return 0;
     return static_cast<std::size_t>(waiting);
 }

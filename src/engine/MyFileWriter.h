@@ -150,7 +150,7 @@ private:
     std::uint64_t m_rewindSplitNumBytes = 0;
     std::uint64_t ignoreFileSizeBytes = 0;
     std::shared_ptr<RawDataWriter> callbackWriter;
-    bool writtenData = false; // the open file has its first frame run
+    bool writtenData = false;       // the open file has its first frame run
     bool m_endAtWholeFrame = false; // an MP3 file's cut last frame goes when it is finished
     std::uint64_t m_audioBytesWritten = 0;
     std::uint64_t m_searchedWithoutFrames = 0;

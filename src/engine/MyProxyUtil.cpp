@@ -22,7 +22,7 @@ constexpr const char* kAnyAddress = "http://www.example.org/";
 } // namespace
 
 std::optional<std::string> MyProxyUtil::getOrvantaProxy(const PreferencesReader& prefs,
-                                                         const std::string& url)
+                                                        const std::string& url)
 {
     if (prefs.boolForKey(prefs::kUseProxy)) {
         const auto port =
@@ -47,11 +47,13 @@ std::optional<std::string> MyProxyUtil::getSCFProxyHTTP(const std::string& url)
     return std::nullopt;
 }
 
-std::optional<std::string> MyProxyUtil::proxyFromSystemAnswer(const std::vector<std::string>& answer)
+std::optional<std::string>
+MyProxyUtil::proxyFromSystemAnswer(const std::vector<std::string>& answer)
 {
     for (const std::string& entry : answer) {
         const auto scheme = entry.find("://");
-        const std::string kind = scheme == std::string::npos ? std::string() : entry.substr(0, scheme);
+        const std::string kind =
+            scheme == std::string::npos ? std::string() : entry.substr(0, scheme);
         const std::string rest = scheme == std::string::npos ? entry : entry.substr(scheme + 3);
         if (kind == "direct")
             return std::nullopt;

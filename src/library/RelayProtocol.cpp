@@ -89,8 +89,7 @@ bool isLoopbackHost(std::string_view host)
             return false;
         name = name.substr(0, colon);
     }
-    return name == "127.0.0.1" ||
-           (name.size() == 9 && startsWithIgnoringCase(name, "localhost"));
+    return name == "127.0.0.1" || (name.size() == 9 && startsWithIgnoringCase(name, "localhost"));
 }
 
 std::string refusalFor(const RelayRequest& request, std::string_view servedPath)

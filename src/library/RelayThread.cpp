@@ -10,9 +10,9 @@
 #include "Version.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <random>
-#include <cerrno>
 #include <system_error>
 
 #include <netinet/in.h>

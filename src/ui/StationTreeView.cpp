@@ -324,7 +324,8 @@ void StationTreeView::drop(const QMimeData& carried, Node* target, int childInde
     const PreferencesReader* prefs = m_library.preferences();
     m_fetchers.start("StationTreeView::drop", [this, fetch, address, prefs] {
         std::string error;
-        std::optional<std::string> body = MyOLVController::fetchDroppedPlaylist(address, prefs, error);
+        std::optional<std::string> body =
+            MyOLVController::fetchDroppedPlaylist(address, prefs, error);
         {
             std::lock_guard lock(fetch->mutex);
             fetch->error = std::move(error);
@@ -358,8 +359,9 @@ void StationTreeView::completeFetchedDrop(quint64 drop)
         error = fetch->error;
     }
     if (input.fetchFailed) {
-        emit dropFailed(tr("The playlist at %1 could not be fetched.\n\n%2")
-                            .arg(QString::fromStdString(*input.text), QString::fromStdString(error)));
+        emit dropFailed(
+            tr("The playlist at %1 could not be fetched.\n\n%2")
+                .arg(QString::fromStdString(*input.text), QString::fromStdString(error)));
         return;
     }
     finishDrop(m_library.acceptDrop(input, target.get(), fetch->childIndex), target.get());

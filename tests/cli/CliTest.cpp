@@ -11,11 +11,11 @@
 
 #include <chrono>
 #include <ctime>
+#include <fstream>
 #include <initializer_list>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <fstream>
 #include <thread>
 
 #include <sys/socket.h>
@@ -597,12 +597,13 @@ TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
     const std::string printed = m_home.file("record.out");
     Result recorded;
     std::thread recorder([&] {
-        recorded.status = runCommand(
-            "env HOME=" + quoted(m_home.path()) + " XDG_CONFIG_HOME=" +
-                quoted(m_home.file("config")) + " XDG_DATA_HOME=" + quoted(m_home.file("data")) +
-                " " + quoted(ORVANTA_CLI_PATH) + " record " + quoted(server.url()) +
-                " --for 4 --listen > " + quoted(printed) + " 2>&1",
-            nullptr);
+        recorded.status =
+            runCommand("env HOME=" + quoted(m_home.path()) +
+                           " XDG_CONFIG_HOME=" + quoted(m_home.file("config")) +
+                           " XDG_DATA_HOME=" + quoted(m_home.file("data")) + " " +
+                           quoted(ORVANTA_CLI_PATH) + " record " + quoted(server.url()) +
+                           " --for 4 --listen > " + quoted(printed) + " 2>&1",
+                       nullptr);
     });
     const std::string prefix = "Listen at http://localhost:" + std::to_string(relayPort);
     std::string path;
@@ -631,7 +632,8 @@ TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
                   .rfind("HTTP/1.0 403", 0),
               0u)
         << "a foreign name for the loopback address";
-    EXPECT_EQ(refusedFor("GET " + path + " HTTP/1.1\r\nHost: localhost\r\nOrigin: "
+    EXPECT_EQ(refusedFor("GET " + path +
+                         " HTTP/1.1\r\nHost: localhost\r\nOrigin: "
                          "http://page.example\r\n\r\n")
                   .rfind("HTTP/1.0 403", 0),
               0u)

@@ -1117,9 +1117,9 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     const std::string playlist = readFile(*folder + "/relay.pls");
     const std::string path = c.relay()->servedPath();
     EXPECT_EQ(path.size(), 33u) << "a token of 128 bits: " << path;
-    EXPECT_EQ(playlist, "[playlist]\nnumberofentries=1\nFile1=http://localhost:" +
-                            std::to_string(relayPort) + path +
-                            "\nTitle1=[ORVANTA RELAY RADIO]\nLength1=-1\n");
+    EXPECT_EQ(playlist,
+              "[playlist]\nnumberofentries=1\nFile1=http://localhost:" + std::to_string(relayPort) +
+                  path + "\nTitle1=[ORVANTA RELAY RADIO]\nLength1=-1\n");
     ASSERT_TRUE(spinUntil([&] { return lines(readFile(log)).size() == 2; }, 5s));
     EXPECT_EQ(lines(readFile(log))[1], "listenwithitunes|" + *folder + "/relay.pls|1|");
 

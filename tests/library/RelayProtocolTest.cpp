@@ -59,8 +59,8 @@ TEST(RelayRequestTest, OnlyTheTokensPathFromThisComputerAndNoWebPageIsServed)
     };
     const Case cases[] = {
         {"the player", "GET " + path + " HTTP/1.0\r\nIcy-MetaData: 1\r\n\r\n", ""},
-        {"loopback names with ports",
-         "GET " + path + " HTTP/1.1\r\nHost: LocalHost:8000\r\n\r\n", ""},
+        {"loopback names with ports", "GET " + path + " HTTP/1.1\r\nHost: LocalHost:8000\r\n\r\n",
+         ""},
         {"IPv4", "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:8000\r\n\r\n", ""},
         {"IPv6", "GET " + path + " HTTP/1.1\r\nHost: [::1]:8000\r\n\r\n", ""},
         {"no token", "GET / HTTP/1.0\r\n\r\n", "HTTP/1.0 404"},
@@ -71,8 +71,7 @@ TEST(RelayRequestTest, OnlyTheTokensPathFromThisComputerAndNoWebPageIsServed)
          "GET " + path + " HTTP/1.1\r\nHost: attacker.example:8000\r\n\r\n", "HTTP/1.0 403"},
         {"localhost with more", "GET " + path + " HTTP/1.1\r\nHost: localhost.evil\r\n\r\n",
          "HTTP/1.0 403"},
-        {"a bad port", "GET " + path + " HTTP/1.1\r\nHost: localhost:80x\r\n\r\n",
-         "HTTP/1.0 403"},
+        {"a bad port", "GET " + path + " HTTP/1.1\r\nHost: localhost:80x\r\n\r\n", "HTTP/1.0 403"},
         {"a web page", "GET " + path + " HTTP/1.1\r\nOrigin: http://page.example\r\n\r\n",
          "HTTP/1.0 403"},
         {"a page's fetch", "GET " + path + " HTTP/1.1\r\nSec-Fetch-Mode: no-cors\r\n\r\n",

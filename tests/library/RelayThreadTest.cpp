@@ -300,7 +300,6 @@ bool write(RelayThread& relay, const std::string& bytes)
     return relay.writeRawData(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
-
 class RelayThreadTest : public ::testing::Test
 {
 protected:
@@ -436,10 +435,9 @@ TEST_F(RelayThreadTest, UDPTitlesGoToThePlayersPortWithRisingSequenceNumbers)
     relay->setDelegate(client);
     TitleReceiver titles;
     std::string head;
-    auto player =
-        connect(request("x-audiocast-udpport: " + std::to_string(titles.port()) +
-                        "\r\nIcy-MetaData: 1\r\n"),
-                &head);
+    auto player = connect(request("x-audiocast-udpport: " + std::to_string(titles.port()) +
+                                  "\r\nIcy-MetaData: 1\r\n"),
+                          &head);
     EXPECT_NE(head.find("\r\nx-audiocast-udpport:" + std::to_string(relay->relayPort()) + "\r\n"),
               std::string::npos)
         << head;

@@ -259,10 +259,10 @@ TEST_F(URLHelperTest, ADroppedPlaylistGoesThroughTheProxyAndAFailureSaysWhy)
     EXPECT_NE(error.find("404"), std::string::npos) << error;
     m_prefs.values = {{"useproxy", false}};
     error.clear();
-    EXPECT_EQ(MyOLVController::fetchDroppedPlaylist(
-                  "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/x.pls", &m_prefs,
-                  error),
-              std::nullopt);
+    EXPECT_EQ(
+        MyOLVController::fetchDroppedPlaylist(
+            "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/x.pls", &m_prefs, error),
+        std::nullopt);
     EXPECT_FALSE(error.empty()) << "a refused connection says so";
 }
 

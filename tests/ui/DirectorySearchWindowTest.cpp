@@ -140,9 +140,7 @@ TEST_F(DirectorySearchWindowTest, ListeningCountsAClick)
     search->listen();
     // (QTest's QTRY macros only return on failure under gtest: the wait is asserted.)
     EXPECT_TRUE(spinUntil(
-        [&] {
-            return standIn.requestCount("/json/url/a1000000-0000-4000-8000-000000000002") == 1;
-        },
+        [&] { return standIn.requestCount("/json/url/a1000000-0000-4000-8000-000000000002") == 1; },
         std::chrono::seconds(5)));
 }
 

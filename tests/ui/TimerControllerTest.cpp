@@ -322,13 +322,16 @@ TEST_F(TimerControllerTest, TheOpenEditorShowsAnEntryTheSchedulerHasSpent)
     // A once entry whose window is open for the next two seconds.
     const Date now = Date::now();
     node->setProperty(
-        Value(Array{Value(Dictionary{
-            {schedkey::NAME, Value("Brief")}, {schedkey::DESCRIPTION, Value("")},
-            {schedkey::ACTIVE, Value(true)}, {schedkey::FREQUENCY, Value(0)},
-            {schedkey::STARTHOURS, Value(0)}, {schedkey::STARTMINS, Value(0)},
-            {schedkey::STOPHOURS, Value(0)}, {schedkey::STOPMINS, Value(0)},
-            {schedkey::START, Value(Date{now.secondsSince1970 - 1})},
-            {schedkey::STOP, Value(Date{now.secondsSince1970 + 2})}})}),
+        Value(Array{Value(Dictionary{{schedkey::NAME, Value("Brief")},
+                                     {schedkey::DESCRIPTION, Value("")},
+                                     {schedkey::ACTIVE, Value(true)},
+                                     {schedkey::FREQUENCY, Value(0)},
+                                     {schedkey::STARTHOURS, Value(0)},
+                                     {schedkey::STARTMINS, Value(0)},
+                                     {schedkey::STOPHOURS, Value(0)},
+                                     {schedkey::STOPMINS, Value(0)},
+                                     {schedkey::START, Value(Date{now.secondsSince1970 - 1})},
+                                     {schedkey::STOP, Value(Date{now.secondsSince1970 + 2})}})}),
         np::NP_RECORDING_SCHEDULE);
     list().selectNodes({node});
     window().showTimerView();
@@ -338,8 +341,8 @@ TEST_F(TimerControllerTest, TheOpenEditorShowsAnEntryTheSchedulerHasSpent)
 
     ASSERT_TRUE(spinUntil([&] { return node->isRecording(); }, 10s));
     ASSERT_TRUE(spinUntil([&] { return !node->isRecording(); }, 10s));
-    EXPECT_TRUE(spinUntil(
-        [&] { return e.timerTable()->item(0, 0)->checkState() == Qt::Unchecked; }, 5s));
+    EXPECT_TRUE(
+        spinUntil([&] { return e.timerTable()->item(0, 0)->checkState() == Qt::Unchecked; }, 5s));
     EXPECT_EQ(e.nextRecordingLabel()->text(), "Next recording: none");
 }
 

@@ -107,7 +107,7 @@ public:
     int openConnectionCount() const;                         // client connections open right now
     std::uint64_t audioBytesSent() const; // audio handed to the system for all clients so far
                                           // (metadata blocks and headers not counted)
-    void dropAllConnections(); // closes every open client connection now
+    void dropAllConnections();            // closes every open client connection now
 
 private:
     struct Impl;
