@@ -19,6 +19,7 @@
 #include "PresetsController.h"
 #include "RelayThread.h"
 #include "ScheduleEntry.h"
+#include "ScheduleFixtures.h"
 #include "ScriptFixtures.h"
 #include "ScriptRunner.h"
 #include "TempDir.h"
@@ -97,15 +98,6 @@ IcyMount titledMount(const std::string& prefix, std::uint64_t bytesPerSecond, bo
     mount.bytesPerSecond = bytesPerSecond;
     mount.loop = loop;
     return mount;
-}
-
-Dictionary onceEntry(Date start, Date stop)
-{
-    return Dictionary{{schedkey::NAME, Value("")},      {schedkey::DESCRIPTION, Value("")},
-                      {schedkey::ACTIVE, Value(true)},  {schedkey::FREQUENCY, Value(0)},
-                      {schedkey::STARTHOURS, Value(0)}, {schedkey::STARTMINS, Value(0)},
-                      {schedkey::STOPHOURS, Value(0)},  {schedkey::STOPMINS, Value(0)},
-                      {schedkey::START, Value(start)},  {schedkey::STOP, Value(stop)}};
 }
 
 std::vector<std::string> lines(const std::string& text)

@@ -11,6 +11,7 @@
 #include "PrefsController.h"
 #include "PrefsKeys.h"
 #include "ScheduleEntry.h"
+#include "ScheduleFixtures.h"
 #include "TempDir.h"
 
 #include <ctime>
@@ -247,18 +248,10 @@ struct WakeSetUp
     RecordingFrontEnd front;
 };
 
+// An hour's recording from start.
 Dictionary onceEntry(Date start)
 {
-    return Dictionary{{schedkey::NAME, Value("")},
-                      {schedkey::DESCRIPTION, Value("")},
-                      {schedkey::ACTIVE, Value(true)},
-                      {schedkey::FREQUENCY, Value(0)},
-                      {schedkey::STARTHOURS, Value(0)},
-                      {schedkey::STARTMINS, Value(0)},
-                      {schedkey::STOPHOURS, Value(0)},
-                      {schedkey::STOPMINS, Value(0)},
-                      {schedkey::START, Value(start)},
-                      {schedkey::STOP, Value(Date{start.secondsSince1970 + 3600})}};
+    return test::onceEntry(start, Date{start.secondsSince1970 + 3600});
 }
 
 } // namespace

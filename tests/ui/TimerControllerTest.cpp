@@ -5,6 +5,7 @@
 #include "CalendarWidget.h"
 #include "DetailDrawer.h"
 #include "ScheduleEntry.h"
+#include "ScheduleFixtures.h"
 #include "TimerController.h"
 
 #include <QAccessible>
@@ -321,18 +322,9 @@ TEST_F(TimerControllerTest, TheOpenEditorShowsAnEntryTheSchedulerHasSpent)
     Node* node = station("Short", server.url("/live"));
     // A once entry whose window is open for the next two seconds.
     const Date now = Date::now();
-    node->setProperty(
-        Value(Array{Value(Dictionary{{schedkey::NAME, Value("Brief")},
-                                     {schedkey::DESCRIPTION, Value("")},
-                                     {schedkey::ACTIVE, Value(true)},
-                                     {schedkey::FREQUENCY, Value(0)},
-                                     {schedkey::STARTHOURS, Value(0)},
-                                     {schedkey::STARTMINS, Value(0)},
-                                     {schedkey::STOPHOURS, Value(0)},
-                                     {schedkey::STOPMINS, Value(0)},
-                                     {schedkey::START, Value(Date{now.secondsSince1970 - 1})},
-                                     {schedkey::STOP, Value(Date{now.secondsSince1970 + 2})}})}),
-        np::NP_RECORDING_SCHEDULE);
+    node->setProperty(Value(Array{Value(onceEntry(Date{now.secondsSince1970 - 1},
+                                                  Date{now.secondsSince1970 + 2}))}),
+                      np::NP_RECORDING_SCHEDULE);
     list().selectNodes({node});
     window().showTimerView();
     ui::TimerController& e = editor();
