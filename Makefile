@@ -13,7 +13,7 @@ CTEST_FLAGS ?= --output-on-failure --timeout 300 -j $(JOBS)
 # of current kernels; its runs go without it.
 NO_ASLR := $(shell setarch $$(uname -m) -R true 2>/dev/null && echo setarch $$(uname -m) -R)
 
-.PHONY: all deps build build-tests run install deb test test-plain test-asan test-tsan bench fuzz clean
+.PHONY: all deps build build-tests release run install deb test test-plain test-asan test-tsan bench fuzz clean
 
 PREFIX ?= /usr/local
 
@@ -30,13 +30,20 @@ build: deps
 run: build
 	BUILD_DIR=build-run bash scripts/run.sh
 
-# Installs the programs, resources, menu entry, icons and manual pages under PREFIX.
-install: build
-	cmake --install build-run --prefix $(PREFIX)
+# What is installed or packaged: optimised, and holding no path of a build folder (which
+# another user could make where it was).
+release: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVANTA_BUILD_TESTS=OFF \
+		-DORVANTA_DEVELOPER_PATHS=OFF
+	cmake --build build-release -j $(JOBS)
 
-# A Debian package (build-run/orvanta_*.deb) to install with apt-get install ./orvanta_*.deb.
-deb: build
-	cd build-run && cpack -G DEB
+# Installs the programs, resources, menu entry, icons and manual pages under PREFIX.
+install: release
+	cmake --install build-release --prefix $(PREFIX)
+
+# A Debian package (build-release/orvanta_*.deb) to install with apt-get install ./orvanta_*.deb.
+deb: release
+	cd build-release && cpack -G DEB
 
 build-tests: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
@@ -87,4 +94,4 @@ bench: deps
 	@echo "Formats: bench/formats.sh [N] [SECONDS] [SPEED]; MP3 unchanged: bench/mp3-identity.sh OLD NEW"
 
 clean:
-	rm -rf build build-run build-asan build-tsan build-bench
+	rm -rf build build-run build-release build-asan build-tsan build-bench

@@ -26,11 +26,41 @@ std::string installedResourcesFolderFor(const std::string& executablePath)
     return folder.lexically_normal().string();
 }
 
+std::string developerBuildFolder()
+{
+#ifdef ORVANTA_BUILD_TREE
+    // The kernel's path of the running program: no argument or link can make it seem inside.
+    const std::string program = ownExecutablePath();
+    const std::string tree = ORVANTA_BUILD_TREE "/";
+    if (program.compare(0, tree.size(), tree) == 0)
+        return ORVANTA_BUILD_TREE;
+#endif
+    return {};
+}
+
+std::string developerSourceFolder()
+{
+#ifdef ORVANTA_SOURCE_TREE
+    if (!developerBuildFolder().empty())
+        return ORVANTA_SOURCE_TREE;
+#endif
+    return {};
+}
+
 std::string resourcesFolder()
 {
     static const std::string folder = [] {
         const std::string installed = installedResourcesFolderFor(ownExecutablePath());
-        return installed.empty() ? std::string(ORVANTA_SOURCE_RESOURCES) : installed;
+        if (!installed.empty())
+            return installed;
+        const std::string checkout = developerSourceFolder();
+        if (!checkout.empty())
+            return checkout + "/resources";
+        // Missing from the installation: where it belongs, so that what fails says so.
+        return (std::filesystem::path(ownExecutablePath()).parent_path() /
+                ORVANTA_INSTALLED_RESOURCES)
+            .lexically_normal()
+            .string();
     }();
     return folder;
 }

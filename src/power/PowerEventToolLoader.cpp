@@ -5,9 +5,12 @@
 #include "Log.h"
 #include "PowerToolMessage.h"
 #include "Resources.h"
+#include "SafePath.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -15,6 +18,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/random.h>
@@ -76,57 +80,22 @@ bool folderCanHoldPrivilegedTool(const std::string& folder)
     return false;
 }
 
-/// Removes whatever is at path: a file or link, else an (empty) folder.
-void removeAt(const std::string& path)
+/// The path with its links resolved when it exists, else as it is.
+std::string canonicalOr(const std::string& path)
 {
-    if (::unlink(path.c_str()) != 0 && (errno == EISDIR || errno == EPERM))
-        ::rmdir(path.c_str());
+    char resolved[PATH_MAX];
+    return !path.empty() && ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
-/// The template copied to path without its set-user-id, set-group-id and sticky bits,
-/// with the template's access and modification times.
-int copyTemplate(const std::string& templatePath, const std::string& path)
+std::optional<gid_t> primaryGroupOf(uid_t user)
 {
-    const int source = ::open(templatePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (source < 0)
-        return errno;
-    struct stat shipped
+    struct passwd entry
     {};
-    if (::fstat(source, &shipped) != 0) {
-        const int error = errno;
-        ::close(source);
-        return error;
-    }
-    const int copy =
-        ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-               shipped.st_mode & 0777);
-    if (copy < 0) {
-        const int error = errno;
-        ::close(source);
-        return error;
-    }
-    int error = 0;
-    std::vector<char> chunk(64 * 1024);
-    for (;;) {
-        const ssize_t got = ::read(source, chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            error = got < 0 ? errno : 0;
-            break;
-        }
-        if ((error = writeFully(copy, chunk.data(), static_cast<std::size_t>(got))))
-            break;
-    }
-    const timespec times[2] = {shipped.st_atim, shipped.st_mtim};
-    if (error == 0 && (::fchmod(copy, shipped.st_mode & 0777) != 0 || ::futimens(copy, times) != 0))
-        error = errno;
-    if (::close(copy) != 0 && error == 0)
-        error = errno;
-    ::close(source);
-    if (error != 0)
-        ::unlink(path.c_str());
-    return error;
+    struct passwd* found = nullptr;
+    std::vector<char> buffer(16 * 1024);
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return found->pw_gid;
 }
 
 } // namespace
@@ -134,14 +103,16 @@ int copyTemplate(const std::string& templatePath, const std::string& path)
 PowerToolPlaces PowerToolPlaces::standard()
 {
     PowerToolPlaces places;
-    // Installed, the helpers sit in <prefix>/libexec/orvanta; in a build tree, in its tools.
+    // Installed, the helpers sit in <prefix>/libexec/orvanta; a developer's program run from
+    // its build folder takes the template built there.
     const std::string installed =
         (std::filesystem::path(ownExecutablePath()).parent_path() / ORVANTA_INSTALLED_TOOLS)
             .lexically_normal();
     const std::string installedTemplate = installed + "/PowerEventToolTemplate";
-    places.templatePath = exists(installedTemplate)
+    const std::string buildFolder = developerBuildFolder();
+    places.templatePath = exists(installedTemplate) || buildFolder.empty()
                               ? installedTemplate
-                              : std::string(ORVANTA_BUILT_TOOLS "/PowerEventToolTemplate");
+                              : buildFolder + "/tools/powereventtool/PowerEventToolTemplate";
     places.systemTool = installed + "/" + PowerEventToolLoader::kToolName;
     places.supportFolder =
         findSystemFolderType(kApplicationSupportFolderType, FolderDomain::User).value_or("");
@@ -184,7 +155,7 @@ std::string PowerEventToolLoader::userCopyPath(std::uint32_t folderType) const
         folderType == kTemporaryFolderType ? m_places.temporaryFolder : m_places.supportFolder;
     if (base.empty())
         return {};
-    return base + "/" + kSubfolder + "/" + kToolName;
+    return canonicalOr(base) + "/" + kSubfolder + "/" + kToolName;
 }
 
 bool PowerEventToolLoader::isToolValid(const std::string& path, const std::string& templatePath,
@@ -201,12 +172,26 @@ bool PowerEventToolLoader::isToolValid(const std::string& path, const std::strin
         return false;
     if (kind == Kind::SystemCopy)
         return (tool.st_mode & 07777) == kSystemCopyMode;
-    struct stat folder
+    if ((tool.st_mode & 07777) != kUserCopyMode || tool.st_nlink != 1 ||
+        tool.st_mtim.tv_sec != shipped.st_mtim.tv_sec || tool.st_gid != primaryGroupOf(::getuid()))
+        return false;
+    const int folder = openFolderOnlyChangeableBy(::getuid(), parentPath(path));
+    const bool privateFolder = folder >= 0 && isPrivateFolder(folder, ::getuid());
+    if (folder >= 0)
+        ::close(folder);
+    return privateFolder;
+}
+
+bool PowerEventToolLoader::isTemplateTrusted(const std::string& templatePath)
+{
+    const int fd = openFileOnlyChangeableBy(0, templatePath, O_RDONLY);
+    if (fd < 0)
+        return false;
+    struct stat info
     {};
-    const std::string parent = std::filesystem::path(path).parent_path().string();
-    return (tool.st_mode & 07777) == kUserCopyMode &&
-           tool.st_mtim.tv_sec == shipped.st_mtim.tv_sec && ::stat(parent.c_str(), &folder) == 0 &&
-           folder.st_uid == ::getuid();
+    const bool rootsAlone = ::fstat(fd, &info) == 0 && info.st_uid == 0;
+    ::close(fd);
+    return rootsAlone;
 }
 
 std::optional<std::string> PowerEventToolLoader::validHelperTool() const
@@ -228,40 +213,73 @@ bool PowerEventToolLoader::machineCanWake() const
 bool PowerEventToolLoader::canSetUp() const
 {
     return isHelperToolValidAndPrivileged() ||
-           (::access(m_places.pkexec.c_str(), X_OK) == 0 && exists(m_places.templatePath));
+           (::access(m_places.pkexec.c_str(), X_OK) == 0 && isTemplateTrusted(m_places.templatePath));
 }
 
-int PowerEventToolLoader::copyHelperToolURLAndCheckBundled(std::uint32_t folderType,
-                                                           std::string& toolPath,
-                                                           bool& viaPkexec) const
+int PowerEventToolLoader::preparePrivateFolder(std::uint32_t folderType, std::string& folder) const
 {
-    if (const std::optional<std::string> valid = validHelperTool()) {
-        toolPath = *valid;
-        viaPkexec = *valid == m_places.systemTool;
-        return kNoError;
+    const bool temporary = folderType == kTemporaryFolderType;
+    const std::string base = temporary ? m_places.temporaryFolder : m_places.supportFolder;
+    if (base.empty())
+        return ENOENT;
+    // The temporary folder may lie in /tmp, where anybody could have made it first: it must
+    // be the user's alone as well as the copy's own folder.
+    const std::string reached = temporary ? parentPath(base) : base;
+    if (!createDirectoriesAtPath(reached, 0700) && !std::filesystem::is_directory(reached))
+        return errno ? errno : EIO;
+    const uid_t user = ::getuid();
+    std::string path = canonicalOr(reached);
+    auto refused = [&](const std::string& at) {
+        m_refusedFolder = at;
+        logFormat("PowerEventToolLoader : %s is not the user's alone: %s", at.c_str(),
+                  std::strerror(errno));
+        return kFolderNotPrivate;
+    };
+    int fd = openFolderOnlyChangeableBy(user, path);
+    if (fd < 0)
+        return refused(path);
+    std::vector<std::string> names;
+    if (temporary)
+        names.push_back(lastPathComponent(base));
+    names.push_back(kSubfolder);
+    for (const std::string& name : names) {
+        const int inner = openPrivateFolderAt(fd, name.c_str(), user);
+        ::close(fd);
+        path += "/" + name;
+        if (inner < 0)
+            return refused(path);
+        fd = inner;
     }
-    viaPkexec = false;
-    if (!exists(m_places.templatePath))
-        return ENOENT;
-    const std::string path = userCopyPath(folderType);
-    if (path.empty())
-        return ENOENT;
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    const std::string base = std::filesystem::path(folder).parent_path().string();
-    if (!createDirectoriesAtPath(base, 0700) && !std::filesystem::is_directory(base))
-        return errno ? errno : EIO;
-    if (!folderCanHoldPrivilegedTool(base))
-        return kFolderCannotHoldPrivilegedTool;
-    if (!createDirectoriesAtPath(folder, 0755) && !std::filesystem::is_directory(folder))
-        return errno ? errno : EIO;
-    removeAt(path);
-    if (const int error = copyTemplate(m_places.templatePath, path))
-        return error;
-    toolPath = path;
+    ::close(fd);
+    folder = path;
     return kNoError;
 }
 
-int PowerEventToolLoader::executeRequestInHelperTool(const std::string& toolPath, bool viaPkexec,
+int PowerEventToolLoader::copyHelperToolURLAndCheckBundled(std::uint32_t folderType,
+                                                           HelperRun& run) const
+{
+    run = {};
+    if (const std::optional<std::string> valid = validHelperTool()) {
+        run.tool = *valid;
+        run.viaPkexec = *valid == m_places.systemTool;
+        return kNoError;
+    }
+    if (!exists(m_places.templatePath))
+        return ENOENT;
+    if (!isTemplateTrusted(m_places.templatePath))
+        return kTemplateNotTrusted;
+    std::string folder;
+    if (const int error = preparePrivateFolder(folderType, folder))
+        return error;
+    if (!folderCanHoldPrivilegedTool(folder))
+        return kFolderCannotHoldPrivilegedTool;
+    run.tool = m_places.templatePath;
+    run.viaPkexec = true;
+    run.installInto = folder;
+    return kNoError;
+}
+
+int PowerEventToolLoader::executeRequestInHelperTool(const HelperRun& run,
                                                      const Bytes& authorisation,
                                                      const Dictionary& request,
                                                      Dictionary& response) const
@@ -272,10 +290,11 @@ int PowerEventToolLoader::executeRequestInHelperTool(const std::string& toolPath
     const int ours = pair[0];
     const int theirs = pair[1];
     std::vector<std::string> arguments;
-    if (viaPkexec)
-        arguments = {m_places.pkexec, "--disable-internal-agent", toolPath};
-    else
-        arguments = {toolPath};
+    if (run.viaPkexec)
+        arguments = {m_places.pkexec, "--disable-internal-agent"};
+    arguments.push_back(run.tool);
+    if (!run.installInto.empty())
+        arguments.insert(arguments.end(), {"--self-repair", run.installInto});
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
@@ -301,7 +320,14 @@ int PowerEventToolLoader::executeRequestInHelperTool(const std::string& toolPath
     ::setsockopt(ours, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ::setsockopt(ours, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 
-    int error = writeFully(ours, authorisation.data(), authorisation.size());
+    // The set-up says its process id first and takes the request without the opaque bytes.
+    int error = 0;
+    if (run.installInto.empty()) {
+        error = writeFully(ours, authorisation.data(), authorisation.size());
+    } else {
+        std::int32_t setUpPid = 0;
+        error = readFully(ours, &setUpPid, sizeof setUpPid);
+    }
     if (error == 0)
         error = writeDictionaryToDescriptor(ours, request);
     ::shutdown(ours, SHUT_WR);
@@ -338,10 +364,9 @@ int PowerEventToolLoader::invokeHelperToolWithRequest(std::optional<Dictionary> 
     if (::getrandom(authorisation.data(), authorisation.size(), 0) !=
         static_cast<ssize_t>(authorisation.size()))
         error = errno;
-    std::string tool;
-    bool viaPkexec = false;
+    HelperRun run;
     if (error == kNoError)
-        error = copyHelperToolURLAndCheckBundled(kApplicationSupportFolderType, tool, viaPkexec);
+        error = copyHelperToolURLAndCheckBundled(kApplicationSupportFolderType, run);
     if (error == kFolderCannotHoldPrivilegedTool) {
         const bool temporary =
             m_attended && m_prompts.ask &&
@@ -357,12 +382,12 @@ int PowerEventToolLoader::invokeHelperToolWithRequest(std::optional<Dictionary> 
                                 "package, whose system copy of the helper needs no "
                                 "set-up. "),
                 localizedString("OK"), localizedString("Cancel"));
-        error = temporary ? copyHelperToolURLAndCheckBundled(kTemporaryFolderType, tool, viaPkexec)
+        error = temporary ? copyHelperToolURLAndCheckBundled(kTemporaryFolderType, run)
                           : kUserCancelled;
     }
     Dictionary response;
     if (error == kNoError)
-        error = executeRequestInHelperTool(tool, viaPkexec, authorisation, message, response);
+        error = executeRequestInHelperTool(run, authorisation, message, response);
     if (error == kNoError)
         error = getErrorFromResponse(response);
     if (error == kNoError || error == kAuthorisationCancelled)
@@ -403,6 +428,15 @@ std::string PowerEventToolLoader::explanationForError(int error)
         return localizedString("The computer's clock refused the wake-up time.");
     case ENOENT:
         return localizedString("The wake-up helper is not installed with Orvanta.");
+    case kFolderNotPrivate:
+        return localizedString("A folder on the way to the wake-up helper's belongs to another "
+                               "user or may be changed by others, so the helper cannot be kept "
+                               "there:");
+    case kTemplateNotTrusted:
+        return localizedString("The wake-up helper Orvanta came with is not the "
+                               "administrator's alone (it is not root's, or others may change "
+                               "it), so it cannot be given rights. Install Orvanta as the "
+                               "administrator, or from its package.");
     default:
         return {};
     }
@@ -419,6 +453,8 @@ void PowerEventToolLoader::showError(int error)
     const std::string explanation = explanationForError(error);
     if (!explanation.empty())
         message += "\n\n" + explanation;
+    if (error == kFolderNotPrivate)
+        message += " " + m_refusedFolder;
     m_prompts.alert(localizedString("Wake From Sleep Error"), message);
 }
 

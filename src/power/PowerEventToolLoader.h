@@ -6,14 +6,16 @@
 //
 // Where the helper lives: a copy per user, <application data>/Orvanta/PowerEventTool (or
 // <temporary folder>/Orvanta/PowerEventTool when the home folder cannot hold set-user-id
-// programs), made root's and set-user-id once, through pkexec, by the copy itself
-// ("--self-repair"); or the root-owned copy a system-wide installation brings, which runs
-// through pkexec for every request under the polkit action that allows it without asking.
+// programs), set up once through pkexec by the installed template itself ("--self-repair
+// FOLDER"), which copies itself there as root's and set-user-id; or the root-owned copy a
+// system-wide installation brings, which runs through pkexec for every request under the
+// polkit action that allows it without asking. Nothing the user could have written is ever
+// run as root.
 //
-// Valid means: a user's copy is a plain file (not a link) of root's with mode 04550, in a
-// folder of the user's, of the template's size and modification time (an update of the
-// program invalidates it); the system copy is a plain file of root's with mode 0755, of the
-// template's size.
+// Valid means: a user's copy is a plain file (not a link) of root's and the user's primary
+// group with mode 04550, of the template's size and modification time (an update of the
+// program invalidates it), in a folder that is the user's alone on a path nobody else can
+// change; the system copy is a plain file of root's with mode 0755, of the template's size.
 //
 // Thread: main. Each request blocks while the helper runs (the helper answers at once;
 // only the one-time set-up waits for the administrator's password).
@@ -82,7 +84,8 @@ public:
     /// Deletes the user's copy (the folders stay).
     void removeWakeFromSleepTool();
 
-    /// Whether this machine can be woken at all, and whether the helper can be set up.
+    /// Whether this machine can be woken at all, and whether the helper can be set up (a
+    /// valid one is in place, or pkexec and a template only root can change are).
     bool machineCanWake() const;
     bool canSetUp() const;
 
@@ -92,18 +95,28 @@ public:
 
     // The steps, for tests --------------------------------------------------------------
 
+    /// How one request reaches the helper.
+    struct HelperRun
+    {
+        std::string tool;
+        bool viaPkexec = false;
+        /// Set-up: the private folder the template puts the user's copy in.
+        std::string installInto;
+    };
+
     enum class Kind { UserCopy, SystemCopy };
     static bool isToolValid(const std::string& path, const std::string& templatePath, Kind kind);
-    /// The first valid helper, or a fresh unprivileged copy in the folder of folderType
-    /// (kApplicationSupportFolderType or kTemporaryFolderType). 0 or the error:
-    /// kFolderCannotHoldPrivilegedTool when the folder's file system is mounted nosuid or
-    /// keeps no ownership.
-    int copyHelperToolURLAndCheckBundled(std::uint32_t folderType, std::string& toolPath,
-                                         bool& viaPkexec) const;
-    /// One exchange with the helper at toolPath.
-    int executeRequestInHelperTool(const std::string& toolPath, bool viaPkexec,
-                                   const Bytes& authorisation, const Dictionary& request,
-                                   Dictionary& response) const;
+    /// Whether the template is root's and changeable by nobody else, on such a path.
+    static bool isTemplateTrusted(const std::string& templatePath);
+    /// The first valid helper, or the set-up of a copy in the folder of folderType
+    /// (kApplicationSupportFolderType or kTemporaryFolderType), its folder made private.
+    /// 0 or the error: kFolderCannotHoldPrivilegedTool when the folder's file system is
+    /// mounted nosuid or keeps no ownership, kFolderNotPrivate when another user has or
+    /// could change a folder on the way, kTemplateNotTrusted.
+    int copyHelperToolURLAndCheckBundled(std::uint32_t folderType, HelperRun& run) const;
+    /// One exchange with the helper.
+    int executeRequestInHelperTool(const HelperRun& run, const Bytes& authorisation,
+                                   const Dictionary& request, Dictionary& response) const;
     std::string userCopyPath(std::uint32_t folderType) const;
 
     /// What the alert says besides the code, for the codes a Linux user may meet.
@@ -111,10 +124,13 @@ public:
 
 private:
     void showError(int error);
+    int preparePrivateFolder(std::uint32_t folderType, std::string& folder) const;
 
     PowerToolPlaces m_places;
     Prompts m_prompts;
     bool m_attended = true;
+    /// The folder a kFolderNotPrivate refusal was about, for its alert.
+    mutable std::string m_refusedFolder;
 };
 
 } // namespace orvanta

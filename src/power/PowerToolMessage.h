@@ -41,6 +41,8 @@ inline constexpr int kPrivilegesRefused = 5362;
 inline constexpr int kAuthorisationCancelled = 5363;
 inline constexpr int kInternalError = 5364;
 inline constexpr int kFolderCannotHoldPrivilegedTool = 5370; // nosuid or ownership ignored
+inline constexpr int kFolderNotPrivate = 5371;  // another user's, or others may change it
+inline constexpr int kTemplateNotTrusted = 5372; // the template is not root's alone
 inline constexpr int kAuthorisationDenied = -60005;
 inline constexpr int kAuthorisationCanceledByUser = -60006;
 

@@ -1,6 +1,7 @@
 #include "PresetPaneLoader.h"
 
 #include "PresetPane.h"
+#include "Resources.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,7 +20,8 @@ QString PresetPaneLoader::defaultFolder()
                          QStringLiteral("/" ORVANTA_INSTALLED_PANES));
     if (installed.exists())
         return installed.canonicalPath();
-    return QStringLiteral(ORVANTA_BUILD_PANES);
+    const std::string build = developerBuildFolder();
+    return build.empty() ? installed.path() : QString::fromStdString(build + "/panes");
 }
 
 PresetPaneLoader::PresetPaneLoader() = default;

@@ -12,6 +12,7 @@
 #include "PrefsKeys.h"
 #include "ScheduleEntry.h"
 #include "ScheduleFixtures.h"
+#include "StandInPkexec.h"
 #include "TempDir.h"
 
 #include <ctime>
@@ -210,7 +211,7 @@ struct WakeSetUp
         places.supportFolder = dir.file("data");
         places.temporaryFolder = dir.file("tmp");
         places.wakeAlarm = kStandInAlarm;
-        places.pkexec = "/bin/true"; // present; never reached while the tests run as root
+        places.pkexec = writeStandInPkexec(dir.file("pkexec"), dir.file("pkexec.log"));
         prefs.setPrefs(Value(dir.file("Music")), prefs::kDownloadPath);
     }
 
@@ -225,11 +226,13 @@ struct WakeSetUp
         return o;
     }
 
-    /// What the one-time self-repair leaves: the user's copy, root's and set-user-id.
+    /// What the one-time set-up leaves: the user's copy, root's and set-user-id, in a folder
+    /// of the user's alone.
     void installPrivilegedCopy()
     {
         const std::string folder = places.supportFolder + "/Orvanta";
         std::filesystem::create_directories(folder);
+        ::chmod(folder.c_str(), 0700);
         const std::string copy = folder + "/PowerEventTool";
         std::filesystem::copy_file(kTool, copy);
         struct stat shipped

@@ -56,6 +56,32 @@ grep -q ">$work/prefix/libexec/orvanta/PowerEventTool<" "$policy" ||
 grep -q "Orvanta wants to allow waking this computer for scheduled recordings" "$policy" ||
     fail "the polkit action lacks its message"
 
+# Hardened as distributions build their own: position-independent, relocations read-only
+# and bound at start-up, stack canaries, and (optimised builds) checked buffer calls.
+optimised=$(grep -q '^CMAKE_BUILD_TYPE:STRING=Debug$' "$build/CMakeCache.txt" && echo no || echo yes)
+for program in bin/orvanta bin/orvanta-cli libexec/orvanta/PowerEventToolTemplate \
+    libexec/orvanta/PowerEventTool; do
+    file="$prefix/$program"
+    # Read whole first: grep -q ending early would break readelf's pipe.
+    header=$(readelf -h -l -d "$file")
+    symbols=$(readelf --dyn-syms -W "$file")
+    grep -q 'Type: *DYN' <<<"$header" || fail "$program is not position-independent"
+    grep -q GNU_RELRO <<<"$header" || fail "$program has no read-only relocations"
+    grep -Eq 'BIND_NOW|FLAGS.*NOW' <<<"$header" || fail "$program is not bound at start-up"
+    grep -q __stack_chk_fail <<<"$symbols" || fail "$program has no stack canaries"
+    if [ "$optimised" = yes ]; then
+        grep -Eq '__[a-z_]+_chk' <<<"$symbols" || fail "$program makes no checked buffer calls"
+    fi
+done
+
+# With the build folder still in place, an installed program that misses its resources
+# never falls back on the checkout's.
+mv "$prefix/share/orvanta" "$prefix/share/orvanta.aside"
+resources=$("$cli" paths | sed -n 's/^resources *//p')
+mv "$prefix/share/orvanta.aside" "$prefix/share/orvanta"
+[ "$resources" = "$prefix/share/orvanta" ] ||
+    fail "an installed program without its resources looked in '$resources'"
+
 mv "$build" "$away"
 
 home="$work/home"

@@ -27,12 +27,34 @@ namespace {
 class PowerToolCommandTest : public ::testing::Test
 {
 protected:
-    RtcWakeAlarm alarm() { return RtcWakeAlarm(dir.file("wakealarm"), dir.file("adjtime")); }
+    RtcWakeAlarm alarm()
+    {
+        return RtcWakeAlarm(dir.file("wakealarm"), dir.file("adjtime"), dir.file("state/owner"));
+    }
     void setAlarm(const std::string& text) { writeFile(dir.file("wakealarm"), text); }
     std::string alarmText() { return readFile(dir.file("wakealarm")); }
 
     TempDir dir;
     const std::time_t now = std::time(nullptr);
+};
+
+/// An RTC that refuses one value, as a real one refuses a time it cannot hold.
+class RefusingAlarm : public RtcWakeAlarm
+{
+public:
+    RefusingAlarm(const TempDir& dir, std::int64_t refused)
+        : RtcWakeAlarm(dir.file("wakealarm"), dir.file("adjtime"), dir.file("state/owner")),
+          m_refused(refused)
+    {}
+
+protected:
+    bool write(std::int64_t value) const override
+    {
+        return value != m_refused && RtcWakeAlarm::write(value);
+    }
+
+private:
+    std::int64_t m_refused;
 };
 
 Dictionary request(std::string_view command, Date when)
@@ -46,32 +68,60 @@ TEST_F(PowerToolCommandTest, AWakeIsSetWhenNoneIsAndAnEarlierOneStillAheadIsKept
 {
     setAlarm("");
     RtcWakeAlarm rtc = alarm();
-    EXPECT_EQ(rtc.scheduleWake(Date{now + 600.0}, now), 0);
+    EXPECT_EQ(rtc.scheduleWake(Date{now + 600.0}, now, 0), 0);
     EXPECT_EQ(alarmText(), std::to_string(now + 600) + "\n");
 
-    EXPECT_EQ(rtc.scheduleWake(Date{now + 900.0}, now), 0) << "the earlier wake serves both";
+    EXPECT_EQ(rtc.scheduleWake(Date{now + 900.0}, now, 0), 0) << "the earlier wake serves both";
     EXPECT_EQ(rtc.currentAlarm(), now + 600);
 
-    EXPECT_EQ(rtc.scheduleWake(Date{now + 300.4}, now), 0) << "an earlier one replaces it";
+    EXPECT_EQ(rtc.scheduleWake(Date{now + 300.4}, now, 0), 0) << "an earlier one replaces it";
     EXPECT_EQ(rtc.currentAlarm(), now + 301) << "whole seconds, never early";
 
     setAlarm(std::to_string(now - 60) + "\n"); // an alarm that went off already
-    EXPECT_EQ(rtc.scheduleWake(Date{now + 900.0}, now), 0);
+    EXPECT_EQ(rtc.scheduleWake(Date{now + 900.0}, now, 0), 0);
     EXPECT_EQ(rtc.currentAlarm(), now + 900);
 
-    EXPECT_EQ(rtc.scheduleWake(Date{now - 5.0}, now), kPowerBadArgument);
+    EXPECT_EQ(rtc.scheduleWake(Date{now - 5.0}, now, 0), kPowerBadArgument);
     EXPECT_EQ(rtc.currentAlarm(), now + 900) << "a time in the past changes nothing";
+    const double pastAYear = static_cast<double>(now + RtcWakeAlarm::kLatestWake + 60);
+    EXPECT_EQ(rtc.scheduleWake(Date{pastAYear}, now, 0), kPowerBadArgument);
+    EXPECT_EQ(rtc.scheduleWake(Date{1e300}, now, 0), kPowerBadArgument) << "no overflow either";
+    EXPECT_EQ(rtc.currentAlarm(), now + 900);
+}
+
+TEST_F(PowerToolCommandTest, AWakeTheRtcRefusesLeavesTheOneBeforeInPlace)
+{
+    setAlarm(std::to_string(now + 900) + "\n");
+    RefusingAlarm rtc(dir, now + 300);
+    EXPECT_EQ(rtc.scheduleWake(Date{now + 300.0}, now, 0), kPowerError);
+    EXPECT_EQ(rtc.currentAlarm(), now + 900) << "the wake set before still counts";
 }
 
 TEST_F(PowerToolCommandTest, ACancelClearsOnlyTheAlarmItNames)
 {
     setAlarm(std::to_string(now + 600) + "\n");
     RtcWakeAlarm rtc = alarm();
-    EXPECT_EQ(rtc.cancelWake(Date{now + 601.0}), kPowerNotFound);
+    EXPECT_EQ(rtc.cancelWake(Date{now + 601.0}, 0), kPowerNotFound);
     EXPECT_EQ(rtc.currentAlarm(), now + 600);
-    EXPECT_EQ(rtc.cancelWake(Date{now + 600.0}), 0);
+    EXPECT_EQ(rtc.cancelWake(Date{now + 600.0}, 0), 0);
     EXPECT_FALSE(rtc.currentAlarm().has_value());
-    EXPECT_EQ(rtc.cancelWake(Date{now + 600.0}), kPowerNotFound) << "nothing is set any more";
+    EXPECT_EQ(rtc.cancelWake(Date{now + 600.0}, 0), kPowerNotFound) << "nothing is set any more";
+}
+
+TEST_F(PowerToolCommandTest, AUserCancelsOnlyAWakeTheySet)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the record of who set the alarm is root's";
+    setAlarm("");
+    RtcWakeAlarm rtc = alarm();
+    ASSERT_EQ(rtc.scheduleWake(Date{now + 600.0}, now, 1001), 0);
+    EXPECT_EQ(rtc.cancelWake(Date{now + 600.0}, 1002), kPowerNotFound);
+    EXPECT_EQ(rtc.currentAlarm(), now + 600) << "another user's wake stays";
+    EXPECT_EQ(rtc.cancelWake(Date{now + 600.0}, 1001), 0);
+
+    setAlarm(std::to_string(now + 700) + "\n"); // set by something else (rtcwake, say)
+    EXPECT_EQ(rtc.cancelWake(Date{now + 700.0}, 1001), kPowerNotFound);
+    EXPECT_EQ(rtc.cancelWake(Date{now + 700.0}, 0), 0) << "root may clear any";
 }
 
 TEST_F(PowerToolCommandTest, AnRtcOnLocalTimeGetsTheLocalWallClockSeconds)
@@ -82,11 +132,13 @@ TEST_F(PowerToolCommandTest, AnRtcOnLocalTimeGetsTheLocalWallClockSeconds)
     ::tzset();
     writeFile(dir.file("adjtime"), "0.0 0 0.0\n0\nLOCAL\n");
     setAlarm("");
-    RtcWakeAlarm rtc = alarm();
-    EXPECT_EQ(rtc.rtcSecondsFor(Date{1'800'000'000}), 1'800'000'000 - 5 * 3600);
-    EXPECT_EQ(rtc.scheduleWake(Date{now + 600.0}, now), 0);
-    EXPECT_EQ(rtc.currentAlarm(), now + 600 - 5 * 3600);
-    EXPECT_EQ(rtc.cancelWake(Date{now + 600.0}), 0);
+    {
+        RtcWakeAlarm rtc = alarm();
+        EXPECT_EQ(rtc.rtcSecondsFor(Date{1'800'000'000}), 1'800'000'000 - 5 * 3600);
+        EXPECT_EQ(rtc.scheduleWake(Date{now + 600.0}, now, 0), 0);
+        EXPECT_EQ(rtc.currentAlarm(), now + 600 - 5 * 3600);
+        EXPECT_EQ(rtc.cancelWake(Date{now + 600.0}, 0), 0);
+    }
 
     writeFile(dir.file("adjtime"), "0.0 0 0.0\n0\nUTC\n");
     EXPECT_EQ(alarm().rtcSecondsFor(Date{1'800'000'000}), 1'800'000'000);
@@ -99,8 +151,6 @@ TEST_F(PowerToolCommandTest, AnRtcOnLocalTimeGetsTheLocalWallClockSeconds)
 
 TEST_F(PowerToolCommandTest, CommandsAreCheckedBeforeAnythingIsDone)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "the commands take root's rights for the alarm";
     setAlarm("");
     RtcWakeAlarm rtc = alarm();
     const Authorisation who;
@@ -135,8 +185,6 @@ TEST_F(PowerToolCommandTest, CommandsAreCheckedBeforeAnythingIsDone)
 
 TEST_F(PowerToolCommandTest, TheAnswerCarriesTheResultUnlessTheCommandGaveOne)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "the commands take root's rights for the alarm";
     setAlarm("");
     RtcWakeAlarm rtc = alarm();
     auto exchange = [&](const Dictionary& sent, CommandProc proc, Dictionary& answer) {

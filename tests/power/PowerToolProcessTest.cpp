@@ -1,6 +1,7 @@
 // The real wake-up helper, built for tests with its RTC wake alarm in a file under the build
-// tree: as the application starts it, as pkexec starts it for its self-repair, and as other
-// users try it. Parts need root (CI has it): users are made for the test and removed.
+// tree: as the application starts it, as pkexec starts the template to set a user's copy up,
+// and as other users try it. Parts need root (CI has it): users are made for the test and
+// removed.
 
 #include "PowerToolMessage.h"
 #include "TempDir.h"
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,22 +45,6 @@ protected:
         ::chmod(dir.path().c_str(), 0755);
     }
 
-    /// The helper copied with its time into folder, owned by owner.
-    std::string copyInto(const std::string& folder, uid_t owner, gid_t group)
-    {
-        std::filesystem::create_directories(folder);
-        const std::string path = folder + "/PowerEventTool";
-        std::filesystem::copy_file(kTool, path, std::filesystem::copy_options::overwrite_existing);
-        struct stat shipped
-        {};
-        ::stat(kTool.c_str(), &shipped);
-        const timespec times[2] = {shipped.st_atim, shipped.st_mtim};
-        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-        EXPECT_EQ(::chown(folder.c_str(), owner, group), 0);
-        EXPECT_EQ(::chown(path.c_str(), owner, group), 0);
-        return path;
-    }
-
     static Dictionary wakeAt(std::time_t when)
     {
         return Dictionary{{kCommandNameKey, Value(std::string(kScheduleWake))},
@@ -65,6 +52,38 @@ protected:
     }
 
     std::string alarm() { return readFile(kStandInAlarm); }
+
+    /// A folder under the test's, of owner's alone.
+    std::string privateFolder(const std::string& name, uid_t owner)
+    {
+        const std::string folder = dir.file(name);
+        std::filesystem::create_directories(folder);
+        EXPECT_EQ(::chown(folder.c_str(), owner, static_cast<gid_t>(-1)), 0);
+        EXPECT_EQ(::chmod(folder.c_str(), 0700), 0);
+        return folder;
+    }
+
+    static std::string pkexecUid(const TestUser& user)
+    {
+        return "PKEXEC_UID=" + std::to_string(user.uid());
+    }
+
+    /// The line userIdsOf shows for a process that is nothing but user.
+    static std::string idsLine(uid_t user)
+    {
+        const std::string id = std::to_string(user);
+        return "Uid:\t" + id + "\t" + id + "\t" + id + "\t" + id;
+    }
+
+    static bool waitFor(const std::function<bool()>& condition)
+    {
+        for (int tries = 0; tries < 500; ++tries) {
+            if (condition())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return condition();
+    }
 
     TempDir dir;
     const std::time_t now = std::time(nullptr);
@@ -110,104 +129,124 @@ TEST_F(PowerToolProcessTest, SelfRepairByAnOrdinaryUserWritesItsProcessIdAndFail
     EXPECT_TRUE(wrong.output.empty());
 }
 
-TEST_F(PowerToolProcessTest, SelfRepairAsRootMakesTheUsersCopyRootsAndItServesOnlyThatUser)
+TEST_F(PowerToolProcessTest, SelfRepairCopiesTheTemplateForItsUserAndTheCopyServesOnlyThem)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root";
     TestUser owner(userName("a"));
     ASSERT_TRUE(owner.created());
-    TestUser other(userName("b"), owner.name()); // may run it through the group
+    TestUser other(userName("b"), owner.name()); // in the owner's group
     ASSERT_TRUE(other.created());
-    const std::string copy = copyInto(dir.file("Orvanta"), owner.uid(), owner.gid());
+    const std::string folder = privateFolder("Orvanta", owner.uid());
+    // Whatever lies where the copy goes is replaced, never written through.
+    const std::string victim = dir.file("victim");
+    writeFile(victim, "keep");
+    std::filesystem::create_symlink(victim, folder + "/PowerEventTool");
 
-    // pkexec starts it as root and says for whom. A request that cannot be read changes
-    // nothing: it is read whole before the file is touched.
-    const std::uint32_t huge = kMaximumMessageSize + 1;
-    const ToolRun early = runTool(copy, {"--self-repair"}, std::nullopt,
-                                  {"PKEXEC_UID=" + std::to_string(owner.uid())},
-                                  std::string(reinterpret_cast<const char*>(&huge), 4));
-    EXPECT_EQ(early.exitStatus, 4);
-    EXPECT_EQ(statOf(copy).st_uid, owner.uid());
-    EXPECT_EQ(statOf(copy).st_mode & 07777, 0755u);
-    const ToolRun repair =
-        runTool(copy, {"--self-repair"}, std::nullopt,
-                {"PKEXEC_UID=" + std::to_string(owner.uid())}, messageBytes(wakeAt(now + 600)));
-    ASSERT_EQ(repair.exitStatus, 0) << "journalctl -t PowerEventTool tells why";
-    const auto answer = messageIn(repair.output, sizeof(std::int32_t));
+    // pkexec starts the installed template as root and says for whom.
+    const ToolRun setUp = runTool(kTool, {"--self-repair", folder}, std::nullopt,
+                                  {pkexecUid(owner)}, messageBytes(wakeAt(now + 600)));
+    ASSERT_EQ(setUp.exitStatus, 0) << "journalctl -t PowerEventTool tells why";
+    const auto answer = messageIn(setUp.output, sizeof(std::int32_t));
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(getErrorFromResponse(*answer), 0);
     EXPECT_EQ(alarm(), std::to_string(now + 600) + "\n") << "the request was served";
-    const struct stat repaired = statOf(copy);
-    EXPECT_EQ(repaired.st_uid, 0u);
-    EXPECT_EQ(repaired.st_gid, owner.gid()) << "the group stays the user's";
-    EXPECT_EQ(repaired.st_mode & 07777, 04550u) << "set-user-id, nothing for others";
+    EXPECT_EQ(readFile(victim), "keep");
+    const std::string copy = folder + "/PowerEventTool";
+    const struct stat made = statOf(copy);
+    ASSERT_TRUE(S_ISREG(made.st_mode));
+    EXPECT_EQ(made.st_uid, 0u);
+    EXPECT_EQ(made.st_gid, owner.gid()) << "the owner's primary group";
+    EXPECT_EQ(made.st_mode & 07777, 04550u) << "set-user-id, nothing for others";
+    EXPECT_EQ(made.st_mtim.tv_sec, statOf(kTool).st_mtim.tv_sec);
+    EXPECT_TRUE(readFile(copy) == readFile(kTool)) << "the template's bytes";
 
-    // From now on the owner runs it directly, without any dialog.
-    const ToolRun served = runTool(copy, {}, owner.name(), {}, requestBytes(wakeAt(now + 300)));
+    // The owner runs it directly, without any dialog; it gives root up before it reads.
+    bool droppedBeforeReading = false;
+    const std::string ownerIds = idsLine(owner.uid());
+    const ToolRun served = runTool(copy, {}, owner.name(), {}, requestBytes(wakeAt(now + 300)),
+                                   kAuthorisationSize, [&](pid_t pid) {
+                                       droppedBeforeReading = waitFor([&] {
+                                           return userIdsOf(pid) == ownerIds;
+                                       });
+                                   });
     ASSERT_EQ(served.exitStatus, 0);
+    EXPECT_TRUE(droppedBeforeReading);
     ASSERT_TRUE(messageIn(served.output).has_value());
     EXPECT_EQ(getErrorFromResponse(*messageIn(served.output)), 0);
     EXPECT_EQ(alarm(), std::to_string(now + 300) + "\n");
 
-    // Another user who can execute it (through the group) is refused; nothing changes.
-    const ToolRun refused = runTool(copy, {}, other.name(), {}, requestBytes(wakeAt(now + 200)));
-    EXPECT_EQ(refused.exitStatus, 2) << "privileges refused";
-    EXPECT_TRUE(refused.output.empty());
+    // Through pkexec (the system copy's way) too; and only who set a wake may cancel it.
+    Dictionary cancel = wakeAt(now + 300);
+    cancel.set(kCommandNameKey, Value(std::string(kCancelWake)));
+    const std::string otherIds = idsLine(other.uid());
+    droppedBeforeReading = false;
+    const ToolRun foreign = runTool(kTool, {}, std::nullopt, {pkexecUid(other)},
+                                    requestBytes(cancel), kAuthorisationSize, [&](pid_t pid) {
+                                        droppedBeforeReading = waitFor([&] {
+                                            return userIdsOf(pid) == otherIds;
+                                        });
+                                    });
+    EXPECT_TRUE(droppedBeforeReading) << "pkexec's root is given up too";
+    ASSERT_TRUE(messageIn(foreign.output).has_value());
+    EXPECT_EQ(getErrorFromResponse(*messageIn(foreign.output)), kPowerNotFound);
+    EXPECT_EQ(alarm(), std::to_string(now + 300) + "\n");
+
+    // A group member who can reach it: pkexec's variable is not believed in a set-user-id
+    // run, and the copy serves nobody else, nor its owner while its folder is open.
+    ASSERT_EQ(::chmod(folder.c_str(), 0750), 0);
+    const ToolRun pretended =
+        runTool(copy, {"--self-repair", folder}, other.name(), {pkexecUid(owner)},
+                messageBytes(wakeAt(now + 200)));
+    EXPECT_EQ(pretended.exitStatus, 1) << "invalid invocation";
+    EXPECT_EQ(runTool(copy, {}, other.name(), {}, requestBytes(wakeAt(now + 200))).exitStatus, 2);
+    EXPECT_EQ(runTool(copy, {}, owner.name(), {}, requestBytes(wakeAt(now + 200))).exitStatus, 2);
+    ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
+
+    // Only at its own place, and only while it is the installed template's copy.
+    ASSERT_EQ(::rename(copy.c_str(), (folder + "/Moved").c_str()), 0);
+    EXPECT_EQ(runTool(folder + "/Moved", {}, owner.name(), {}, requestBytes(wakeAt(now + 200)))
+                  .exitStatus,
+              2);
+    ASSERT_EQ(::rename((folder + "/Moved").c_str(), copy.c_str()), 0);
+    const timespec older[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, copy.c_str(), older, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_EQ(runTool(copy, {}, owner.name(), {}, requestBytes(wakeAt(now + 200))).exitStatus, 2)
+        << "left over from another version";
     EXPECT_EQ(alarm(), std::to_string(now + 300) + "\n");
 }
 
-TEST_F(PowerToolProcessTest, SelfRepairRefusesALinkAnotherUsersFolderAndACopyThatIsNotTheTemplate)
+TEST_F(PowerToolProcessTest, SelfRepairRefusesAFolderOrATemplateAnotherUserCouldChange)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root";
     TestUser owner(userName("c"));
     ASSERT_TRUE(owner.created());
-    const std::string pkexecUid = "PKEXEC_UID=" + std::to_string(owner.uid());
+    TestUser other(userName("d"));
+    ASSERT_TRUE(other.created());
     const std::string request = messageBytes(wakeAt(now + 600));
-    auto refused = [&](const std::string& path) {
-        const ToolRun run = runTool(path, {"--self-repair"}, std::nullopt, {pkexecUid}, request);
-        return run.exitStatus == 2 && alarm().empty();
+    auto refused = [&](const std::string& tool, const std::string& folder) {
+        const ToolRun run =
+            runTool(tool, {"--self-repair", folder}, std::nullopt, {pkexecUid(owner)}, request);
+        return run.exitStatus == 2 && alarm().empty() &&
+               !std::filesystem::exists(folder + "/PowerEventTool");
     };
+    EXPECT_TRUE(refused(kTool, privateFolder("roots", 0)));
+    const std::string open = privateFolder("open", owner.uid());
+    ASSERT_EQ(::chmod(open.c_str(), 0755), 0);
+    EXPECT_TRUE(refused(kTool, open)) << "readable by others";
+    const std::string othersHome = privateFolder("home-of-other", other.uid());
+    ASSERT_EQ(::chmod(othersHome.c_str(), 0755), 0);
+    EXPECT_TRUE(refused(kTool, privateFolder("home-of-other/Orvanta", owner.uid())))
+        << "inside a folder another user may change";
+    const std::string real = privateFolder("real", owner.uid());
+    std::filesystem::create_symlink(real, dir.file("link"));
+    EXPECT_TRUE(refused(kTool, dir.file("link"))) << "reached through a link";
 
-    // A link in the user's folder to a helper elsewhere (root's build tree here).
-    const std::string folder = dir.file("links");
-    std::filesystem::create_directories(folder);
-    ASSERT_EQ(::chown(folder.c_str(), owner.uid(), owner.gid()), 0);
-    const std::string link = folder + "/PowerEventTool";
-    std::filesystem::create_symlink(kTool, link);
-    const mode_t before = statOf(kTool).st_mode;
-    EXPECT_TRUE(refused(link));
-    EXPECT_EQ(statOf(kTool).st_mode, before) << "the link's target is untouched";
-
-    // The user's own copy, but in somebody else's folder.
-    const std::string elsewhere = copyInto(dir.file("root-folder"), owner.uid(), owner.gid());
-    ASSERT_EQ(::chown(dir.file("root-folder").c_str(), 0, 0), 0);
-    EXPECT_TRUE(refused(elsewhere));
-
-    // Swapped for a file of another time, of another size, or with a second link.
-    const std::string touched = copyInto(dir.file("touched"), owner.uid(), owner.gid());
-    const timespec old[2] = {{1000, 0}, {1000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, touched.c_str(), old, 0), 0);
-    EXPECT_TRUE(refused(touched));
-
-    const std::string longer = copyInto(dir.file("longer"), owner.uid(), owner.gid());
-    {
-        struct stat shipped = statOf(kTool);
-        FILE* file = std::fopen(longer.c_str(), "ab");
-        ASSERT_NE(file, nullptr);
-        std::fputc(0, file);
-        std::fclose(file);
-        const timespec times[2] = {shipped.st_atim, shipped.st_mtim};
-        ::utimensat(AT_FDCWD, longer.c_str(), times, 0);
-    }
-    EXPECT_TRUE(refused(longer));
-
-    const std::string linked = copyInto(dir.file("linked"), owner.uid(), owner.gid());
-    ASSERT_EQ(::link(linked.c_str(), dir.file("second-name").c_str()), 0);
-    EXPECT_TRUE(refused(linked));
-
-    for (const std::string& path : {elsewhere, touched, longer, linked})
-        EXPECT_EQ(statOf(path).st_uid, owner.uid()) << path << " was not made root's";
+    // Only an installed template sets a copy up: not a copy of it elsewhere, even root's.
+    const std::string good = privateFolder("good", owner.uid());
+    std::filesystem::copy_file(kTool, dir.file("PowerEventToolForTests"));
+    EXPECT_TRUE(refused(dir.file("PowerEventToolForTests"), good));
 }
 
 TEST_F(PowerToolProcessTest, MalformedRequestsAreRefusedWithoutAnAnswerOrAnAction)

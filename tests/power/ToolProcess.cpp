@@ -4,8 +4,10 @@
 #include "PropertyList.h"
 #include "TempDir.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include <pwd.h>
 #include <spawn.h>
@@ -17,7 +19,8 @@ namespace orvanta::test {
 
 ToolRun runTool(const std::string& tool, const std::vector<std::string>& arguments,
                 std::optional<std::string> asUser, const std::vector<std::string>& environment,
-                const std::string& input)
+                const std::string& input, std::size_t pauseAfter,
+                const std::function<void(pid_t)>& atPause)
 {
     ToolRun run;
     std::vector<std::string> argv;
@@ -55,7 +58,14 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& argumen
         ::close(pair[0]);
         return run;
     }
-    power::writeFully(pair[0], input.data(), input.size()); // it may stop reading early
+    // It may stop reading early.
+    std::size_t sent = 0;
+    if (atPause) {
+        sent = std::min(pauseAfter, input.size());
+        power::writeFully(pair[0], input.data(), sent);
+        atPause(run.pid);
+    }
+    power::writeFully(pair[0], input.data() + sent, input.size() - sent);
     ::shutdown(pair[0], SHUT_WR);
     char buffer[4096];
     for (;;) {
@@ -72,6 +82,17 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& argumen
     }
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+std::string userIdsOf(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Uid:", 0) == 0)
+            return line;
+    }
+    return {};
 }
 
 std::string messageBytes(const Dictionary& message)

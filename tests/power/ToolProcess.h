@@ -5,6 +5,7 @@
 
 #include "Value.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,10 +22,16 @@ struct ToolRun
 };
 
 /// tool with arguments; asUser runs it through setpriv as that user (and their groups);
-/// environment is all it gets; input is written, then the sending side shut.
+/// environment is all it gets; input is written, then the sending side shut. With atPause,
+/// only the first pauseAfter bytes of input go before atPause is called with the process.
 ToolRun runTool(const std::string& tool, const std::vector<std::string>& arguments,
                 std::optional<std::string> asUser, const std::vector<std::string>& environment,
-                const std::string& input);
+                const std::string& input, std::size_t pauseAfter = 0,
+                const std::function<void(pid_t)>& atPause = {});
+
+/// The real, effective, saved and file-system user ids of a running process, as
+/// /proc/PID/status gives them ("Uid:\t0\t0\t0\t0").
+std::string userIdsOf(pid_t pid);
 
 /// The bytes of a message: the length, then the property list.
 std::string messageBytes(const Dictionary& message);

@@ -12,12 +12,13 @@
 
 namespace orvanta::powertool {
 
-/// Who asked: the 32 bytes the application sent, or the user pkexec names.
+/// Who asked: the 32 bytes the application sent, and the user served (the one pkexec
+/// names, or the set-user-id copy's owner).
 struct Authorisation
 {
     bool fromPlatform = false; // started by pkexec
-    uid_t caller = 0;          // pkexec's PKEXEC_UID
-    orvanta::Bytes token;      // read from the socket
+    uid_t caller = 0;
+    orvanta::Bytes token; // read from the socket
 };
 
 /// An empty request does nothing (result 0, no response): that is how the application sets
@@ -26,8 +27,8 @@ struct Authorisation
 int myCommandProc(const Authorisation& authorisation, const orvanta::Dictionary& request,
                   std::optional<orvanta::Dictionary>& response, RtcWakeAlarm& alarm);
 
-/// Raises the effective user to root for the call; the caller lowers it again.
-int schedulePowerEvent(orvanta::Date when, bool cancel, bool sleep,
+/// One event for caller, through the alarm opened before the privileges went.
+int schedulePowerEvent(orvanta::Date when, bool cancel, bool sleep, uid_t caller,
                        std::optional<orvanta::Dictionary>& response, RtcWakeAlarm& alarm);
 
 } // namespace orvanta::powertool

@@ -1,17 +1,20 @@
 #include "HelperTool.h"
 
 #include "PowerToolMessage.h"
+#include "SafePath.h"
 
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include <fcntl.h>
-#include <sys/socket.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/statvfs.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -20,9 +23,6 @@ namespace orvanta::powertool {
 namespace {
 
 constexpr std::string_view kSelfRepair = "--self-repair";
-// pkexec's own statuses: the user dismissed the dialog, or was not authorised.
-constexpr int kPkexecDismissed = 126;
-constexpr int kPkexecNotAuthorised = 127;
 
 std::string ownExecutablePath()
 {
@@ -33,85 +33,71 @@ std::string ownExecutablePath()
     return std::string(path, static_cast<std::size_t>(length));
 }
 
-std::string folderOf(const std::string& path)
+std::optional<gid_t> primaryGroupOf(uid_t user)
 {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-/// The owner of the folder holding the executable: the one user a privileged copy serves.
-std::optional<uid_t> installingUser(const std::string& ownPath)
-{
-    struct stat folder
+    struct passwd entry
     {};
-    if (ownPath.empty() || ::stat(folderOf(ownPath).c_str(), &folder) != 0)
+    struct passwd* found = nullptr;
+    std::vector<char> buffer(16 * 1024);
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
         return std::nullopt;
-    return folder.st_uid;
+    return found->pw_gid;
 }
 
-/// Not yet privileged: the same request through a copy of ourselves that pkexec starts as
-/// root with "--self-repair".
-int runThroughPrivilegedCopy(int input, int output, const std::string& ownPath,
-                             const ToolPlaces& places)
+bool sameFile(const struct stat& a, const struct stat& b)
 {
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        return errno;
-    const pid_t child = ::fork();
-    if (child < 0) {
-        const int error = errno;
-        ::close(pair[0]);
-        ::close(pair[1]);
-        return error;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+/// The installed template that file is (the running one) or is a copy of (same size and
+/// time), opened; -1 when none is.
+int matchingTemplate(const struct stat& file, bool sameInode, const ToolPlaces& places)
+{
+    for (const std::string& path : places.templates) {
+        const int fd = power::openFileOnlyChangeableBy(0, path, O_RDONLY);
+        struct stat shipped
+        {};
+        if (fd < 0)
+            continue;
+        const bool matches =
+            ::fstat(fd, &shipped) == 0 &&
+            (sameInode ? sameFile(shipped, file)
+                       : shipped.st_size == file.st_size &&
+                             shipped.st_mtim.tv_sec == file.st_mtim.tv_sec);
+        if (matches)
+            return fd;
+        ::close(fd);
     }
-    if (child == 0) {
-        ::dup2(pair[1], 0);
-        ::dup2(pair[1], 1);
-        const char* const arguments[] = {places.pkexec.c_str(), "--disable-internal-agent",
-                                         ownPath.c_str(), kSelfRepair.data(), nullptr};
-        const char* const environment[] = {nullptr};
-        ::execve(places.pkexec.c_str(), const_cast<char* const*>(arguments),
-                 const_cast<char* const*>(environment));
-        ::_exit(power::errorToHelperToolResult(power::kInternalError));
-    }
-    ::close(pair[1]);
-    const int copy = pair[0];
-    int error = 0;
-    std::int32_t copyPid = 0;
-    error = power::readFully(copy, &copyPid, sizeof copyPid);
-    // Whatever is left on our input is the request: pass it on as it is.
-    char buffer[64 * 1024];
-    while (error == 0) {
-        const ssize_t got = ::read(input, buffer, sizeof buffer);
+    return -1;
+}
+
+int copyContents(int source, int copy)
+{
+    std::vector<char> chunk(64 * 1024);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = ::pread(source, chunk.data(), chunk.size(), offset);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            error = got < 0 ? errno : 0;
-            break;
-        }
-        error = power::writeFully(copy, buffer, static_cast<std::size_t>(got));
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return 0;
+        if (const int error = power::writeFully(copy, chunk.data(), static_cast<std::size_t>(got)))
+            return error;
+        offset += got;
     }
-    ::shutdown(copy, SHUT_WR);
-    if (error == 0) {
-        orvanta::Dictionary response;
-        error = power::copyDictionaryTranslatingDescriptors(copy, response);
-        if (error == 0)
-            error = power::writeDictionaryAndDescriptors(output, response);
-        power::closeListedDescriptors(response);
-    }
-    ::close(copy);
-    int status = 0;
-    const int waited = power::waitForChild(child, status);
-    if (error != 0 && error != EPIPE)
+}
+
+/// Opens the privileged copy and the rest of what was asked for; the request and its answer
+/// come after the privileges are gone.
+int serve(int input, int output, const Authorisation& authorisation, CommandProc proc,
+          const ToolPlaces& places)
+{
+    RtcWakeAlarm alarm(places.wakeAlarm, places.adjtime, places.alarmRecord);
+    if (const int error = dropPrivilegesFor(authorisation.caller))
         return error;
-    if (waited != 0 || WIFSIGNALED(status))
-        return power::kInternalError;
-    const int code = WEXITSTATUS(status);
-    if (code == kPkexecDismissed)
-        return power::kAuthorisationCancelled;
-    if (code == kPkexecNotAuthorised)
-        return power::kPrivilegesRefused;
-    return power::helperToolResultToError(code);
+    return readAndDispatchCommand(input, output, authorisation, proc, alarm);
 }
 
 } // namespace
@@ -145,8 +131,6 @@ int dispatchCommand(int output, const Authorisation& authorisation,
 {
     std::optional<orvanta::Dictionary> response;
     const int result = proc(authorisation, request, response, alarm);
-    if (::seteuid(::getuid()) != 0)
-        return errno;
     orvanta::Dictionary answer = response ? *response : orvanta::Dictionary();
     if (!answer.contains(power::kErrorNumberKey))
         answer.set(power::kErrorNumberKey, orvanta::Value(result));
@@ -155,101 +139,154 @@ int dispatchCommand(int output, const Authorisation& authorisation,
     return written;
 }
 
-int repairOwnExecutable(uid_t caller, const ToolPlaces& places)
+int dropPrivilegesFor(uid_t caller)
+{
+    if (caller == 0)
+        return 0;
+    const std::optional<gid_t> group = primaryGroupOf(caller);
+    if (!group) {
+        syslog(LOG_ERR, "PowerEventTool : user %u has no account", static_cast<unsigned>(caller));
+        return power::kPrivilegesRefused;
+    }
+    if (::setgroups(1, &*group) != 0 || ::setresgid(*group, *group, *group) != 0 ||
+        ::setresuid(caller, caller, caller) != 0)
+        return errno;
+    if (::setresuid(static_cast<uid_t>(-1), 0, static_cast<uid_t>(-1)) == 0) {
+        syslog(LOG_ERR, "PowerEventTool : root could be taken back");
+        return power::kInternalError;
+    }
+    return 0;
+}
+
+int installUserCopy(uid_t caller, const std::string& folderPath, const ToolPlaces& places)
+{
+    auto refuse = [&](const char* why) {
+        syslog(LOG_ERR, "self-repair : refused for %s of user %u: %s", folderPath.c_str(),
+               static_cast<unsigned>(caller), why);
+        return power::kPrivilegesRefused;
+    };
+    struct stat running
+    {};
+    if (::stat("/proc/self/exe", &running) != 0)
+        return refuse("cannot examine the running program");
+    const int source = matchingTemplate(running, true, places);
+    if (source < 0)
+        return refuse("not started as an installed template that only root can change");
+    const int folder = power::openFolderOnlyChangeableBy(caller, folderPath);
+    const std::optional<gid_t> group = primaryGroupOf(caller);
+    struct statvfs volume
+    {};
+    const char* refusal = nullptr;
+    if (folder < 0)
+        refusal = "the folder is not on a path only the user can change";
+    else if (!power::isPrivateFolder(folder, caller))
+        refusal = "the folder is not the user's alone";
+    else if (::fstatvfs(folder, &volume) != 0 || (volume.f_flag & ST_NOSUID))
+        refusal = "the folder's file system ignores set-user-id";
+    else if (!group)
+        refusal = "the user has no account";
+    else if (::unlinkat(folder, kUserCopyName, 0) != 0 && errno != ENOENT)
+        refusal = "the old copy cannot be removed";
+    if (refusal) {
+        ::close(source);
+        if (folder >= 0)
+            ::close(folder);
+        return refuse(refusal);
+    }
+    // A new file of root's from the start: nobody else ever holds a descriptor to write it.
+    const int copy =
+        ::openat(folder, kUserCopyName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0500);
+    int error = copy < 0 ? errno : copyContents(source, copy);
+    struct stat shipped
+    {};
+    if (error == 0 && ::fstat(source, &shipped) != 0)
+        error = errno;
+    const timespec times[2] = {shipped.st_atim, shipped.st_mtim};
+    if (error == 0 && (::futimens(copy, times) != 0 || ::fchown(copy, 0, *group) != 0 ||
+                       ::fchmod(copy, kPrivilegedMode) != 0 || ::fsync(copy) != 0))
+        error = errno;
+    if (copy >= 0 && ::close(copy) != 0 && error == 0)
+        error = errno;
+    if (error != 0 && copy >= 0)
+        ::unlinkat(folder, kUserCopyName, 0);
+    ::close(source);
+    ::close(folder);
+    if (error != 0)
+        syslog(LOG_ERR, "self-repair : cannot copy the helper into %s: %s", folderPath.c_str(),
+               std::strerror(error));
+    return error;
+}
+
+bool servesCallerHere(uid_t caller, const ToolPlaces& places)
 {
     const std::string ownPath = ownExecutablePath();
-    if (ownPath.empty())
-        return power::kPrivilegesRefused;
-    const int fd = ::open(ownPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        syslog(LOG_ERR, "self-repair : cannot open %s: %m", ownPath.c_str());
-        return power::kPrivilegesRefused;
+    auto refuse = [&](const char* why) {
+        syslog(LOG_ERR, "PowerEventTool : refused user %u at %s: %s",
+               static_cast<unsigned>(caller), ownPath.c_str(), why);
+        return false;
+    };
+    if (power::lastPathComponent(ownPath) != kUserCopyName)
+        return refuse("not a user's copy");
+    const int folder = power::openFolderOnlyChangeableBy(caller, power::parentPath(ownPath));
+    if (folder < 0 || !power::isPrivateFolder(folder, caller)) {
+        if (folder >= 0)
+            ::close(folder);
+        return refuse("its folder is not the user's alone");
     }
     struct stat file
     {};
     struct stat running
     {};
-    struct stat folder
-    {};
-    const bool inspected = ::fstat(fd, &file) == 0 && ::stat("/proc/self/exe", &running) == 0 &&
-                           ::stat(folderOf(ownPath).c_str(), &folder) == 0;
-    bool matchesTemplate = false;
-    for (const std::string& templatePath : places.templates) {
-        struct stat shipped
-        {};
-        if (::stat(templatePath.c_str(), &shipped) == 0 && S_ISREG(shipped.st_mode) &&
-            shipped.st_size == file.st_size && shipped.st_mtim.tv_sec == file.st_mtim.tv_sec)
-            matchesTemplate = true;
-    }
-    const char* refusal = nullptr;
-    if (!inspected)
-        refusal = "cannot examine it";
-    else if (file.st_dev != running.st_dev || file.st_ino != running.st_ino)
-        refusal = "the file at its path is not the one running";
-    else if (!S_ISREG(file.st_mode) || file.st_nlink != 1)
-        refusal = "not a plain file with one link";
-    else if (!matchesTemplate)
-        refusal = "not of a shipped template's size and time";
-    else if (folder.st_uid != caller || (folder.st_mode & (S_IWGRP | S_IWOTH)))
-        refusal = "its folder is not the asking user's alone";
-    else if (file.st_uid != caller && file.st_uid != 0)
-        refusal = "the file belongs to another user";
-    if (refusal) {
-        syslog(LOG_ERR, "self-repair : refused for %s: %s", ownPath.c_str(), refusal);
-        ::close(fd);
-        return power::kPrivilegesRefused;
-    }
-    int error = 0;
-    if (::seteuid(0) != 0 || ::fchown(fd, 0, static_cast<gid_t>(-1)) != 0 ||
-        ::fchmod(fd, kPrivilegedMode) != 0)
-        error = errno;
-    if (::seteuid(::getuid()) != 0 && error == 0)
-        error = errno;
-    ::close(fd);
-    return error;
+    const bool inspected = ::fstatat(folder, kUserCopyName, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
+                           ::stat("/proc/self/exe", &running) == 0;
+    ::close(folder);
+    const std::optional<gid_t> group = primaryGroupOf(caller);
+    if (!inspected || !sameFile(file, running))
+        return refuse("the file at its path is not the one running");
+    if (!S_ISREG(file.st_mode) || file.st_nlink != 1 || file.st_uid != 0 ||
+        (file.st_mode & 07777) != kPrivilegedMode || !group || file.st_gid != *group)
+        return refuse("not a copy set up for this user");
+    const int shipped = matchingTemplate(file, false, places);
+    if (shipped < 0)
+        return refuse("it no longer matches an installed template");
+    ::close(shipped);
+    return true;
 }
 
 int helperToolMain(int input, int output, std::optional<Authorisation> platform, CommandProc proc,
                    int argc, const char* const* argv, const ToolPlaces& places)
 {
-    const uid_t entryEuid = ::geteuid();
-    if (::seteuid(::getuid()) != 0)
-        return errno;
-    const std::string ownPath = ownExecutablePath();
-    RtcWakeAlarm alarm(places.wakeAlarm, places.adjtime);
-
-    if (argc == 1) {
-        Authorisation authorisation;
-        authorisation.token.resize(power::kAuthorisationSize);
-        if (const int error =
-                power::readFully(input, authorisation.token.data(), authorisation.token.size()))
-            return error;
-        if (entryEuid != 0)
-            return runThroughPrivilegedCopy(input, output, ownPath, places);
-        // Privileged: only for the user whose folder holds this copy (or root itself).
-        const uid_t caller = ::getuid();
-        if (caller != 0 && installingUser(ownPath) != caller) {
-            syslog(LOG_ERR, "PowerEventTool : refused user %u", static_cast<unsigned>(caller));
-            return power::kPrivilegesRefused;
-        }
-        authorisation.caller = caller;
-        return readAndDispatchCommand(input, output, authorisation, proc, alarm);
-    }
-    if (argc == 2 && std::string_view(argv[1]) == kSelfRepair) {
+    const bool privileged = ::geteuid() == 0;
+    const bool startedByRoot = ::getuid() == 0;
+    if (argc >= 2 && std::string_view(argv[1]) == kSelfRepair) {
         const std::int32_t pid = ::getpid();
         if (const int error = power::writeFully(output, &pid, sizeof pid))
             return error;
-        if (entryEuid != 0 || !platform)
+        // Only pkexec's run says truly for whom: a set-user-id run inherits what the user set.
+        if (argc != 3 || !privileged || !startedByRoot || !platform)
             return power::kInvalidInvocation;
-        // The whole request is read and checked before anything is changed.
-        orvanta::Dictionary request;
-        if (const int error = power::copyDictionaryFromDescriptor(input, request))
+        if (const int error = installUserCopy(platform->caller, argv[2], places))
             return error;
-        if (const int error = repairOwnExecutable(platform->caller, places))
-            return error;
-        return dispatchCommand(output, *platform, request, proc, alarm);
+        return serve(input, output, *platform, proc, places);
     }
-    return power::kInvalidInvocation;
+    if (argc != 1)
+        return power::kInvalidInvocation;
+    Authorisation authorisation;
+    authorisation.token.resize(power::kAuthorisationSize);
+    if (const int error =
+            power::readFully(input, authorisation.token.data(), authorisation.token.size()))
+        return error;
+    if (!privileged)
+        return power::kPrivilegesRefused;
+    if (startedByRoot) {
+        authorisation.fromPlatform = platform.has_value();
+        authorisation.caller = platform ? platform->caller : 0;
+    } else {
+        authorisation.caller = ::getuid();
+        if (!servesCallerHere(authorisation.caller, places))
+            return power::kPrivilegesRefused;
+    }
+    return serve(input, output, authorisation, proc, places);
 }
 
 } // namespace orvanta::powertool

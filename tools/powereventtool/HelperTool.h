@@ -4,11 +4,17 @@
 // and ends.
 //
 // Started by the application with no arguments, it reads the application's 32 opaque bytes
-// and one request. Privileged (set-user-id root), it serves the request itself, for the user
-// whose folder holds it and for nobody else. Not yet privileged, it starts itself through
-// pkexec with "--self-repair" and passes the request and the answer through.
-// With "--self-repair" (under pkexec, as root) it writes its process id, makes its own file
-// root's and set-user-id, and then serves the request.
+// and one request. Set-user-id root (a user's copy), it serves the user who owns it, at
+// the place it was put, and nobody else; started by root (pkexec, for the system copy), the
+// user pkexec names. Unprivileged, it refuses: the application sets a copy up through
+// pkexec.
+//
+// With "--self-repair FOLDER" (an installed template under pkexec, as root) it writes its
+// process id, copies itself into FOLDER as the user's privileged copy, and then serves the
+// request that follows (no opaque bytes).
+//
+// Every privileged run opens the wake alarm first, then gives its privileges up for good
+// (to the user served) before it reads a byte of the request.
 
 #include "CommandProc.h"
 #include "ToolPlaces.h"
@@ -22,8 +28,10 @@ using CommandProc = int (*)(const Authorisation&, const orvanta::Dictionary&,
                             std::optional<orvanta::Dictionary>&, RtcWakeAlarm&);
 
 /// The mode a privileged copy has: set-user-id, read and execute for its owner (root) and
-/// its group (the user's), nothing for others.
+/// its group (the user's primary group), nothing for others.
 inline constexpr unsigned kPrivilegedMode = 04550;
+/// The name of a user's copy.
+inline constexpr const char* kUserCopyName = "PowerEventTool";
 
 /// The user pkexec started us for, when it did.
 std::optional<Authorisation> authorisationFromPlatform(const char* pkexecUid);
@@ -39,9 +47,17 @@ int readAndDispatchCommand(int input, int output, const Authorisation& authorisa
 int dispatchCommand(int output, const Authorisation& authorisation,
                     const orvanta::Dictionary& request, CommandProc proc, RtcWakeAlarm& alarm);
 
-/// Makes the running executable root's with kPrivilegedMode, after checking through one
-/// descriptor that it is the file being run, a plain file with one link, of a shipped
-/// template's size and time, in a folder that belongs to caller. 0, or kPrivilegesRefused.
-int repairOwnExecutable(uid_t caller, const ToolPlaces& places);
+/// As root: copies the running template, root's on a path only root can change, into
+/// folder (the caller's alone, on a path nobody else can change, on a file system that
+/// honours set-user-id) as a new file, root's with the caller's primary group and
+/// kPrivilegedMode. 0, or kPrivilegesRefused (the system log says why), or the errno.
+int installUserCopy(uid_t caller, const std::string& folder, const ToolPlaces& places);
+
+/// Whether the running set-user-id copy may serve caller (see above).
+bool servesCallerHere(uid_t caller, const ToolPlaces& places);
+
+/// Gives up root for good: the caller's user, primary group and no other groups. Root
+/// itself keeps what it has.
+int dropPrivilegesFor(uid_t caller);
 
 } // namespace orvanta::powertool

@@ -14,10 +14,11 @@ struct ToolPlaces
     std::string wakeAlarm;
     /// Says on its third line whether the RTC keeps UTC or local time.
     std::string adjtime;
-    /// The shipped templates a user's copy must match before it is made privileged.
+    /// Root's record of who set the alarm (its folder is made when missing).
+    std::string alarmRecord;
+    /// The installed templates: the only programs that set a user's copy up, and what a
+    /// user's copy must still match to serve.
     std::vector<std::string> templates;
-    /// Starts a program with administrator rights after asking.
-    std::string pkexec;
 };
 
 } // namespace orvanta::powertool

@@ -26,8 +26,11 @@ extern "C" const char* __asan_default_options()
 int main(int argc, char** argv)
 {
     using namespace orvanta::powertool;
-    // pkexec tells whom it started us for; the environment goes next.
-    std::optional<Authorisation> platform = authorisationFromPlatform(std::getenv("PKEXEC_UID"));
+    // pkexec tells whom it started us for, and only a run root started is pkexec's: a
+    // set-user-id run has the environment its user gave it. The environment goes next.
+    std::optional<Authorisation> platform;
+    if (::getuid() == 0)
+        platform = authorisationFromPlatform(std::getenv("PKEXEC_UID"));
     const bool privileged = ::geteuid() == 0;
     if (const int error = destroyInheritedEnvironment(privileged))
         return orvanta::power::errorToHelperToolResult(error);
@@ -36,8 +39,8 @@ int main(int argc, char** argv)
 
     const ToolPlaces places{ORVANTA_TOOL_WAKEALARM,
                             ORVANTA_TOOL_ADJTIME,
-                            {ORVANTA_TOOL_TEMPLATES},
-                            ORVANTA_TOOL_PKEXEC};
+                            ORVANTA_TOOL_ALARM_RECORD,
+                            {ORVANTA_TOOL_TEMPLATES}};
     const int error = helperToolMain(0, 1, std::move(platform), &myCommandProc, argc, argv, places);
     if (error != 0)
         syslog(LOG_NOTICE, "PowerEventTool : ended with error %d", error);
