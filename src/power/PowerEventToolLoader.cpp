@@ -18,7 +18,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/random.h>
@@ -85,17 +84,6 @@ std::string canonicalOr(const std::string& path)
 {
     char resolved[PATH_MAX];
     return !path.empty() && ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
-std::optional<gid_t> primaryGroupOf(uid_t user)
-{
-    struct passwd entry
-    {};
-    struct passwd* found = nullptr;
-    std::vector<char> buffer(16 * 1024);
-    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return std::nullopt;
-    return found->pw_gid;
 }
 
 } // namespace
@@ -212,8 +200,8 @@ bool PowerEventToolLoader::machineCanWake() const
 
 bool PowerEventToolLoader::canSetUp() const
 {
-    return isHelperToolValidAndPrivileged() ||
-           (::access(m_places.pkexec.c_str(), X_OK) == 0 && isTemplateTrusted(m_places.templatePath));
+    return isHelperToolValidAndPrivileged() || (::access(m_places.pkexec.c_str(), X_OK) == 0 &&
+                                                isTemplateTrusted(m_places.templatePath));
 }
 
 int PowerEventToolLoader::preparePrivateFolder(std::uint32_t folderType, std::string& folder) const

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <string_view>
+#include <vector>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +31,17 @@ int fail(int fd, int error)
 }
 
 } // namespace
+
+std::optional<gid_t> primaryGroupOf(uid_t user)
+{
+    struct passwd entry
+    {};
+    struct passwd* found = nullptr;
+    std::vector<char> buffer(16 * 1024);
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return found->pw_gid;
+}
 
 std::string lastPathComponent(const std::string& path)
 {
@@ -70,8 +83,8 @@ int openFolderOnlyChangeableBy(uid_t owner, const std::string& path)
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
         if (name == "." || name == "..")
             return fail(folder, EINVAL);
-        const int next = ::openat(folder, name.c_str(),
-                                  O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int next =
+            ::openat(folder, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int error = errno;
         ::close(folder);
         if (next < 0)

@@ -8,6 +8,7 @@
 //
 // Plain POSIX: the helper links this. Thread-safe.
 
+#include <optional>
 #include <string>
 
 #include <sys/types.h>
@@ -31,6 +32,9 @@ bool isPrivateFolder(int folder, uid_t owner);
 /// a link, and made the user's alone when it is theirs with group or other bits. -1 with
 /// errno: EPERM (another user's), ENOTDIR or ELOOP (a link or no folder).
 int openPrivateFolderAt(int parent, const char* name, uid_t owner);
+
+/// The user's primary group; nothing for a user without an account.
+std::optional<gid_t> primaryGroupOf(uid_t user);
 
 /// The last part of a path, and all before it.
 std::string lastPathComponent(const std::string& path);

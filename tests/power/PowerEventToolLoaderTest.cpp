@@ -114,9 +114,8 @@ TEST_F(PowerEventToolLoaderTest, TheSetUpRunsTheTemplateThroughPkexecAndLaterReq
     EXPECT_FALSE(std::filesystem::exists(folder + "/PowerEventTool")) << "nothing copied yet";
 
     EXPECT_EQ(tool.invokeHelperToolWithRequest(std::nullopt), 0) << "set-up only";
-    EXPECT_EQ(pkexecStarts(),
-              std::vector<std::string>{"--disable-internal-agent " + kTool + " --self-repair " +
-                                       folder});
+    EXPECT_EQ(pkexecStarts(), std::vector<std::string>{"--disable-internal-agent " + kTool +
+                                                       " --self-repair " + folder});
     ASSERT_TRUE(tool.isHelperToolValidAndPrivileged());
     EXPECT_EQ(tool.validHelperTool(), folder + "/PowerEventTool");
     EXPECT_EQ(readFile(kStandInAlarm), "");
@@ -159,8 +158,8 @@ TEST_F(PowerEventToolLoaderTest, AUsersCopyIsValidOnlyAsTheSetUpLeftIt)
     EXPECT_FALSE(validAfter([&] { ::utimensat(AT_FDCWD, path.c_str(), later, 0); },
                             [&] { ::utimensat(AT_FDCWD, path.c_str(), same, 0); }))
         << "an update of the program (a template of another time)";
-    EXPECT_FALSE(validAfter([&] { ::chmod(folder.c_str(), 0755); },
-                            [&] { ::chmod(folder.c_str(), 0700); }))
+    EXPECT_FALSE(
+        validAfter([&] { ::chmod(folder.c_str(), 0755); }, [&] { ::chmod(folder.c_str(), 0700); }))
         << "a folder others may enter";
     EXPECT_FALSE(validAfter(
         [&] {

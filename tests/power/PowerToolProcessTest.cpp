@@ -166,9 +166,8 @@ TEST_F(PowerToolProcessTest, SelfRepairCopiesTheTemplateForItsUserAndTheCopyServ
     const std::string ownerIds = idsLine(owner.uid());
     const ToolRun served = runTool(copy, {}, owner.name(), {}, requestBytes(wakeAt(now + 300)),
                                    kAuthorisationSize, [&](pid_t pid) {
-                                       droppedBeforeReading = waitFor([&] {
-                                           return userIdsOf(pid) == ownerIds;
-                                       });
+                                       droppedBeforeReading =
+                                           waitFor([&] { return userIdsOf(pid) == ownerIds; });
                                    });
     ASSERT_EQ(served.exitStatus, 0);
     EXPECT_TRUE(droppedBeforeReading);
@@ -183,9 +182,8 @@ TEST_F(PowerToolProcessTest, SelfRepairCopiesTheTemplateForItsUserAndTheCopyServ
     droppedBeforeReading = false;
     const ToolRun foreign = runTool(kTool, {}, std::nullopt, {pkexecUid(other)},
                                     requestBytes(cancel), kAuthorisationSize, [&](pid_t pid) {
-                                        droppedBeforeReading = waitFor([&] {
-                                            return userIdsOf(pid) == otherIds;
-                                        });
+                                        droppedBeforeReading =
+                                            waitFor([&] { return userIdsOf(pid) == otherIds; });
                                     });
     EXPECT_TRUE(droppedBeforeReading) << "pkexec's root is given up too";
     ASSERT_TRUE(messageIn(foreign.output).has_value());
@@ -195,9 +193,8 @@ TEST_F(PowerToolProcessTest, SelfRepairCopiesTheTemplateForItsUserAndTheCopyServ
     // A group member who can reach it: pkexec's variable is not believed in a set-user-id
     // run, and the copy serves nobody else, nor its owner while its folder is open.
     ASSERT_EQ(::chmod(folder.c_str(), 0750), 0);
-    const ToolRun pretended =
-        runTool(copy, {"--self-repair", folder}, other.name(), {pkexecUid(owner)},
-                messageBytes(wakeAt(now + 200)));
+    const ToolRun pretended = runTool(copy, {"--self-repair", folder}, other.name(),
+                                      {pkexecUid(owner)}, messageBytes(wakeAt(now + 200)));
     EXPECT_EQ(pretended.exitStatus, 1) << "invalid invocation";
     EXPECT_EQ(runTool(copy, {}, other.name(), {}, requestBytes(wakeAt(now + 200))).exitStatus, 2);
     EXPECT_EQ(runTool(copy, {}, owner.name(), {}, requestBytes(wakeAt(now + 200))).exitStatus, 2);

@@ -22,13 +22,17 @@ int myCommandProc(const Authorisation& authorisation, const orvanta::Dictionary&
         return power::kParameterError;
     const std::string& name = command->toString();
     if (name == power::kScheduleWake)
-        return schedulePowerEvent(when->toDate(), false, false, authorisation.caller, response, alarm);
+        return schedulePowerEvent(when->toDate(), false, false, authorisation.caller, response,
+                                  alarm);
     if (name == power::kCancelWake)
-        return schedulePowerEvent(when->toDate(), true, false, authorisation.caller, response, alarm);
+        return schedulePowerEvent(when->toDate(), true, false, authorisation.caller, response,
+                                  alarm);
     if (name == power::kScheduleSleep)
-        return schedulePowerEvent(when->toDate(), false, true, authorisation.caller, response, alarm);
+        return schedulePowerEvent(when->toDate(), false, true, authorisation.caller, response,
+                                  alarm);
     if (name == power::kCancelSleep)
-        return schedulePowerEvent(when->toDate(), true, true, authorisation.caller, response, alarm);
+        return schedulePowerEvent(when->toDate(), true, true, authorisation.caller, response,
+                                  alarm);
     return 0;
 }
 

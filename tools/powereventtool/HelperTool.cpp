@@ -12,7 +12,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <syslog.h>
@@ -33,17 +32,6 @@ std::string ownExecutablePath()
     return std::string(path, static_cast<std::size_t>(length));
 }
 
-std::optional<gid_t> primaryGroupOf(uid_t user)
-{
-    struct passwd entry
-    {};
-    struct passwd* found = nullptr;
-    std::vector<char> buffer(16 * 1024);
-    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return std::nullopt;
-    return found->pw_gid;
-}
-
 bool sameFile(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -59,11 +47,10 @@ int matchingTemplate(const struct stat& file, bool sameInode, const ToolPlaces& 
         {};
         if (fd < 0)
             continue;
-        const bool matches =
-            ::fstat(fd, &shipped) == 0 &&
-            (sameInode ? sameFile(shipped, file)
-                       : shipped.st_size == file.st_size &&
-                             shipped.st_mtim.tv_sec == file.st_mtim.tv_sec);
+        const bool matches = ::fstat(fd, &shipped) == 0 &&
+                             (sameInode ? sameFile(shipped, file)
+                                        : shipped.st_size == file.st_size &&
+                                              shipped.st_mtim.tv_sec == file.st_mtim.tv_sec);
         if (matches)
             return fd;
         ::close(fd);
@@ -143,7 +130,7 @@ int dropPrivilegesFor(uid_t caller)
 {
     if (caller == 0)
         return 0;
-    const std::optional<gid_t> group = primaryGroupOf(caller);
+    const std::optional<gid_t> group = power::primaryGroupOf(caller);
     if (!group) {
         syslog(LOG_ERR, "PowerEventTool : user %u has no account", static_cast<unsigned>(caller));
         return power::kPrivilegesRefused;
@@ -173,7 +160,7 @@ int installUserCopy(uid_t caller, const std::string& folderPath, const ToolPlace
     if (source < 0)
         return refuse("not started as an installed template that only root can change");
     const int folder = power::openFolderOnlyChangeableBy(caller, folderPath);
-    const std::optional<gid_t> group = primaryGroupOf(caller);
+    const std::optional<gid_t> group = power::primaryGroupOf(caller);
     struct statvfs volume
     {};
     const char* refusal = nullptr;
@@ -221,8 +208,8 @@ bool servesCallerHere(uid_t caller, const ToolPlaces& places)
 {
     const std::string ownPath = ownExecutablePath();
     auto refuse = [&](const char* why) {
-        syslog(LOG_ERR, "PowerEventTool : refused user %u at %s: %s",
-               static_cast<unsigned>(caller), ownPath.c_str(), why);
+        syslog(LOG_ERR, "PowerEventTool : refused user %u at %s: %s", static_cast<unsigned>(caller),
+               ownPath.c_str(), why);
         return false;
     };
     if (power::lastPathComponent(ownPath) != kUserCopyName)
@@ -240,7 +227,7 @@ bool servesCallerHere(uid_t caller, const ToolPlaces& places)
     const bool inspected = ::fstatat(folder, kUserCopyName, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
                            ::stat("/proc/self/exe", &running) == 0;
     ::close(folder);
-    const std::optional<gid_t> group = primaryGroupOf(caller);
+    const std::optional<gid_t> group = power::primaryGroupOf(caller);
     if (!inspected || !sameFile(file, running))
         return refuse("the file at its path is not the one running");
     if (!S_ISREG(file.st_mode) || file.st_nlink != 1 || file.st_uid != 0 ||

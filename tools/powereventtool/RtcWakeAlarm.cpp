@@ -4,8 +4,8 @@
 #include "SafePath.h"
 
 #include <cerrno>
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -53,8 +53,8 @@ bool replaceContents(int fd, const std::string& text)
     static_cast<void>(cut);
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t put = ::pwrite(fd, text.data() + done, text.size() - done,
-                                     static_cast<off_t>(done));
+        const ssize_t put =
+            ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -171,9 +171,9 @@ void RtcWakeAlarm::keepRecord(std::optional<Record> record) const
 {
     if (m_record < 0)
         return;
-    const std::string text = record ? std::to_string(record->setter) + " " +
-                                          std::to_string(record->alarm) + "\n"
-                                    : std::string();
+    const std::string text =
+        record ? std::to_string(record->setter) + " " + std::to_string(record->alarm) + "\n"
+               : std::string();
     if (!replaceContents(m_record, text))
         syslog(LOG_ERR, "RtcWakeAlarm : cannot keep the record of who set the alarm: %m");
 }
