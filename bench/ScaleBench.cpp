@@ -100,8 +100,8 @@ int main(int argc, char** argv)
 {
     if (argc < 3) {
         std::fprintf(
-            stderr,
-            "usage: scale_bench STATION_BINARY N [SECONDS] [SONG_SECONDS] [SEARCH_SECONDS]\n");
+            stderr, "usage: scale_bench STATION_BINARY N [SECONDS] [SONG_SECONDS] [SEARCH_SECONDS] "
+                    "[journal]\n");
         return 2;
     }
     const std::string station = argv[1];
@@ -111,9 +111,13 @@ int main(int argc, char** argv)
     const std::string songSeconds = argc > 4 ? argv[4] : "180";
     // How far around each title change the gap is looked for (the preset's default: 8).
     const double searchSeconds = argc > 5 ? std::atof(argv[5]) : 8.0;
+    // With "journal" every recording also keeps its session journal (as the program does by
+    // default): its cost is the difference to a run without.
+    const bool journal = argc > 6 && std::string(argv[6]) == "journal";
     const std::string port = std::to_string(20000 + (::getpid() % 20000));
     const auto folder = std::filesystem::temp_directory_path() / ("orvanta-scale-" + port);
     std::filesystem::remove_all(folder);
+    std::filesystem::remove_all(folder.string() + "-journal");
 
     // The station runs in a process of its own, so only the recorder is measured here.
     const std::string stationMessages = folder.string() + ".station.log";
@@ -130,7 +134,10 @@ int main(int argc, char** argv)
     Prefs prefs;
     prefs.values = Dictionary{{"downloadpath", folder.string()}, {"DirLayout", 2},
                               {"diskspacesafety", true},         {"LowSpeedDisconnect", true},
-                              {"LowSpeedLimitSeconds", 10},      {"AutoReconnect", false}};
+                              {"LowSpeedLimitSeconds", 10},      {"AutoReconnect", false},
+                              {"JournalDays", journal ? 3 : 0},  {"JournalBudgetMB", 1 << 20}};
+    const std::filesystem::path journalFolder = folder.string() + "-journal";
+    ::setenv("XDG_CACHE_HOME", journalFolder.c_str(), 1);
     NotificationCenter center;
     Mailbox main;
     main.adoptCurrentThread();
@@ -205,16 +212,24 @@ int main(int argc, char** argv)
             return std::filesystem::file_size(file, ignored);
         }));
     // Exact: the audio in the files against the audio the station sent.
+    const double journalBytes =
+        static_cast<double>(sumOverFiles(journalFolder, [](const std::filesystem::path& file) {
+            std::error_code ignored;
+            return std::filesystem::file_size(file, ignored);
+        }));
+    std::error_code ignored;
+    std::filesystem::remove_all(journalFolder, ignored);
     const double written = static_cast<double>(sumOverFiles(folder, audioBytesOfFile));
     const double sent = static_cast<double>(stationAudioSent(stationMessages));
     const double streamHours = count * window / 3600.0;
     std::printf("recordings %d  window %.0f s  CPU %.2f s = %.3f CPU-s per stream-hour  "
                 "RSS +%.1f MiB = %.0f KiB per recording  recorded %.1f%% of the stream  "
                 "written/sent %.4f (%.2f s per stream missing)  "
-                "running at the end %d  finished %d  alerts %d\n",
+                "running at the end %d  finished %d  alerts %d  journal %.1f MiB per stream-hour\n",
                 count, window, cpu, cpu / streamHours, memMiB, memMiB * 1024 / count,
                 100.0 * recorded / expected, sent > 0 ? written / sent : 0.0,
-                (sent - written) / 16000.0 / count, stillRunning, finished.load(), alerts.load());
+                (sent - written) / 16000.0 / count, stillRunning, finished.load(), alerts.load(),
+                journalBytes / (1 << 20) / (count * recordedSeconds / 3600.0));
     std::filesystem::remove_all(folder);
     std::filesystem::remove(stationMessages);
     return 0;

@@ -88,6 +88,8 @@ int runAddGroup(Args args);
 int runRemove(Args args);
 int runHistory(Args args);
 int runForgetOffsets(Args args);
+int runCuts(Args args);
+int runRecut(Args args);
 int runDefaults(Args args);
 int runPaths(Args args);
 int runPresets(Args args);

@@ -45,6 +45,12 @@ constexpr Command kCommands[] = {
     {"history", orvanta::cli::runHistory, "history PATH", "list a station's recording history"},
     {"forget-offsets", orvanta::cli::runForgetOffsets, "forget-offsets PATH",
      "forget what the station's splits learned of when its titles change"},
+    {"cuts", orvanta::cli::runCuts, "cuts PATH",
+     "list the recent cuts of a station: time, distance from the title change, the gap "
+     "found, and the file that starts there"},
+    {"recut", orvanta::cli::runRecut, "recut FILE --by SECONDS",
+     "move the cut at the start of a recorded file (later when positive), writing it and "
+     "the song before anew from the session journal"},
     {"defaults", orvanta::cli::runDefaults, "defaults [KEY [VALUE]] | defaults --delete KEY",
      "list, read or write the preferences; --delete brings back a preference's initial value"},
     {"paths", orvanta::cli::runPaths, "paths",

@@ -8,6 +8,7 @@
 #include "Localization.h"
 #include "MyOLVController.h"
 #include "NodePropertyKeys.h"
+#include "SplitOffsets.h"
 #include "NotificationNames.h"
 #include "PresetsController.h"
 
@@ -81,19 +82,7 @@ void MainController::processNotification(const Notification& n)
 
 void MainController::rememberSplitOffset(Node& node, double seconds)
 {
-    // A copy, not the recording's list: the station keeps the newest dozen.
-    Array offsets;
-    if (const auto stored = node.propertyForKey(np::NP_SPLIT_OFFSETS); stored && stored->isArray())
-        for (const Value& offset : stored->toArray())
-            if (offset.isNumber())
-                offsets.append(offset);
-    offsets.append(Value(seconds));
-    Array kept;
-    const std::size_t first =
-        offsets.size() > kKeptSplitOffsets ? offsets.size() - kKeptSplitOffsets : 0;
-    for (std::size_t i = first; i < offsets.size(); ++i)
-        kept.append(offsets[i]);
-    node.setProperty(Value(kept), np::NP_SPLIT_OFFSETS);
+    orvanta::rememberSplitOffset(node, seconds);
     m_parts.olvController.libraryDidChange();
     m_parts.frontEnd.reloadItem(&node);
 }

@@ -83,6 +83,9 @@ MP3Client::MP3Client(std::int32_t tag, std::shared_ptr<ServerProxy> server,
     // Files complete on the worker, which also names the next ones.
     fileWriter->setCompletionObserver([this](const Dictionary& report) {
         m_naming.noteCompletedTitle(report.get(fileinfo::kStreamTitle).toString());
+        if (m_journal)
+            m_journal->fileCompleted(report.get(fileinfo::kLocation).toString(),
+                                     SessionJournal::clock());
     });
 }
 
@@ -242,6 +245,7 @@ void MP3Client::run()
     setIVarsFromProperties();
     splitLaterArray.clear();
     m_naming.trackCounter = 1;
+    openJournal();
     for (;;) {
         const bool autoReconnect = m_context.prefs.boolForKey(prefs::kAutoReconnect);
         if (!shutDownFlag)
@@ -256,7 +260,26 @@ void MP3Client::run()
         if (!waitBeforeReconnecting())
             break;
     }
+    m_journal.reset(); // flushed to the disc before the recording is reported ended
     m_context.center.post(OVFinishedNotification, tag());
+}
+
+void MP3Client::openJournal()
+{
+    const PreferencesReader& prefs = m_context.prefs;
+    SessionJournal::Budget budget;
+    budget.days = static_cast<int>(
+        std::clamp<std::int64_t>(prefs.integerForKey(prefs::kJournalDays), 0, 365));
+    budget.bytes = static_cast<std::uint64_t>(std::clamp<std::int64_t>(
+                       prefs.integerForKey(prefs::kJournalBudgetMB), 0, std::int64_t{1} << 30))
+                   << 20;
+    std::string station;
+    {
+        std::lock_guard lock(m_stateMutex);
+        station = _properties.get(np::NP_NAME).toString();
+    }
+    m_journal = SessionJournal::open(SessionJournal::defaultSessionsFolder(), station, budget,
+                                     SessionJournal::clock());
 }
 
 std::int64_t MP3Client::leadingContentLength() const
@@ -304,6 +327,7 @@ void MP3Client::runConnectionCycle()
         const std::string url = stringByTrimmingWhitespaceAndNewline(address);
         setCurrentSong(localizedString("Connecting to:") + " " + url);
         resetForConnection();
+        m_connectionUrl = url;
         if (!transfer->setUrl(url)) {
             result = CURLE_URL_MALFORMAT;
             continue;
@@ -321,6 +345,9 @@ void MP3Client::runConnectionCycle()
         fileWriter->discardQueuedFileTags();
         splitLaterArray.clear();
         m_connectionHadAudio = fileWriter->audioBytesWritten() > audioBefore;
+        if (m_journal && m_connectionHadAudio)
+            m_journal->dropped(shutDownFlag ? std::string("stopped") : transfer->errorText(),
+                               SessionJournal::clock());
         if (shutDownFlag || result == CURLE_COULDNT_RESOLVE_PROXY)
             break;
         // A server that answered with an error or sent no audio has not served the station:

@@ -17,6 +17,7 @@
 #include "HttpTransfer.h"
 #include "MyFileWriter.h"
 #include "OggChainSplitter.h"
+#include "SessionJournal.h"
 #include "StreamTitle.h"
 #include "TrackNaming.h"
 #include "TransferRateCalculator.h"
@@ -89,6 +90,12 @@ private:
     Bytes sniffedAudio() const;
     bool writeBody(const std::uint8_t* data, std::size_t length);
     void writeAudio(const std::uint8_t* data, std::size_t length);
+    /// The stream's audio to the open file, in the order it came: the journal keeps the same.
+    void writeStreamAudio(const std::uint8_t* data, std::size_t length);
+    /// The recording's session journal, as the preferences' budget allows.
+    void openJournal();
+    /// The journal's events, when there is a journal.
+    void journalTitle(const std::string& streamTitle, std::uint64_t aheadBytes = 0);
     /// Audio of a stream with titles: held for the wide split search, or written at once.
     void emitAudio(const std::uint8_t* data, std::size_t length);
     /// The connection's first file, made when its first metadata block has told the title.
@@ -170,6 +177,8 @@ private:
     bool m_firstFileDeferred = false; // until the first metadata block names it
     GapSplitter m_gapSplitter;
     bool m_writerConfigured = false;
+    std::unique_ptr<SessionJournal> m_journal; // the recording's session, across connections
+    std::string m_connectionUrl;
 
     // Shared with the client thread.
     std::atomic<bool> shutDownFlag{false};

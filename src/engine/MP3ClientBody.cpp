@@ -164,12 +164,27 @@ bool MP3Client::writeBody(const std::uint8_t* data, std::size_t length)
     return true;
 }
 
+void MP3Client::writeStreamAudio(const std::uint8_t* data, std::size_t length)
+{
+    if (m_journal)
+        m_journal->audio(data, length, SessionJournal::clock());
+    fileWriter->writeData(data, length);
+}
+
+void MP3Client::journalTitle(const std::string& streamTitle, std::uint64_t aheadBytes)
+{
+    if (m_journal)
+        m_journal->title(streamTitle, SessionJournal::clock(), aheadBytes);
+}
+
 void MP3Client::writeAudio(const std::uint8_t* data, std::size_t length)
 {
     if (*m_format != AudioFormat::Ogg) {
-        fileWriter->writeData(data, length);
+        writeStreamAudio(data, length);
         return;
     }
+    if (m_journal)
+        m_journal->audio(data, length, SessionJournal::clock());
     m_ogg.feed(data, length);
     if (m_ogg.headerGeneration() != m_publishedOggHeaders) {
         m_publishedOggHeaders = m_ogg.headerGeneration();
@@ -220,6 +235,10 @@ void MP3Client::startFileAtCut(GapSplitter::Cut& cut)
     logMessage("MP3Client::split", report);
     if (cut.clear)
         m_context.center.post(OVSplitOffsetNotification, tag(), cut.offsetSeconds);
+    if (m_journal)
+        m_journal->cut(cut.carried.size(), cut.offsetSeconds, cut.gapFound, cut.gapSeconds,
+                       cut.title ? cut.title->streamTitle() : std::string(),
+                       SessionJournal::clock());
 
     fileWriter->carryTailToNextFile(cut.carried);
     fileWriter->addNewFileTags(m_naming.tagsForStreamTitle(cut.title.get()));
@@ -371,6 +390,8 @@ bool MP3Client::firstBlockOfConnection()
     }
     if (!numberRecordingsTrack)
         m_naming.trackCounter = 0;
+    if (m_journal && m_format)
+        m_journal->connected(*m_format, m_connectionUrl, SessionJournal::clock());
     const PreferencesReader& prefs = m_context.prefs;
     if (prefs.boolForKey(prefs::kDiskSpaceSafety))
         fileWriter->setDiskSpaceSafety(true);
@@ -494,6 +515,7 @@ void MP3Client::handleFullBuffer()
         if (firstBlock)
             createNewFileInSession();
         emitAudio(bufp.data(), static_cast<std::size_t>(metaoffset));
+        journalTitle(_streamTitle->streamTitle());
         // Named when it is cut, so that its duplicate check sees the songs finished before.
         if (!firstBlock)
             m_gapSplitter.titleChanged(
@@ -507,6 +529,7 @@ void MP3Client::handleFullBuffer()
         // Before the stream's headers there is no file to end: the first one takes this title.
         const bool fileOpen = m_ogg.hasOpenFile();
         writeAudio(bufp.data(), static_cast<std::size_t>(metaoffset));
+        journalTitle(_streamTitle->streamTitle());
         setCurrentSong(_streamTitle->streamTitle());
         if (fileOpen)
             m_ogg.requestNewFile();
@@ -527,8 +550,11 @@ void MP3Client::handleFullBuffer()
                                                    static_cast<std::size_t>(size - split));
         if (frame.found())
             split += frame.location;
+        journalTitle(_streamTitle->streamTitle(), static_cast<std::uint64_t>(metaoffset));
         if (split > 0)
-            fileWriter->writeData(around.data(), static_cast<std::size_t>(split));
+            writeStreamAudio(around.data(), static_cast<std::size_t>(split));
+        if (m_journal)
+            m_journal->cut(0, 0, false, 0, _streamTitle->streamTitle(), SessionJournal::clock());
         if (splitEarlierOrLater == 0 && rewindSeconds > 0)
             fileWriter->rewind();
         fileWriter->addNewFileTags(m_naming.tagsForStreamTitle(_streamTitle.get()));
@@ -542,8 +568,7 @@ void MP3Client::handleFullBuffer()
             consumed = split + blockLength + 1;
             nextMetaoffset = metaoffset + interval - split;
         } else {
-            fileWriter->writeData(around.data() + split,
-                                  static_cast<std::size_t>(metaoffset - split));
+            writeStreamAudio(around.data() + split, static_cast<std::size_t>(metaoffset - split));
             consumed = metaoffset + blockLength + 1;
             nextMetaoffset = interval;
         }

@@ -31,6 +31,9 @@ inline constexpr std::string_view kScheduledDirLayout = "ScheduledDirLayout";
 inline constexpr std::string_view kWakeFromSleep = "WakeFromSleep";
 inline constexpr std::string_view kWakeFromSleepWarnIfQuitting = "WakeFromSleepWarnIfQuitting";
 inline constexpr std::string_view kListenWithApplication = "listenWithApplication";
+/// How long and how much of the streams as received is kept (days, MiB); 0 keeps none.
+inline constexpr std::string_view kJournalDays = "JournalDays";
+inline constexpr std::string_view kJournalBudgetMB = "JournalBudgetMB";
 /// Address of the station directory to search; empty: the public servers, found by name.
 inline constexpr std::string_view kStationDirectory = "stationdirectory";
 

@@ -87,6 +87,8 @@ Dictionary PrefsController::registeredDefaults()
     d.set(kWakeFromSleepWarnIfQuitting, true);
     d.set(kListenWithApplication, 0);
     d.set(kStationDirectory, std::string());
+    d.set(kJournalDays, 3);
+    d.set(kJournalBudgetMB, 2048);
     return d;
 }
 

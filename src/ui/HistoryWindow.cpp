@@ -1,5 +1,7 @@
 #include "HistoryWindow.h"
 
+#include "CutEditor.h"
+
 #include "FileManagerLink.h"
 #include "HistoryController.h"
 #include "IconLibrary.h"
@@ -7,6 +9,8 @@
 #include "Node.h"
 #include "NodePropertyKeys.h"
 #include "PrefsController.h"
+#include "SessionJournal.h"
+#include "SplitOffsets.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,6 +20,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QTableView>
 #include <QToolButton>
@@ -198,6 +203,7 @@ HistoryWindow::~HistoryWindow() = default;
 
 void HistoryWindow::setNode(Node* node)
 {
+    m_node = node ? node->weak_from_this() : std::weak_ptr<Node>();
     if (!node || node->nodeType() != Node::kStream) {
         m_history->setNodeHistory(std::nullopt);
         m_history->setWindowTitle(std::nullopt);
@@ -259,6 +265,38 @@ void HistoryWindow::copyLocationOfRow(int row)
     QApplication::clipboard()->setText(file.isEmpty() ? location : file);
 }
 
+void HistoryWindow::adjustCutOfRow(int row)
+{
+    const QString file = m_display->existingFileOfRow(row);
+    std::string error;
+    auto cut = file.isEmpty() ? std::nullopt
+                              : findRecordedCut(SessionJournal::defaultSessionsFolder(),
+                                                file.toStdString(), error);
+    if (!cut) {
+        auto* box = new QMessageBox(QMessageBox::Information, tr("Cannot Adjust Cut"),
+                                    file.isEmpty() ? tr("The file is no longer there.")
+                                                   : QString::fromStdString(error),
+                                    QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("adjustCutAlert"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    const std::optional<double> recorded = cut->fromTitleSeconds;
+    auto* editor = new CutEditor(
+        std::move(*cut),
+        [this, recorded](double moved) {
+            // The station's next cuts move the same way.
+            if (const auto node = m_node.lock(); node && recorded) {
+                rememberSplitOffset(*node, *recorded + moved);
+                m_library.libraryDidChange();
+            }
+        },
+        this);
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->open();
+}
+
 void HistoryWindow::showContextMenu(const QPoint& position)
 {
     const QModelIndex index = m_table->indexAt(position);
@@ -273,6 +311,8 @@ void HistoryWindow::showContextMenu(const QPoint& position)
         menu.addAction(tr("Show in Folder"), this, [this, row] { showRowInFolder(row); });
     folder->setEnabled(onDisc);
     menu.addAction(tr("Copy Location"), this, [this, row] { copyLocationOfRow(row); });
+    QAction* cut = menu.addAction(tr("Adjust Cut…"), this, [this, row] { adjustCutOfRow(row); });
+    cut->setEnabled(onDisc);
     menu.addSeparator();
     menu.addAction(tr("Remove from History"), this, &HistoryWindow::clearSelected);
     menu.exec(m_table->viewport()->mapToGlobal(position));

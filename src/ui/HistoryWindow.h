@@ -74,6 +74,8 @@ public:
     void playRow(int row);
     void showRowInFolder(int row);
     void copyLocationOfRow(int row);
+    /// Opens the cut editor on the cut at the start of the row's file, or says why not.
+    void adjustCutOfRow(int row);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,6 +87,7 @@ private:
 
     MyOLVController& m_library;
     PrefsController& m_prefs;
+    std::weak_ptr<Node> m_node; // the station shown
     std::unique_ptr<HistoryController> m_history;
     HistoryDisplayModel* m_display;
     QTableView* m_table;

@@ -157,6 +157,21 @@ QWidget* PreferencesWindow::recordingPage()
     form->addRow(
         boolControl(prefs::kPlaylistDeleteSource.data(),
                     tr("Move files into the music library when adding them to a playlist")));
+    // The streams as received, so that a cut can be moved afterwards.
+    auto* journal = new QHBoxLayout;
+    journal->addWidget(new QLabel(tr("Keep the streams as received for"), this));
+    QSpinBox* days = numberControl(prefs::kJournalDays.data(), 0, 365, tr(" days"));
+    days->setAccessibleName(tr("Days the streams are kept"));
+    journal->addWidget(days);
+    journal->addWidget(new QLabel(tr("within"), this));
+    QSpinBox* budget = numberControl(prefs::kJournalBudgetMB.data(), 0, 1024 * 1024, tr(" MiB"));
+    budget->setAccessibleName(tr("Disc space for the kept streams"));
+    journal->addWidget(budget);
+    journal->addStretch();
+    for (QSpinBox* field : {days, budget})
+        field->setToolTip(tr("A cut a moment off can then be moved afterwards; the oldest go "
+                             "first, and 0 keeps none."));
+    form->addRow(journal);
     return page;
 }
 

@@ -7,6 +7,8 @@
 #include "NodePropertyKeys.h"
 #include "TempDir.h"
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -51,7 +53,8 @@ protected:
     {
         std::string command = "env HOME=" + quoted(m_home.path()) +
                               " XDG_CONFIG_HOME=" + quoted(m_home.file("config")) +
-                              " XDG_DATA_HOME=" + quoted(m_home.file("data")) + " TZ=UTC " +
+                              " XDG_DATA_HOME=" + quoted(m_home.file("data")) +
+                              " XDG_CACHE_HOME=" + quoted(m_home.file(".cache")) + " TZ=UTC " +
                               quoted(ORVANTA_CLI_PATH);
         for (const std::string& arg : args) {
             command += " " + quoted(arg);
@@ -435,6 +438,28 @@ TEST_F(CliTest, RecordsAStationFromTheServerThenListsItsFilesAndHistory)
     ASSERT_EQ(entries.size(), files.size()) << history.output;
     for (std::size_t i = 0; i < files.size(); ++i)
         EXPECT_NE(entries[i].find(files[i]), std::string::npos) << entries[i];
+
+    // The cut before the second song, listed from the session journal, then moved; the
+    // station's cut timing takes the correction in.
+    const Result cuts = run({"cuts", "Radio"});
+    ASSERT_EQ(cuts.status, 0) << cuts.output;
+    const auto cutLines = linesOf(cuts.output);
+    ASSERT_EQ(cutLines.size(), files.size() - 1) << cuts.output;
+    EXPECT_NE(cutLines[0].find(" s\t"), std::string::npos) << cutLines[0];
+    EXPECT_NE(cutLines[0].find(files[1]), std::string::npos) << cutLines[0];
+    const std::string timingBefore = run({"stations"}).output;
+    const auto sizeBefore = std::filesystem::file_size(files[1]);
+    const Result moved = run({"recut", files[1], "--by", "-0.5"});
+    ASSERT_EQ(moved.status, 0) << moved.output;
+    EXPECT_NE(moved.output.find("Moved the cut by -0.50 s"), std::string::npos) << moved.output;
+    EXPECT_GT(std::filesystem::file_size(files[1]), sizeBefore + 7000) << "half a second more";
+    EXPECT_NE(run({"stations"}).output, timingBefore);
+
+    std::filesystem::remove_all(m_home.file(".cache/Orvanta/sessions"));
+    const Result refused = run({"recut", files[1], "--by", "0.5"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("No journal holds the recording of"), std::string::npos)
+        << refused.output;
 }
 
 TEST_F(CliTest, RecordingsThatCannotStartOrBadArgumentsFailWithTheirReason)

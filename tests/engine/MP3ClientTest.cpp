@@ -1,12 +1,17 @@
 #include "Easy.h"
+#include "EnvironmentOverride.h"
 #include "Global.h"
 #include "IcyTestServer.h"
 #include "MyMP3Util.h"
 #include "RecordingHarness.h"
+#include "SessionJournal.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +129,85 @@ TEST_F(MP3ClientTest, EachTitleGetsItsOwnFileCutInTheSilenceBetweenSongs)
         EXPECT_LE(split, quietTo + 418) << "split " << song;
     }
     EXPECT_TRUE(recording.alerts().empty());
+}
+
+TEST_F(MP3ClientTest, TheJournalKeepsTheStreamAsReceivedWithItsTitlesCutsAndFiles)
+{
+    const SongStream& songs = songStream({4.0, 4.0, 4.0});
+    server.addMount("/stream", titledMount(songs, {{0, "Artist A - Song One"},
+                                                   {5 * kMetaint, "Artist B - Song Two"},
+                                                   {10 * kMetaint, "Artist C - Song Three"}}));
+    EnvironmentOverride environment;
+    environment.set("XDG_CACHE_HOME", dir.file("cache"));
+    prefs.set("JournalDays", 3);
+    prefs.set("JournalBudgetMB", 64);
+    Dictionary properties = streamProperties({server.url()});
+    properties.set("NP_NAME", "Journal Radio");
+    Recording recording(prefs, properties);
+    recording.start();
+    ASSERT_TRUE(recording.waitFinished(10s));
+
+    const auto sessions = JournalSession::readAll(dir.file("cache/Orvanta/sessions"));
+    ASSERT_EQ(sessions.size(), 1u);
+    const JournalSession& session = sessions[0];
+    EXPECT_EQ(session.station, "Journal Radio");
+    EXPECT_TRUE(session.audioAt(0, session.audioBytes) == songs.audio)
+        << "every audio byte as it came, none of the metadata";
+    std::vector<std::uint64_t> titles;
+    std::vector<std::uint64_t> cuts;
+    std::vector<std::string> files;
+    for (const auto& event : session.events) {
+        if (event.kind == "title")
+            titles.push_back(event.offset);
+        else if (event.kind == "cut")
+            cuts.push_back(event.offset);
+        else if (event.kind == "file")
+            files.push_back(event.fields.at(0));
+    }
+    EXPECT_EQ(titles, (std::vector<std::uint64_t>{kMetaint, 5 * kMetaint, 10 * kMetaint}));
+    const auto completed = recording.completedFiles();
+    std::vector<std::uint64_t> splits;
+    const ByteVector recorded = recordedAudio(completed, &splits);
+    const std::uint64_t lost = songs.audio.size() - recorded.size();
+    ASSERT_EQ(cuts.size(), 2u);
+    EXPECT_EQ(cuts[0], splits[0] + lost) << "exactly where the second file starts";
+    EXPECT_EQ(cuts[1], splits[1] + lost);
+    ASSERT_EQ(files.size(), 3u);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(files[i], completed[i].get("location").toString());
+}
+
+TEST_F(MP3ClientTest, AFullDiscStopsTheJournalButNeverTheRecording)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small disc needs root";
+    const SongStream& songs = songStream({4.0, 4.0, 4.0});
+    server.addMount("/stream", titledMount(songs, {{0, "Artist A - Song One"},
+                                                   {5 * kMetaint, "Artist B - Song Two"},
+                                                   {10 * kMetaint, "Artist C - Song Three"}}));
+    const std::string cache = dir.file("small");
+    std::filesystem::create_directories(cache);
+    ASSERT_EQ(::mount("tmpfs", cache.c_str(), "tmpfs", 0, "size=64k"), 0);
+    struct Unmount
+    {
+        std::string path;
+        ~Unmount() { EXPECT_EQ(::umount(path.c_str()), 0); }
+    } unmount{cache};
+    EnvironmentOverride environment;
+    environment.set("XDG_CACHE_HOME", cache);
+    prefs.set("JournalDays", 3);
+    prefs.set("JournalBudgetMB", 64);
+    Recording recording(prefs, streamProperties({server.url()}));
+    recording.start();
+    ASSERT_TRUE(recording.waitFinished(10s));
+
+    const auto files = recording.completedFiles();
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_TRUE(isStreamTail(recordedAudio(files), songs.audio));
+    EXPECT_TRUE(recording.alerts().empty());
+    const auto sessions = JournalSession::readAll(cache + "/Orvanta/sessions");
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_LT(sessions[0].audioBytes, songs.audio.size()) << "the journal stopped";
 }
 
 TEST_F(MP3ClientTest, MetadataSplitAcrossAnyCallbackSizesGivesTheSameFiles)

@@ -2,19 +2,30 @@
 
 #include "WindowTestSupport.h"
 
+#include "CutEditor.h"
+#include "EnvironmentOverride.h"
 #include "HistoryController.h"
 #include "HistoryWindow.h"
+#include "ID3v2Helper.h"
+#include "Mp3Fixtures.h"
+#include "MyMP3Util.h"
 #include "PreferencesWindow.h"
 #include "RelayThread.h"
+#include "SessionJournal.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
 #include <QToolButton>
+
+#include <filesystem>
+#include <fstream>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -197,6 +208,92 @@ protected:
 
 } // namespace
 
+TEST_F(HistoryWindowTest, AdjustCutDragsTheCutIntoTheGapWritesBothSongsAndTheStationLearns)
+{
+    // Two songs with half a second of silence at 3.0 s, recorded with the cut at 2.4 s.
+    EnvironmentOverride environment;
+    environment.set("XDG_CACHE_HOME", m_dir.file("cache"));
+    const ByteVector mp3 = encodeWithLame(pcmSongs({3.0, 3.0}, 0.5), m_dir);
+    std::size_t cutAt = 0;
+    double seconds = 0;
+    for (std::size_t at = 0; at + 4 <= mp3.size() && seconds < 2.4;) {
+        mp3frameheader_t header{};
+        ASSERT_TRUE(MyMP3Util::decodeFrameHeader(header, mp3.data() + at)) << at;
+        at += header.frameLength;
+        seconds += 1152.0 / header.sampleRate;
+        cutAt = at;
+    }
+    const Bytes tag = ID3v2Helper::createTagForDictionary(Dictionary{{"TIT2", "Two"}});
+    auto writeSong = [&](const std::string& path, std::size_t from, std::size_t to) {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(tag.data()), static_cast<long>(tag.size()));
+        out.write(reinterpret_cast<const char*>(mp3.data() + from), static_cast<long>(to - from));
+    };
+    const std::string first = m_dir.file("Music/A - One.mp3");
+    const std::string second = m_dir.file("Music/B - Two.mp3");
+    writeSong(first, 0, cutAt);
+    writeSong(second, cutAt, mp3.size());
+    {
+        auto journal = SessionJournal::open(SessionJournal::defaultSessionsFolder(), "Radio Two",
+                                            {}, SessionJournal::clock());
+        ASSERT_NE(journal, nullptr);
+        journal->connected(AudioFormat::MP3, "http://two/", SessionJournal::clock());
+        journal->audio(mp3.data(), mp3.size(), SessionJournal::clock());
+        journal->cut(mp3.size() - cutAt, -0.5, false, 0, "B - Two", SessionJournal::clock());
+        journal->fileCompleted(first, SessionJournal::clock());
+        journal->fileCompleted(second, SessionJournal::clock());
+    }
+    Node* two = station("Radio Two", "http://two/");
+    two->setProperty(Value(Array{Dictionary{{"STREAMTITLE", "A - One"}, {"location", first}},
+                                 Dictionary{{"STREAMTITLE", "B - Two"}, {"location", second}}}),
+                     np::NP_HISTORY);
+    list().selectNodes({two});
+    history->setNode(two);
+
+    history->adjustCutOfRow(1);
+    auto* editor = history->findChild<ui::CutEditor*>(QStringLiteral("cutEditor"));
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+    ui::CutWaveform* waveform = editor->waveform();
+    const bool gapMarked =
+        std::any_of(waveform->gaps().begin(), waveform->gaps().end(), [](const auto& gap) {
+            return gap.first <= 310 && gap.second >= 340; // 3.1 to 3.4 s
+        });
+    EXPECT_TRUE(gapMarked) << "the silence is shaded";
+    // The whole stretch fits the view from its start: x follows the seconds.
+    const double perSecond = waveform->width() / waveform->visibleSeconds();
+    const int cutX = static_cast<int>(std::lround(2.4 * perSecond));
+    const int gapX = static_cast<int>(std::lround(3.25 * perSecond));
+    QTest::mousePress(waveform, Qt::LeftButton, {}, QPoint(cutX, 40));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(gapX, 40), waveform->mapToGlobal(QPointF(gapX, 40)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(waveform, &drag);
+    QTest::mouseRelease(waveform, Qt::LeftButton, {}, QPoint(gapX, 40));
+    EXPECT_NEAR(waveform->offsetSeconds(), 0.85, 2.0 / perSecond + 0.03);
+    QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("applyCut")), Qt::LeftButton);
+
+    auto audioOf = [&](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        ByteVector bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return ByteVector(bytes.begin() + static_cast<long>(tag.size()), bytes.end());
+    };
+    ByteVector pair = audioOf(first);
+    const ByteVector rest = audioOf(second);
+    EXPECT_NEAR(static_cast<double>(pair.size()), static_cast<double>(cutAt) + 0.85 * 16000, 1000);
+    pair.insert(pair.end(), rest.begin(), rest.end());
+    EXPECT_TRUE(pair == mp3) << "every frame once, in order";
+    const auto offsets = two->propertyForKey(np::NP_SPLIT_OFFSETS);
+    ASSERT_TRUE(offsets && offsets->isArray() && offsets->toArray().size() == 1);
+    EXPECT_NEAR(offsets->toArray()[0].toReal(), -0.5 + 0.85, 0.05) << "the station learns it";
+
+    std::filesystem::remove_all(SessionJournal::defaultSessionsFolder());
+    history->adjustCutOfRow(1);
+    auto* alert = history->findChild<QMessageBox*>(QStringLiteral("adjustCutAlert"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->text().contains(QStringLiteral("No journal holds")))
+        << alert->text().toStdString();
+}
+
 TEST_F(PreferencesWindowTest, EveryControlReadsAndWritesItsKey)
 {
     for (const char* key : {"useid3v1", "replacestreamname", "IgnoreDuplicateRecordings",
@@ -213,8 +310,11 @@ TEST_F(PreferencesWindowTest, EveryControlReadsAndWritesItsKey)
     {
         const char* key;
         int value;
-    } numbers[] = {
-        {"ignorefilesizekb", 250}, {"LowSpeedLimitSeconds", 30}, {"AutoReconnectWaitSeconds", 9}};
+    } numbers[] = {{"ignorefilesizekb", 250},
+                   {"LowSpeedLimitSeconds", 30},
+                   {"AutoReconnectWaitSeconds", 9},
+                   {"JournalDays", 7},
+                   {"JournalBudgetMB", 512}};
     for (const auto& n : numbers) {
         QSpinBox* field = prefsWindow->spinBox(n.key);
         ASSERT_NE(field, nullptr) << n.key;

@@ -1,0 +1,327 @@
+#include "CutCorrection.h"
+
+#include "AdtsFrames.h"
+#include "MyMP3Util.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvanta {
+
+namespace {
+
+using Bytes8 = std::vector<std::uint8_t>;
+
+// How much of a file's audio finds it in the journal, and how far before the point its
+// completion was noted the search reaches besides the file's own length.
+constexpr std::size_t kProbe = 4096;
+constexpr std::uint64_t kSearchSlack = std::uint64_t{4} << 20;
+
+/// A recorded file: its leading ID3v2 tag, its audio and its trailing ID3v1 tag.
+struct FileParts
+{
+    Bytes8 head;
+    Bytes8 audio;
+    Bytes8 tail;
+};
+
+std::optional<FileParts> readFileParts(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    Bytes8 all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    FileParts parts;
+    std::size_t begin = 0;
+    std::size_t end = all.size();
+    if (all.size() >= 10 && std::memcmp(all.data(), "ID3", 3) == 0) {
+        const std::size_t body = (std::size_t{all[6]} & 0x7f) << 21 |
+                                 (std::size_t{all[7]} & 0x7f) << 14 |
+                                 (std::size_t{all[8]} & 0x7f) << 7 | (std::size_t{all[9]} & 0x7f);
+        begin = std::min(all.size(), 10 + body + ((all[5] & 0x10) ? 10 : 0));
+    }
+    if (end - begin >= 128 && std::memcmp(all.data() + end - 128, "TAG", 3) == 0)
+        end -= 128;
+    parts.head.assign(all.begin(), all.begin() + static_cast<long>(begin));
+    parts.audio.assign(all.begin() + static_cast<long>(begin),
+                       all.begin() + static_cast<long>(end));
+    parts.tail.assign(all.begin() + static_cast<long>(end), all.end());
+    return parts;
+}
+
+/// Where audio lies in the session, searched before the point hint.
+std::optional<std::uint64_t> locate(const JournalSession& session, const Bytes8& audio,
+                                    std::uint64_t hint)
+{
+    if (audio.size() < kProbe)
+        return std::nullopt;
+    const std::uint64_t reach = audio.size() + kSearchSlack;
+    const std::uint64_t from = hint > reach ? hint - reach : 0;
+    const std::uint64_t to = std::min(session.audioBytes, hint + kSearchSlack);
+    const Bytes8 window = session.audioAt(from, static_cast<std::size_t>(to - from));
+    const std::boyer_moore_horspool_searcher searcher(audio.begin(), audio.begin() + kProbe);
+    const auto found = std::search(window.begin(), window.end(), searcher);
+    if (found == window.end())
+        return std::nullopt;
+    const std::uint64_t start = from + static_cast<std::uint64_t>(found - window.begin());
+    if (session.audioAt(start, audio.size()) != audio)
+        return std::nullopt; // not one stretch of the journal
+    return start;
+}
+
+struct FrameBoundary
+{
+    std::uint64_t offset;
+    double seconds; // from the span's start
+};
+
+/// The frame boundaries of span (from base on), with their times; the span's end last.
+std::vector<FrameBoundary> frameBoundaries(AudioFormat format, const Bytes8& span,
+                                           std::uint64_t base)
+{
+    std::vector<FrameBoundary> boundaries;
+    std::size_t at = 0;
+    double seconds = 0;
+    while (at + 10 <= span.size()) {
+        std::size_t length = 0;
+        double duration = 0;
+        if (format == AudioFormat::AAC) {
+            if (const auto header = AdtsFrames::decodeHeader(span.data() + at);
+                header && header->sampleRate > 0) {
+                length = header->frameLength;
+                duration = 1024.0 * header->rawDataBlocks / header->sampleRate;
+            }
+        } else {
+            mp3frameheader_t header{};
+            if (MyMP3Util::decodeFrameHeader(header, span.data() + at) && header.sampleRate > 0) {
+                length = header.frameLength;
+                const double samples =
+                    header.layer == 1 ? 384
+                                      : (header.layer == 3 && header.version != 1 ? 576 : 1152);
+                duration = samples / header.sampleRate;
+            }
+        }
+        if (length == 0 || at + length > span.size()) {
+            // A broken frame: go on at the next one the stream's sync finds.
+            const FrameRange next =
+                findFirstFrameRun(format, span.data() + at + 1, span.size() - at - 1);
+            if (!next.found())
+                break;
+            at += 1 + static_cast<std::size_t>(next.location);
+            continue;
+        }
+        boundaries.push_back({base + at, seconds});
+        at += length;
+        seconds += duration;
+    }
+    boundaries.push_back({base + at, seconds});
+    return boundaries;
+}
+
+std::string nameOf(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string();
+}
+
+/// The new contents written beside path, complete on the disc; its name, or empty.
+std::string writeBeside(const std::string& path, const std::vector<const Bytes8*>& parts,
+                        std::uint64_t audioFrom, std::uint64_t audioTo,
+                        const JournalSession& session, std::string& error)
+{
+    const std::filesystem::path target(path);
+    const std::string temporary =
+        (target.parent_path() / ("." + target.filename().string() + ".recut")).string();
+    struct stat old
+    {};
+    ::stat(path.c_str(), &old);
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                          old.st_mode & 0777 ? old.st_mode & 0777 : 0644);
+    if (fd < 0) {
+        error = "Cannot write beside \"" + path + "\": " + std::strerror(errno);
+        return {};
+    }
+    const Bytes8 audio = session.audioAt(audioFrom, static_cast<std::size_t>(audioTo - audioFrom));
+    bool written = audio.size() == audioTo - audioFrom;
+    auto put = [&](const Bytes8& bytes) {
+        std::size_t done = 0;
+        while (written && done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                written = false;
+            else
+                done += static_cast<std::size_t>(n);
+        }
+    };
+    put(*parts[0]);
+    put(audio);
+    put(*parts[1]);
+    if (written && ::fsync(fd) != 0)
+        written = false;
+    const int savedErrno = errno;
+    if (::close(fd) != 0)
+        written = false;
+    if (!written) {
+        ::unlink(temporary.c_str());
+        error = "Cannot write the new \"" + nameOf(path) + "\": " +
+                (audio.size() != audioTo - audioFrom ? std::string("the journal is cut short")
+                                                     : std::string(std::strerror(savedErrno)));
+        return {};
+    }
+    return temporary;
+}
+
+} // namespace
+
+std::optional<RecordedCut> findRecordedCut(const std::string& sessionsFolder,
+                                           const std::string& filePath, std::string& error)
+{
+    for (const JournalSession& session : JournalSession::readAll(sessionsFolder)) {
+        const JournalSession::Event* previousFile = nullptr;
+        for (const JournalSession::Event& event : session.events) {
+            if (event.kind != "file" || event.fields.empty())
+                continue;
+            if (event.fields[0] != filePath) {
+                previousFile = &event;
+                continue;
+            }
+            RecordedCut cut;
+            cut.session = session;
+            cut.filePath = filePath;
+            const auto file = readFileParts(filePath);
+            const auto start = file ? locate(session, file->audio, event.offset) : std::nullopt;
+            if (!start) {
+                error = "The journal no longer holds the audio of \"" + nameOf(filePath) +
+                        "\" as it is now.";
+                return std::nullopt;
+            }
+            cut.fileStart = *start;
+            cut.fileEnd = *start + file->audio.size();
+            const auto format = session.formatAt(cut.fileStart);
+            if (!format || *format == AudioFormat::Ogg) {
+                error = "Only MP3 and AAC cuts can be moved; Ogg files are cut where the "
+                        "station starts each song.";
+                return std::nullopt;
+            }
+            cut.format = *format;
+            if (!previousFile) {
+                error = "\"" + nameOf(filePath) +
+                        "\" is the first song of its recording: no "
+                        "cut lies before it.";
+                return std::nullopt;
+            }
+            cut.previousPath = previousFile->fields[0];
+            const auto previous = readFileParts(cut.previousPath);
+            const auto previousStart =
+                previous ? locate(session, previous->audio, previousFile->offset) : std::nullopt;
+            if (!previousStart) {
+                error = "The song before, \"" + nameOf(cut.previousPath) +
+                        "\", is no longer there as it was recorded.";
+                return std::nullopt;
+            }
+            cut.previousStart = *previousStart;
+            cut.previousEnd = *previousStart + previous->audio.size();
+            if (cut.previousStart >= cut.fileStart || cut.previousEnd + kProbe < cut.fileStart) {
+                error = "The song before \"" + nameOf(filePath) +
+                        "\" was not kept, so there is no cut to move.";
+                return std::nullopt;
+            }
+            for (const JournalSession::Event& mark : session.events) {
+                const std::uint64_t distance = mark.offset > cut.fileStart
+                                                   ? mark.offset - cut.fileStart
+                                                   : cut.fileStart - mark.offset;
+                if (mark.kind == "cut" && !mark.fields.empty() && distance <= kProbe)
+                    cut.fromTitleSeconds = std::strtod(mark.fields[0].c_str(), nullptr);
+            }
+            return cut;
+        }
+    }
+    error = "No journal holds the recording of \"" + nameOf(filePath) +
+            "\" (it is kept for a few days, while the preferences allow).";
+    return std::nullopt;
+}
+
+std::optional<double> moveRecordedCut(const RecordedCut& cut, double seconds, std::string& error)
+{
+    const Bytes8 span = cut.session.audioAt(
+        cut.previousStart, static_cast<std::size_t>(cut.fileEnd - cut.previousStart));
+    if (span.size() != cut.fileEnd - cut.previousStart) {
+        error = "The journal is cut short.";
+        return std::nullopt;
+    }
+    const auto boundaries = frameBoundaries(cut.format, span, cut.previousStart);
+    const auto here = std::lower_bound(boundaries.begin(), boundaries.end(), cut.fileStart,
+                                       [](const FrameBoundary& boundary, std::uint64_t offset) {
+                                           return boundary.offset < offset;
+                                       });
+    if (here == boundaries.end() || boundaries.size() < 3) {
+        error = "The audio around the cut holds no frames.";
+        return std::nullopt;
+    }
+    const double target = here->seconds + seconds;
+    // Each file keeps at least one frame.
+    const auto first = boundaries.begin() + 1;
+    const auto last = boundaries.end() - 2;
+    auto nearest = first;
+    for (auto candidate = first; candidate <= last; ++candidate) {
+        if (std::fabs(candidate->seconds - target) < std::fabs(nearest->seconds - target))
+            nearest = candidate;
+    }
+    const double moved = nearest->seconds - here->seconds;
+    if (std::fabs(moved - seconds) > 0.1) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The cut can move from %.2f s earlier to %.2f s later, not %+.2f s.",
+                      here->seconds - first->seconds, last->seconds - here->seconds, seconds);
+        error = text;
+        return std::nullopt;
+    }
+    const std::uint64_t newCut = nearest->offset;
+    // What the earlier song kept past the cut (a rewind), or short of it, it keeps again.
+    const auto previousEnd = static_cast<std::uint64_t>(std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(newCut) + static_cast<std::int64_t>(cut.previousEnd) -
+            static_cast<std::int64_t>(cut.fileStart),
+        static_cast<std::int64_t>(first->offset), static_cast<std::int64_t>(cut.fileEnd)));
+
+    const auto previous = readFileParts(cut.previousPath);
+    const auto file = readFileParts(cut.filePath);
+    if (!previous || !file) {
+        error = "The two files cannot be read.";
+        return std::nullopt;
+    }
+    const std::string newPrevious =
+        writeBeside(cut.previousPath, {&previous->head, &previous->tail}, cut.previousStart,
+                    previousEnd, cut.session, error);
+    if (newPrevious.empty())
+        return std::nullopt;
+    const std::string newFile = writeBeside(cut.filePath, {&file->head, &file->tail}, newCut,
+                                            cut.fileEnd, cut.session, error);
+    if (newFile.empty()) {
+        ::unlink(newPrevious.c_str());
+        return std::nullopt;
+    }
+    // Both are complete: now each replaces its old one.
+    if (::rename(newPrevious.c_str(), cut.previousPath.c_str()) != 0 ||
+        ::rename(newFile.c_str(), cut.filePath.c_str()) != 0) {
+        error = std::string("Cannot replace the files: ") + std::strerror(errno);
+        ::unlink(newPrevious.c_str());
+        ::unlink(newFile.c_str());
+        return std::nullopt;
+    }
+    return moved;
+}
+
+} // namespace orvanta
