@@ -18,14 +18,24 @@ namespace orvanta::cli {
 
 namespace {
 
-std::set<std::string> historyLocations(const Node& node)
+/// The station's recorded files, in the history's order, with the titles they were named by.
+std::vector<std::pair<std::string, std::string>> historyFiles(const Node& node)
 {
-    std::set<std::string> locations;
+    std::vector<std::pair<std::string, std::string>> files;
     const auto history = node.propertyForKey(np::NP_HISTORY);
     if (history && history->isArray())
         for (const Value& entry : history->toArray())
             if (entry.isDictionary())
-                locations.insert(entry.toDictionary().get(fileinfo::kLocation).toString());
+                files.emplace_back(entry.toDictionary().get(fileinfo::kLocation).toString(),
+                                   entry.toDictionary().get(fileinfo::kStreamTitle).toString());
+    return files;
+}
+
+std::set<std::string> historyLocations(const Node& node)
+{
+    std::set<std::string> locations;
+    for (const auto& [location, title] : historyFiles(node))
+        locations.insert(location);
     return locations;
 }
 
@@ -63,22 +73,34 @@ int runCuts(Args args)
     Node* node = library.find(args[0]);
     if (node->nodeType() != Node::kStream)
         throw Failure("\"" + args[0] + "\" is a group; only stations have cuts");
-    const std::set<std::string> kept = historyLocations(*node);
+    const auto files = historyFiles(*node);
+    const auto titleOf = [&](const std::string& path) {
+        for (const auto& [location, title] : files)
+            if (location == path)
+                return std::optional<std::string>(title);
+        return std::optional<std::string>();
+    };
     for (const JournalSession& session :
          JournalSession::readAll(SessionJournal::defaultSessionsFolder())) {
         const auto& events = session.events;
+        std::set<std::string> finished;
+        for (const auto& event : events)
+            if (event.kind == "file" && !event.fields.empty())
+                finished.insert(event.fields[0]);
         for (std::size_t i = 0; i < events.size(); ++i) {
-            if (events[i].kind != "cut" || events[i].fields.size() < 3)
+            if (events[i].kind != "cut" || events[i].fields.size() < 4)
                 continue;
-            // The file that starts at the cut: the next one finished that the station kept.
+            // The file that starts at the cut: the next one finished under the cut's title,
+            // or, cut short by a stop (and never finished), the station's last of that title.
+            const std::string& song = events[i].fields[3];
             std::string file;
-            for (std::size_t j = i + 1; j < events.size() && file.empty(); ++j) {
-                if (events[j].kind == "cut")
-                    break;
+            for (std::size_t j = i + 1; j < events.size() && file.empty(); ++j)
                 if (events[j].kind == "file" && !events[j].fields.empty() &&
-                    kept.count(events[j].fields[0]))
+                    titleOf(events[j].fields[0]) == song)
                     file = events[j].fields[0];
-            }
+            for (auto entry = files.rbegin(); file.empty() && entry != files.rend(); ++entry)
+                if (entry->second == song && !finished.count(entry->first))
+                    file = entry->first;
             if (file.empty())
                 continue;
             const double fromTitle = std::strtod(events[i].fields[0].c_str(), nullptr);

@@ -60,7 +60,9 @@ std::optional<FileParts> readFileParts(const std::string& path)
     return parts;
 }
 
-/// Where audio lies in the session, searched before the point hint.
+/// Where audio lies in the session, searched before the point hint. Steady audio (a tone,
+/// silence) repeats byte for byte, so every place its start is found at is tried in full,
+/// the nearest to hint first.
 std::optional<std::uint64_t> locate(const JournalSession& session, const Bytes8& audio,
                                     std::uint64_t hint)
 {
@@ -71,13 +73,20 @@ std::optional<std::uint64_t> locate(const JournalSession& session, const Bytes8&
     const std::uint64_t to = std::min(session.audioBytes, hint + kSearchSlack);
     const Bytes8 window = session.audioAt(from, static_cast<std::size_t>(to - from));
     const std::boyer_moore_horspool_searcher searcher(audio.begin(), audio.begin() + kProbe);
-    const auto found = std::search(window.begin(), window.end(), searcher);
-    if (found == window.end())
-        return std::nullopt;
-    const std::uint64_t start = from + static_cast<std::uint64_t>(found - window.begin());
-    if (session.audioAt(start, audio.size()) != audio)
-        return std::nullopt; // not one stretch of the journal
-    return start;
+    std::vector<std::size_t> starts;
+    for (auto at = window.begin();;) {
+        at = std::search(at, window.end(), searcher);
+        if (at == window.end())
+            break;
+        starts.push_back(static_cast<std::size_t>(at - window.begin()));
+        ++at;
+    }
+    for (auto start = starts.rbegin(); start != starts.rend(); ++start) {
+        if (window.size() - *start >= audio.size() &&
+            std::equal(audio.begin(), audio.end(), window.begin() + static_cast<long>(*start)))
+            return from + *start;
+    }
+    return std::nullopt; // not one stretch of the journal
 }
 
 struct FrameBoundary
@@ -189,65 +198,74 @@ std::string writeBeside(const std::string& path, const std::vector<const Bytes8*
 std::optional<RecordedCut> findRecordedCut(const std::string& sessionsFolder,
                                            const std::string& filePath, std::string& error)
 {
+    const auto file = readFileParts(filePath);
+    if (!file) {
+        error = "\"" + nameOf(filePath) + "\" cannot be read.";
+        return std::nullopt;
+    }
     for (const JournalSession& session : JournalSession::readAll(sessionsFolder)) {
-        const JournalSession::Event* previousFile = nullptr;
-        for (const JournalSession::Event& event : session.events) {
-            if (event.kind != "file" || event.fields.empty())
+        // The files the session finished, in order; a song cut short by a stop stays in the
+        // incomplete folder without one, and is the session's last.
+        std::vector<const JournalSession::Event*> finished;
+        for (const JournalSession::Event& event : session.events)
+            if (event.kind == "file" && !event.fields.empty())
+                finished.push_back(&event);
+        const auto named = std::find_if(finished.begin(), finished.end(), [&](const auto* event) {
+            return event->fields[0] == filePath;
+        });
+        const std::uint64_t hint = named != finished.end() ? (*named)->offset : session.audioBytes;
+        const auto start = locate(session, file->audio, hint);
+        if (!start) {
+            if (named == finished.end())
                 continue;
-            if (event.fields[0] != filePath) {
-                previousFile = &event;
-                continue;
-            }
-            RecordedCut cut;
-            cut.session = session;
-            cut.filePath = filePath;
-            const auto file = readFileParts(filePath);
-            const auto start = file ? locate(session, file->audio, event.offset) : std::nullopt;
-            if (!start) {
-                error = "The journal no longer holds the audio of \"" + nameOf(filePath) +
-                        "\" as it is now.";
-                return std::nullopt;
-            }
-            cut.fileStart = *start;
-            cut.fileEnd = *start + file->audio.size();
-            const auto format = session.formatAt(cut.fileStart);
-            if (!format || *format == AudioFormat::Ogg) {
-                error = "Only MP3 and AAC cuts can be moved; Ogg files are cut where the "
-                        "station starts each song.";
-                return std::nullopt;
-            }
-            cut.format = *format;
-            if (!previousFile) {
-                error = "\"" + nameOf(filePath) +
-                        "\" is the first song of its recording: no "
-                        "cut lies before it.";
-                return std::nullopt;
-            }
-            cut.previousPath = previousFile->fields[0];
-            const auto previous = readFileParts(cut.previousPath);
-            const auto previousStart =
-                previous ? locate(session, previous->audio, previousFile->offset) : std::nullopt;
-            if (!previousStart) {
-                error = "The song before, \"" + nameOf(cut.previousPath) +
-                        "\", is no longer there as it was recorded.";
-                return std::nullopt;
-            }
-            cut.previousStart = *previousStart;
-            cut.previousEnd = *previousStart + previous->audio.size();
-            if (cut.previousStart >= cut.fileStart || cut.previousEnd + kProbe < cut.fileStart) {
-                error = "The song before \"" + nameOf(filePath) +
-                        "\" was not kept, so there is no cut to move.";
-                return std::nullopt;
-            }
-            for (const JournalSession::Event& mark : session.events) {
-                const std::uint64_t distance = mark.offset > cut.fileStart
-                                                   ? mark.offset - cut.fileStart
-                                                   : cut.fileStart - mark.offset;
-                if (mark.kind == "cut" && !mark.fields.empty() && distance <= kProbe)
-                    cut.fromTitleSeconds = std::strtod(mark.fields[0].c_str(), nullptr);
-            }
-            return cut;
+            error = "The journal no longer holds the audio of \"" + nameOf(filePath) +
+                    "\" as it is now.";
+            return std::nullopt;
         }
+        RecordedCut cut;
+        cut.session = session;
+        cut.filePath = filePath;
+        cut.fileStart = *start;
+        cut.fileEnd = *start + file->audio.size();
+        const auto format = session.formatAt(cut.fileStart);
+        if (!format || *format == AudioFormat::Ogg) {
+            error = "Only MP3 and AAC cuts can be moved; Ogg files are cut where the station "
+                    "starts each song.";
+            return std::nullopt;
+        }
+        cut.format = *format;
+        const JournalSession::Event* previousFile =
+            named == finished.begin() || finished.empty() ? nullptr : *std::prev(named);
+        if (!previousFile) {
+            error = "\"" + nameOf(filePath) +
+                    "\" is the first song of its recording: no cut lies "
+                    "before it.";
+            return std::nullopt;
+        }
+        cut.previousPath = previousFile->fields[0];
+        const auto previous = readFileParts(cut.previousPath);
+        const auto previousStart =
+            previous ? locate(session, previous->audio, previousFile->offset) : std::nullopt;
+        if (!previousStart) {
+            error = "The song before, \"" + nameOf(cut.previousPath) +
+                    "\", is no longer there as it was recorded.";
+            return std::nullopt;
+        }
+        cut.previousStart = *previousStart;
+        cut.previousEnd = *previousStart + previous->audio.size();
+        if (cut.previousStart >= cut.fileStart || cut.previousEnd + kProbe < cut.fileStart) {
+            error = "The song before \"" + nameOf(filePath) +
+                    "\" was not kept, so there is no cut to move.";
+            return std::nullopt;
+        }
+        for (const JournalSession::Event& mark : session.events) {
+            const std::uint64_t distance = mark.offset > cut.fileStart
+                                               ? mark.offset - cut.fileStart
+                                               : cut.fileStart - mark.offset;
+            if (mark.kind == "cut" && !mark.fields.empty() && distance <= kProbe)
+                cut.fromTitleSeconds = std::strtod(mark.fields[0].c_str(), nullptr);
+        }
+        return cut;
     }
     error = "No journal holds the recording of \"" + nameOf(filePath) +
             "\" (it is kept for a few days, while the preferences allow).";

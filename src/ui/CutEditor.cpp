@@ -227,7 +227,7 @@ CutEditor::CutEditor(RecordedCut cut, std::function<void(double moved)> applied,
     connect(m_waveform, &CutWaveform::offsetChanged, this, &CutEditor::showOffset);
 
     // The stretch shown: a few seconds each side of the cut, within the two songs.
-    const Bytes probe = m_cut.session.audioAt(m_cut.fileStart, 64 * 1024);
+    const std::vector<std::uint8_t> probe = m_cut.session.audioAt(m_cut.fileStart, 64 * 1024);
     if (const double rate = bytesPerSecondOfFrames(m_cut.format, probe.data(), probe.size());
         rate > 0)
         m_bytesPerSecond = rate;
@@ -235,7 +235,8 @@ CutEditor::CutEditor(RecordedCut cut, std::function<void(double moved)> applied,
     m_spanStart =
         std::max(m_cut.previousStart, m_cut.fileStart > side ? m_cut.fileStart - side : 0);
     const std::uint64_t spanEnd = std::min(m_cut.fileEnd, m_cut.fileStart + side);
-    const Bytes span = m_cut.session.audioAt(m_spanStart, spanEnd - m_spanStart);
+    const std::vector<std::uint8_t> span =
+        m_cut.session.audioAt(m_spanStart, spanEnd - m_spanStart);
     if (auto levels = decodeLoudness(m_cut.format, span.data(), span.size())) {
         // The decoded stretch starts at its first frame run; offsets count from there.
         const std::size_t cutWindow =
@@ -282,7 +283,7 @@ void CutEditor::playFromChosenPoint()
         static_cast<double>(m_cut.fileStart) + m_waveform->offsetSeconds() * m_bytesPerSecond;
     const auto start = static_cast<std::uint64_t>(std::clamp(
         from, static_cast<double>(m_cut.previousStart), static_cast<double>(m_cut.fileEnd)));
-    const Bytes audio =
+    const std::vector<std::uint8_t> audio =
         m_cut.session.audioAt(start, static_cast<std::size_t>(kPlaySeconds * m_bytesPerSecond));
     m_playFolder = std::make_unique<QTemporaryDir>();
     const QString path =

@@ -94,10 +94,11 @@ TEST(SessionJournalTest, ASessionReadsBackAsWrittenAndALineCutOffByACrashIsPasse
 TEST(SessionJournalTest, TheBudgetRemovesTheTooOldThenTheOldestButNeverASessionBeingWritten)
 {
     TempDir dir;
+    const double now = SessionJournal::clock();
     auto session = [&](double daysOld, std::size_t size) {
-        auto journal = SessionJournal::open(dir.path(), "s" + std::to_string(daysOld), {}, kNow);
+        auto journal = SessionJournal::open(dir.path(), "s" + std::to_string(daysOld), {}, now);
         const auto audio = bytes(size, 3);
-        journal->audio(audio.data(), audio.size(), kNow);
+        journal->audio(audio.data(), audio.size(), now);
         const std::string folder = journal->folder();
         journal.reset();
         age(folder, daysOld);
@@ -106,7 +107,7 @@ TEST(SessionJournalTest, TheBudgetRemovesTheTooOldThenTheOldestButNeverASessionB
     const std::string tooOld = session(5, 1 << 20);
     const std::string older = session(2, 3 << 20);
     const std::string newer = session(1, 3 << 20);
-    auto open = SessionJournal::open(dir.path(), "open", {}, kNow);
+    auto open = SessionJournal::open(dir.path(), "open", {}, now);
     ASSERT_NE(open, nullptr);
     age(open->folder(), 4); // too old, but being written
 
@@ -116,8 +117,8 @@ TEST(SessionJournalTest, TheBudgetRemovesTheTooOldThenTheOldestButNeverASessionB
     EXPECT_TRUE(std::filesystem::exists(newer));
     EXPECT_TRUE(std::filesystem::exists(open->folder()));
 
-    EXPECT_EQ(SessionJournal::open(dir.path(), "off", {0, 100}, kNow), nullptr);
-    EXPECT_EQ(SessionJournal::open(dir.path(), "off", {3, 0}, kNow), nullptr);
+    EXPECT_EQ(SessionJournal::open(dir.path(), "off", {0, 100}, now), nullptr);
+    EXPECT_EQ(SessionJournal::open(dir.path(), "off", {3, 0}, now), nullptr);
 }
 
 // ---- a cut moved afterwards -------------------------------------------------------------
