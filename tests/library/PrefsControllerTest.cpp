@@ -75,12 +75,16 @@ TEST_F(PrefsControllerTest, AFreshUserGetsEveryInitialValueInRegistrationOrder)
                                         "WakeFromSleep",
                                         "WakeFromSleepWarnIfQuitting",
                                         "listenWithApplication",
-                                        "stationdirectory"}));
+                                        "stationdirectory",
+                                        "JournalDays",
+                                        "JournalBudgetMB"}));
     EXPECT_EQ(prefs.integerForKey(prefs::kRelayPort), 50505);
     EXPECT_EQ(prefs.stringForKey(prefs::kStationDirectory), "") << "empty: the public servers";
     EXPECT_EQ(prefs.integerForKey(prefs::kDirLayout), 26);
     EXPECT_EQ(prefs.integerForKey(prefs::kScheduledDirLayout), 38);
     EXPECT_EQ(prefs.integerForKey(prefs::kAutoReconnectWaitSeconds), 2);
+    EXPECT_EQ(prefs.integerForKey(prefs::kJournalDays), 3);
+    EXPECT_EQ(prefs.integerForKey(prefs::kJournalBudgetMB), 2048);
     EXPECT_EQ(prefs.stringForKey(prefs::kProxyHost), "No proxy set");
     EXPECT_TRUE(prefs.getPrefsForKey(prefs::kUseProxy).isBool());
     EXPECT_TRUE(prefs.boolForKey(prefs::kSearchPorts));
