@@ -3,6 +3,7 @@
 #include "Log.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -103,7 +104,11 @@ std::string sessionName(const std::string& station, double now)
         if (slug.size() >= 40)
             break;
     }
-    return std::string(stamp) + "_" + std::to_string(::getpid()) + "_" + slug;
+    // Recordings of one process starting in the same second (of stations of one name, or
+    // of none) each get a session of their own.
+    static std::atomic<unsigned> sequence{0};
+    return std::string(stamp) + "_" + std::to_string(::getpid()) + "-" +
+           std::to_string(++sequence) + "_" + slug;
 }
 
 struct Stored

@@ -117,6 +117,10 @@ TEST(SessionJournalTest, TheBudgetRemovesTheTooOldThenTheOldestButNeverASessionB
     EXPECT_TRUE(std::filesystem::exists(newer));
     EXPECT_TRUE(std::filesystem::exists(open->folder()));
 
+    const auto one = SessionJournal::open(dir.path(), "", {}, now);
+    const auto two = SessionJournal::open(dir.path(), "", {}, now);
+    ASSERT_TRUE(one && two) << "two unnamed stations starting in the same second";
+    EXPECT_NE(one->folder(), two->folder());
     EXPECT_EQ(SessionJournal::open(dir.path(), "off", {0, 100}, now), nullptr);
     EXPECT_EQ(SessionJournal::open(dir.path(), "off", {3, 0}, now), nullptr);
 }
