@@ -8,9 +8,9 @@
 #include "Localization.h"
 #include "MyOLVController.h"
 #include "NodePropertyKeys.h"
-#include "SplitOffsets.h"
 #include "NotificationNames.h"
 #include "PresetsController.h"
+#include "SplitOffsets.h"
 
 namespace orvanta {
 
