@@ -164,16 +164,7 @@ std::string writeBeside(const std::string& path, const std::vector<const Bytes8*
     const Bytes8 audio = session.audioAt(audioFrom, static_cast<std::size_t>(audioTo - audioFrom));
     bool written = audio.size() == audioTo - audioFrom;
     auto put = [&](const Bytes8& bytes) {
-        std::size_t done = 0;
-        while (written && done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                written = false;
-            else
-                done += static_cast<std::size_t>(n);
-        }
+        written = written && writeWhole(fd, bytes.data(), bytes.size());
     };
     put(*parts[0]);
     put(audio);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -47,42 +48,20 @@ std::string number(double value)
     return text;
 }
 
-bool writeWhole(int fd, const void* data, std::size_t length)
-{
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    while (length > 0) {
-        const ssize_t put = ::write(fd, bytes, length);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        bytes += put;
-        length -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
+/// The index names a format as messages do, in lower case ("mp3", "aac", "ogg").
 std::string formatTag(AudioFormat format)
 {
-    switch (format) {
-    case AudioFormat::MP3:
-        return "mp3";
-    case AudioFormat::AAC:
-        return "aac";
-    case AudioFormat::Ogg:
-        return "ogg";
-    }
-    return "mp3";
+    std::string tag(formatName(format));
+    std::transform(tag.begin(), tag.end(), tag.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tag;
 }
 
 std::optional<AudioFormat> formatFromTag(const std::string& tag)
 {
-    if (tag == "mp3")
-        return AudioFormat::MP3;
-    if (tag == "aac")
-        return AudioFormat::AAC;
-    if (tag == "ogg")
-        return AudioFormat::Ogg;
+    for (const AudioFormat format : {AudioFormat::MP3, AudioFormat::AAC, AudioFormat::Ogg})
+        if (formatTag(format) == tag)
+            return format;
     return std::nullopt;
 }
 
@@ -144,6 +123,21 @@ bool inUse(const std::filesystem::path& folder)
 }
 
 } // namespace
+
+bool writeWhole(int fd, const void* data, std::size_t length)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    while (length > 0) {
+        const ssize_t put = ::write(fd, bytes, length);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        bytes += put;
+        length -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
 
 double SessionJournal::clock()
 {

@@ -99,6 +99,10 @@ private:
     bool m_stopped = false;
 };
 
+/// Writes all of data, again after interruptions; false when the file takes no more (the
+/// journal's appends and the cut correction's new files).
+bool writeWhole(int fd, const void* data, std::size_t length);
+
 /// One session read back.
 struct JournalSession
 {
