@@ -91,6 +91,8 @@ public:
     /// The scheduler started or stopped node's recording or spent one of its entries: an
     /// open schedule editor of node shows its list and next start anew.
     virtual void updateTimerViewWithNode(Node* node) { (void)node; }
+    /// What was heard of a station has been saved as path.
+    virtual void heardAudioSaved(const std::string& path) { (void)path; }
     /// A station import started or ended (the tuner control's progress indicator).
     virtual void setImportInProgress(bool running) { (void)running; }
 };

@@ -85,6 +85,8 @@ void MainController::endAllThreads()
     m_endingThreads = true;
     for (auto& [tag, attempt] : m_attempts)
         attempt->cancel();
+    if (m_heard)
+        m_heard->attempt->cancel();
     // A terminate reaches a client that is still registering when it registers, which
     // needs the mailbox below: it fails, and that client thread ends as well.
     for (auto& [tag, server] : m_threadPool)
@@ -166,6 +168,8 @@ void MainController::applicationWillTerminate()
     stopRecordingForAllWithAlertMessage(std::nullopt);
     for (auto& [tag, attempt] : m_attempts)
         attempt->cancel();
+    if (m_heard)
+        m_heard->attempt->cancel();
     // The last files of the recordings are reported before the library is written, so
     // their history entries are saved with it.
     if (!waitForRecordingThreads(kShutdownWait))
@@ -377,7 +381,7 @@ ToolbarState MainController::toolbarState() const
     ToolbarState state;
     state.enabled = true;
     if (!node->isRecording()) {
-        state.listening = isPlayingStation(node);
+        state.listening = isPlayingStation(node) || isHeardThroughClient(node);
         // A stopped station's files can still be shown: its newest one.
         state.showMusicEnabled = lastRecordedFile(*node).has_value();
         return state;
@@ -405,6 +409,8 @@ std::string MainController::localTimeText(Date date, const char* format)
 
 Node* MainController::nodeForTag(std::int32_t tag) const
 {
+    if (m_heard && m_heard->tag == tag)
+        return m_heard->node.get();
     const auto it = m_nodePool.find(tag);
     return it == m_nodePool.end() ? nullptr : it->second.get();
 }

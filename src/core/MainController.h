@@ -172,8 +172,14 @@ public:
     };
     std::optional<MusicToShow> musicToShow(const Node& node) const;
     Node* listeningNode() const { return m_listeningNode.get(); }
-    /// Whether the built-in player plays this station directly (it is not recording).
+    /// Whether the built-in player plays this station, which is not recording.
     bool isPlayingStation(const Node* node) const;
+    /// The minutes kept of the station heard (not recorded) through Orvanta's own client,
+    /// which "Save the last N minutes" writes; 0 when it is not heard so.
+    std::int64_t heardMinutes(const Node* node) const;
+    /// Writes what was heard of node into one file in the recordings folder (on a worker;
+    /// the front end hears when it is saved); false, after an alert, when nothing can be.
+    bool saveHeardAudio(Node* node);
 
     // Station import ----------------------------------------------------------------------
 
@@ -243,6 +249,12 @@ private:
                           const StationResolution& resolution);
     void launchRecordingClient(const NodePtr& node, std::int32_t tag,
                                const StationResolution& resolution);
+    /// The client for node's resolved addresses, launched with extra recording properties.
+    std::shared_ptr<MP3Server> launchClient(const NodePtr& node, std::int32_t tag,
+                                            const StationResolution& resolution,
+                                            const Dictionary& extraProperties);
+    static bool isPlaylistSource(const StationResolution& resolution);
+    std::shared_ptr<ResolutionAttempt> resolutionAttemptFor(Node& node, std::int32_t tag);
     void resetNode(Node& node);
     void startImport();
     void stopImport();
@@ -262,6 +274,22 @@ private:
     void refresh(Node* node);
     /// Stops the built-in player when it plays a station that is not recording.
     void stopPlayingStation();
+    static std::string firstURLOf(const Node& node);
+    std::string relayPlaylist() const;
+    void startPlayingDirectly(const NodePtr& node);
+
+    // Listening through Orvanta's own client (MainControllerHeard.cpp): false when the
+    // preferences keep nothing heard or there is no relay.
+    bool listenThroughClient(const NodePtr& node);
+    void finishListeningResolution(const std::shared_ptr<ResolutionAttempt>& attempt,
+                                   const StationResolution& resolution);
+    /// Record on the station heard: its client becomes the recording; false when node is
+    /// not heard so (or its client is not launched yet, which ends the listening).
+    bool recordWhatIsHeard(Node& node);
+    void endListeningThroughClient();
+    /// The client of the station heard has ended by itself.
+    void heardStationEnded();
+    bool isHeardThroughClient(const Node* node) const;
 
     MainControllerParts m_parts;
     NotificationBridge m_bridge;
@@ -277,7 +305,17 @@ private:
     std::string m_listenURL;              // set while an external player is on the relay
     NodePtr m_listeningNode;
     NodePtr m_listeningNodeToKill; // whose relay connection is open
-    NodePtr m_playingStation;      // played directly by the built-in player
+    NodePtr m_playingStation;      // played by the built-in player, not recording
+    // The station heard through a client that records nothing yet; its server is in
+    // threadPool under the tag once launched.
+    struct HeardStation
+    {
+        NodePtr node;
+        std::int32_t tag = 0;
+        std::shared_ptr<ResolutionAttempt> attempt;
+        std::int64_t minutes = 0;
+    };
+    std::optional<HeardStation> m_heard;
     NodePtr m_visibleNode;
     mutable std::string m_lastSongLine;
     std::int32_t m_threadTagCounter = 0;

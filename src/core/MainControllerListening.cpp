@@ -50,24 +50,24 @@ void MainController::listen()
     if (!m_visibleNode)
         return;
     if (!m_visibleNode->isRecording()) {
-        const auto urls = m_visibleNode->propertyForKey(np::NP_URLS);
-        const bool hasURL = urls && urls->isArray() && urls->toArray().size() > 0 &&
-                            urls->toArray().at(0).isString();
-        const std::string url = hasURL ? urls->toArray().at(0).toString() : std::string();
+        const std::string url = firstURLOf(*m_visibleNode);
         if (player != kBuiltInPlayer) {
-            if (hasURL)
+            // Pressed again on the station heard through the relay, it stops.
+            if (isHeardThroughClient(m_visibleNode.get()))
+                endListeningThroughClient();
+            else if (!url.empty() && !listenThroughClient(m_visibleNode))
                 listenToLocation(url, false);
             return;
         }
-        // The built-in player plays the station itself; pressed again, it stops.
-        const bool wasPlaying =
-            m_playingStation == m_visibleNode && m_parts.frontEnd.builtInPlayerIsPlaying();
+        // The built-in player plays the station; pressed again, it stops.
+        const bool wasPlaying = isPlayingStation(m_visibleNode.get());
         stopPlayingStation();
-        if (!wasPlaying && hasURL &&
-            m_parts.frontEnd.startBuiltInPlayer("[playlist]\nnumberofentries=1\nFile1=" + url +
-                                                "\nTitle1=" + m_visibleNode->name() +
-                                                "\nLength1=-1\n"))
-            m_playingStation = m_visibleNode;
+        if (!wasPlaying && !url.empty()) {
+            if (listenThroughClient(m_visibleNode))
+                m_playingStation = m_visibleNode;
+            else
+                startPlayingDirectly(m_visibleNode);
+        }
         m_parts.frontEnd.updateToolbarControls();
         return;
     }
@@ -87,10 +87,7 @@ void MainController::listen()
     if (wasListening)
         return; // the button toggles listening off
     if (player == kBuiltInPlayer) {
-        const std::string playlist = "[playlist]\nnumberofentries=1\nFile1=http://127.0.0.1:" +
-                                     std::to_string(m_relay->relayPort()) + m_relay->servedPath() +
-                                     "\nTitle1=Orvanta Stream\nLength1=-1\n";
-        if (!m_parts.frontEnd.startBuiltInPlayer(playlist))
+        if (!m_parts.frontEnd.startBuiltInPlayer(relayPlaylist()))
             logMessage("MainController::listen", "this front end has no built-in player");
         m_listeningNode = m_visibleNode;
     } else {
@@ -98,6 +95,30 @@ void MainController::listen()
         m_listenURL = relayURL();
         listenToOrvantaRelay(m_listenURL);
     }
+}
+
+std::string MainController::firstURLOf(const Node& node)
+{
+    const auto urls = node.propertyForKey(np::NP_URLS);
+    const bool hasURL =
+        urls && urls->isArray() && urls->toArray().size() > 0 && urls->toArray().at(0).isString();
+    return hasURL ? urls->toArray().at(0).toString() : std::string();
+}
+
+std::string MainController::relayPlaylist() const
+{
+    return "[playlist]\nnumberofentries=1\nFile1=http://127.0.0.1:" +
+           std::to_string(m_relay->relayPort()) + m_relay->servedPath() +
+           "\nTitle1=Orvanta Stream\nLength1=-1\n";
+}
+
+void MainController::startPlayingDirectly(const NodePtr& node)
+{
+    const std::string url = firstURLOf(*node);
+    if (!url.empty() &&
+        m_parts.frontEnd.startBuiltInPlayer("[playlist]\nnumberofentries=1\nFile1=" + url +
+                                            "\nTitle1=" + node->name() + "\nLength1=-1\n"))
+        m_playingStation = node;
 }
 
 std::optional<std::string> MainController::serveThroughRelay(Node* node)
@@ -164,6 +185,9 @@ void MainController::relayConnectionClosed()
     node->setListenStatus(false);
     if (const auto server = serverForTag(node->tag()))
         server->listen(false);
+    // The music player that heard a station not recording has gone: nobody hears it now.
+    if (isHeardThroughClient(node.get()) && listenWithApplication() != kBuiltInPlayer)
+        endListeningThroughClient();
     m_parts.frontEnd.reloadItem(node.get());
     m_parts.frontEnd.updateToolbarControls();
 }
@@ -193,6 +217,7 @@ void MainController::stopListeningTo(Node& node)
 
 void MainController::stopPlayingStation()
 {
+    endListeningThroughClient();
     if (!m_playingStation)
         return;
     m_playingStation = nullptr;
@@ -201,7 +226,8 @@ void MainController::stopPlayingStation()
 
 bool MainController::isPlayingStation(const Node* node) const
 {
-    return node && m_playingStation.get() == node && m_parts.frontEnd.builtInPlayerIsPlaying();
+    return node && m_playingStation.get() == node &&
+           (m_parts.frontEnd.builtInPlayerIsPlaying() || isHeardThroughClient(node));
 }
 
 std::optional<std::string> MainController::lastRecordedFile(const Node& node) const

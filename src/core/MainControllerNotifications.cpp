@@ -108,6 +108,11 @@ void MainController::raiseAlertWithTitle(const std::string& title, const std::st
 
 void MainController::handleFinished(std::int32_t tag)
 {
+    if (m_heard && m_heard->tag == tag) {
+        m_threadPool.erase(tag);
+        heardStationEnded();
+        return;
+    }
     const NodePtr node = m_nodePool.count(tag) ? m_nodePool[tag] : nullptr;
     // Ended by itself (not by a stop), with something to say: the user should hear of it.
     const bool endedOnItsOwn = node && node->isRecording() && node->tag() == tag;

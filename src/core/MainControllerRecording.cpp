@@ -81,6 +81,10 @@ bool MainController::startRecordingForNode(Node* node, int source)
     if (source == kSourceScheduler)
         node->setTimerStatus(TimerStatus::Scheduled);
     setAlertMessageForNode("", node);
+    if (recordWhatIsHeard(*node)) {
+        countDirectoryClick(*node);
+        return true;
+    }
     const std::int32_t tag = ++m_threadTagCounter;
     m_nodePool[tag] = node->shared_from_this();
     node->setTag(tag);
@@ -88,18 +92,25 @@ bool MainController::startRecordingForNode(Node* node, int source)
     node->setCancelStatus(false);
     refresh(node);
 
-    auto attempt = std::make_shared<ResolutionAttempt>();
-    attempt->tag = tag;
-    attempt->node = node->weak_from_this();
-    attempt->urls = stringsOf(node->propertyForKey(np::NP_URLS));
-    const std::string user = node->propertyForKey(np::NP_USERNAME).value_or(Value()).toString();
-    const std::string password = node->propertyForKey(np::NP_PASSWORD).value_or(Value()).toString();
-    if (!user.empty() && !password.empty())
-        attempt->credentials = user + ":" + password;
+    auto attempt = resolutionAttemptFor(*node, tag);
     m_attempts[tag] = attempt;
     spawnRecordingClient(attempt);
     countDirectoryClick(*node);
     return true;
+}
+
+std::shared_ptr<ResolutionAttempt> MainController::resolutionAttemptFor(Node& node,
+                                                                        std::int32_t tag)
+{
+    auto attempt = std::make_shared<ResolutionAttempt>();
+    attempt->tag = tag;
+    attempt->node = node.weak_from_this();
+    attempt->urls = stringsOf(node.propertyForKey(np::NP_URLS));
+    const std::string user = node.propertyForKey(np::NP_USERNAME).value_or(Value()).toString();
+    const std::string password = node.propertyForKey(np::NP_PASSWORD).value_or(Value()).toString();
+    if (!user.empty() && !password.empty())
+        attempt->credentials = user + ":" + password;
+    return attempt;
 }
 
 void MainController::countDirectoryClick(const Node& node)
@@ -168,14 +179,28 @@ bool MainController::finishResolution(const std::shared_ptr<ResolutionAttempt>& 
     return false;
 }
 
+bool MainController::isPlaylistSource(const StationResolution& resolution)
+{
+    const std::string start = stringByTrimmingWhitespaceAndNewline(resolution.resolved.front());
+    return lowercase(start).ends_with(".m3u") || resolution.playlistSources.count(start) > 0;
+}
+
 void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag,
                                            const StationResolution& resolution)
 {
     node->setRippingStatus(RippingStatus::Launching);
+    m_threadPool[tag] = launchClient(node, tag, resolution, {});
+    node->setRippingStatus(RippingStatus::Running);
+    refresh(node.get());
+}
+
+std::shared_ptr<MP3Server> MainController::launchClient(const NodePtr& node, std::int32_t tag,
+                                                        const StationResolution& resolution,
+                                                        const Dictionary& extraProperties)
+{
     const std::string start = stringByTrimmingWhitespaceAndNewline(resolution.resolved.front());
     node->setValueForKey(start, "connectingURL");
-    const bool playlistSource =
-        lowercase(start).ends_with(".m3u") || resolution.playlistSources.count(start) > 0;
+    const bool playlistSource = isPlaylistSource(resolution);
 
     const Value& schedule = node->activeSchedule();
     if (schedule.isDictionary()) {
@@ -201,7 +226,9 @@ void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag
                           np::NP_COMPILATION_ALBUM_LABEL);
 
     // A playlist of files gets the client that records it entry by entry.
-    const Dictionary properties = node->recordingPropertiesCopy();
+    Dictionary properties = node->recordingPropertiesCopy();
+    for (const auto& [key, value] : extraProperties)
+        properties.set(key, value);
     const std::shared_ptr<MP3Server> server = playlistSource
                                                   ? std::make_shared<M3UServer>(properties)
                                                   : std::make_shared<MP3Server>(properties);
@@ -215,9 +242,7 @@ void MainController::launchRecordingClient(const NodePtr& node, std::int32_t tag
                 return std::make_shared<M3UClient>(clientTag, std::move(proxy), c);
             return std::make_shared<MP3Client>(clientTag, std::move(proxy), c);
         });
-    m_threadPool[tag] = server;
-    node->setRippingStatus(RippingStatus::Running);
-    refresh(node.get());
+    return server;
 }
 
 void MainController::stopRecordingForTag(std::int32_t tag)

@@ -135,6 +135,16 @@ void ClientProxy::listen(bool on)
     callSyncVoid(*m_mailbox, [this, on] { m_client->listen(on); });
 }
 
+bool ClientProxy::recordFromBuffer()
+{
+    return callSync(*m_mailbox, [this] { return m_client->recordFromBuffer(); }).value_or(false);
+}
+
+std::optional<HeardAudio> ClientProxy::heardAudio()
+{
+    return callSync(*m_mailbox, [this] { return m_client->heardAudio(); }).value_or(std::nullopt);
+}
+
 bool ClientProxy::isConnected() const
 {
     return !m_mailbox->isClosed();

@@ -8,6 +8,7 @@
 // client keeps serving its mailbox while it waits, so the exchange cannot deadlock. Once a
 // client thread has ended, calls through its proxy return defaults instead of waiting.
 
+#include "AudioFormat.h"
 #include "RecordingContext.h"
 #include "Value.h"
 
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace orvanta {
@@ -22,6 +24,15 @@ namespace orvanta {
 class GenericServer;
 class Mailbox;
 class ServerProxy;
+
+/// What a client listening without recording has kept of the station.
+struct HeardAudio
+{
+    Bytes audio;
+    AudioFormat format = AudioFormat::MP3;
+    Bytes streamHeader; // what a player needs before the audio (an Ogg stream's headers)
+    std::string song;   // the title playing now
+};
 
 /// Thread: created on and served by the client thread; see the operations for more.
 class GenericClient : public std::enable_shared_from_this<GenericClient>
@@ -52,6 +63,11 @@ public:
     virtual void skipTrack() {}
     virtual std::string completePath() { return {}; }
     virtual void listen(bool on);
+    /// A client listening without recording starts recording, from the current song's
+    /// beginning in what it heard; false when it is not listening so.
+    virtual bool recordFromBuffer() { return false; }
+    /// What a listening client has heard; nothing when it keeps nothing.
+    virtual std::optional<HeardAudio> heardAudio() { return std::nullopt; }
 
 protected:
     /// Runs body on a worker thread of its own in the context's thread group. An exception
@@ -84,6 +100,8 @@ public:
     void skipTrack();
     std::string completePath();
     void listen(bool on);
+    bool recordFromBuffer();
+    std::optional<HeardAudio> heardAudio();
     /// Whether the client thread still serves calls.
     bool isConnected() const;
 

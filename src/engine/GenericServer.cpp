@@ -19,6 +19,8 @@ void MP3Server::registerWithTag(std::int32_t tag, std::shared_ptr<ClientProxy> c
     GenericServer::registerWithTag(tag, std::move(client));
     clientProxy()->setProperties(_properties);
     clientProxy()->runClientInNewThread();
+    if (m_recordRequested)
+        clientProxy()->recordFromBuffer();
     if (m_terminateRequested)
         terminate();
 }
@@ -69,6 +71,19 @@ void MP3Server::listen(bool on)
 {
     if (clientProxy())
         clientProxy()->listen(on);
+}
+
+void MP3Server::recordFromBuffer()
+{
+    m_recordRequested = true;
+    m_launchTime = std::chrono::steady_clock::now();
+    if (clientProxy())
+        clientProxy()->recordFromBuffer();
+}
+
+std::optional<HeardAudio> MP3Server::heardAudio() const
+{
+    return clientProxy() ? clientProxy()->heardAudio() : std::nullopt;
 }
 
 } // namespace orvanta

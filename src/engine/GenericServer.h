@@ -5,16 +5,16 @@
 //
 // Thread: main.
 
+#include "GenericClient.h"
 #include "Value.h"
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace orvanta {
-
-class ClientProxy;
 
 class GenericServer : public std::enable_shared_from_this<GenericServer>
 {
@@ -51,11 +51,17 @@ public:
     void skipTrack();
     std::string completePath() const;
     void listen(bool on);
+    /// A client listening without recording starts recording from the current song's
+    /// beginning (see MP3Client); asked before the client has registered, it is asked when
+    /// it registers. The elapsed time counts from here.
+    void recordFromBuffer();
+    std::optional<HeardAudio> heardAudio() const;
 
 private:
     Dictionary _properties;
     std::chrono::steady_clock::time_point m_launchTime;
     bool m_terminateRequested = false;
+    bool m_recordRequested = false;
 };
 
 } // namespace orvanta

@@ -76,6 +76,9 @@ MP3Client::MP3Client(std::int32_t tag, std::shared_ptr<ServerProxy> server,
           [this](const std::uint8_t* data, std::size_t length) {
               fileWriter->writeData(data, length);
           }),
+      m_heardOgg(
+          [](const OggStreamInfo&, const std::optional<VorbisComments>&) { return Dictionary(); },
+          [](const std::uint8_t*, std::size_t) {}),
       m_gapSplitter([this](GapSplitter::Cut& cut) { startFileAtCut(cut); }),
       fileWriter(std::make_shared<MyFileWriter>(context.center)), m_naming(context.prefs),
       m_seconds(monotonicSeconds)
@@ -105,8 +108,19 @@ void MP3Client::launchClientThreadWithTag(std::int32_t tag, std::shared_ptr<Gene
 
 void MP3Client::setProperties(Dictionary properties)
 {
-    std::lock_guard lock(m_stateMutex);
-    _properties = std::move(properties);
+    {
+        std::lock_guard lock(m_stateMutex);
+        _properties = std::move(properties);
+        const Value* seconds = _properties.find(kListenBufferSecondsKey);
+        if (!seconds || !seconds->isNumber() || seconds->toReal() <= 0 || m_heard)
+            return;
+        m_listenBufferSeconds = seconds->toReal();
+        m_heard =
+            std::make_shared<ListeningBuffer>(ListeningBuffer::bytesFor(m_listenBufferSeconds, 0));
+        m_listening = true;
+    }
+    // What is heard goes to the player through the relay from the first byte.
+    listen(true);
 }
 
 void MP3Client::runClientInNewThread()
@@ -245,7 +259,8 @@ void MP3Client::run()
     setIVarsFromProperties();
     splitLaterArray.clear();
     m_naming.trackCounter = 1;
-    openJournal();
+    if (!m_listening)
+        openJournal();
     for (;;) {
         const bool autoReconnect = m_context.prefs.boolForKey(prefs::kAutoReconnect);
         if (!shutDownFlag)
@@ -458,6 +473,9 @@ bool MP3Client::progressCallback(std::int64_t downloadedNow)
         std::lock_guard lock(m_stateMutex);
         _transferRateCalculator.update(static_cast<double>(downloadedNow));
     }
+    // A Record while listening is not kept waiting for the station's next bytes.
+    if (m_recordRequested && m_listening && m_format && notFirstPass && m_heardBlockLeft < 0)
+        startRecordingFromBuffer();
     // Ends a transfer that receives nothing, instead of waiting for the next block.
     return !shutDownFlag || drainAfterStop();
 }

@@ -15,6 +15,7 @@
 #include "GapSplitter.h"
 #include "GenericClient.h"
 #include "HttpTransfer.h"
+#include "ListeningBuffer.h"
 #include "MyFileWriter.h"
 #include "OggChainSplitter.h"
 #include "SessionJournal.h"
@@ -54,6 +55,12 @@ public:
     void skipTrack() override;
     std::string completePath() override;
     void listen(bool on) override;
+    bool recordFromBuffer() override;
+    std::optional<HeardAudio> heardAudio() override;
+
+    /// The recording property that makes a client listen without recording, keeping that
+    /// many seconds of what it hears for recordFromBuffer() and heardAudio().
+    static constexpr std::string_view kListenBufferSecondsKey = "listenBufferSeconds";
 
     // Worker thread.
     void run();
@@ -113,6 +120,17 @@ private:
     void createNewFileInSession();
     void createNewFileInSessionForTags(Dictionary tags);
     std::unique_ptr<StreamTitle> titleFromMetadata(const std::uint8_t* block, std::size_t length);
+    /// A title that names another song than the one playing.
+    bool isNewTrack(const StreamTitle* title) const;
+
+    // Listening without recording (MP3ClientListening.cpp).
+    bool hearBody(const std::uint8_t* data, std::size_t length);
+    void hear(const std::uint8_t* data, std::size_t length);
+    void heardMetadata();
+    void startRecordingFromBuffer();
+    /// Where the current song begins in what was heard: the cut at the gap around its title
+    /// change, or the start of it all when the change came before.
+    std::uint64_t songStartIn(const ListeningBuffer::Snapshot& heard);
 
     // Settings (worker only, read in setIVarsFromProperties).
     Dictionary _properties;
@@ -170,6 +188,7 @@ private:
     std::vector<Bytes> m_sniffedChunks;  // the body's first blocks, held until settled
     std::size_t m_sniffedBytes = 0;
     OggChainSplitter m_ogg;
+    OggChainSplitter m_heardOgg; // while listening: only for the headers a player needs first
     std::optional<Dictionary> m_oggTrackTags; // the Ogg stream's own artist, title, album
     std::string m_oggStreamTitle;
     std::uint64_t m_publishedOggHeaders = 0;
@@ -179,6 +198,11 @@ private:
     bool m_writerConfigured = false;
     std::unique_ptr<SessionJournal> m_journal; // the recording's session, across connections
     std::string m_connectionUrl;
+    // While listening (worker): the audio bytes until the next metadata block, and what is
+    // left of the block being read (-1: none).
+    std::int64_t m_heardUntilBlock = 0;
+    std::int64_t m_heardBlockLeft = -1;
+    Bytes m_heardBlock;
 
     // Shared with the client thread.
     std::atomic<bool> shutDownFlag{false};
@@ -186,6 +210,10 @@ private:
     std::atomic<bool> m_wideSearch{false};    // this connection's splits use the gap splitter
     std::atomic<bool> m_skipRequested{false}; // a skip the worker applies (wide search)
     std::atomic<std::int64_t> metaint{0};
+    std::shared_ptr<ListeningBuffer> m_heard; // made before the worker starts, when listening
+    double m_listenBufferSeconds = 0;
+    std::atomic<bool> m_listening{false}; // heard, not recorded (yet)
+    std::atomic<bool> m_recordRequested{false};
     std::mutex m_stateMutex; // guards currentSong, the rate meter, _streamTitle's text
     std::string m_currentSong;
     std::string m_relayContentType = "audio/mpeg"; // what a listening player is told

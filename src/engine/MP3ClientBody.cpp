@@ -142,6 +142,8 @@ bool MP3Client::settleFormatAndReplay()
 
 bool MP3Client::writeBody(const std::uint8_t* data, std::size_t length)
 {
+    if (m_listening)
+        return hearBody(data, length);
     if (!notFirstPass && !firstBlockOfConnection())
         return false;
     fileWriter->setCallbackWriter(relayFlag ? m_context.relay : nullptr);
@@ -179,6 +181,8 @@ void MP3Client::journalTitle(const std::string& streamTitle, std::uint64_t ahead
 
 void MP3Client::writeAudio(const std::uint8_t* data, std::size_t length)
 {
+    if (length == 0)
+        return;
     if (*m_format != AudioFormat::Ogg) {
         writeStreamAudio(data, length);
         return;
@@ -488,6 +492,13 @@ std::unique_ptr<StreamTitle> MP3Client::titleFromMetadata(const std::uint8_t* bl
     return title;
 }
 
+bool MP3Client::isNewTrack(const StreamTitle* title) const
+{
+    return title && !title->shouldIgnore() && !title->streamTitle().empty() &&
+           (!_streamTitle ||
+            !sameTitleIgnoringCase(title->streamTitle(), _streamTitle->streamTitle()));
+}
+
 void MP3Client::handleFullBuffer()
 {
     const std::int64_t interval = metaint;
@@ -498,9 +509,7 @@ void MP3Client::handleFullBuffer()
     std::unique_ptr<StreamTitle> title =
         blockLength != 0 ? titleFromMetadata(block, static_cast<std::size_t>(blockLength))
                          : nullptr;
-    const bool newTrack = title && !title->shouldIgnore() && !title->streamTitle().empty() &&
-                          (!_streamTitle || !sameTitleIgnoringCase(title->streamTitle(),
-                                                                   _streamTitle->streamTitle()));
+    const bool newTrack = isNewTrack(title.get());
     std::int64_t consumed;
     std::int64_t nextMetaoffset;
     const bool firstBlock = std::exchange(m_firstFileDeferred, false);

@@ -33,6 +33,8 @@ inline constexpr std::string_view kWakeFromSleepWarnIfQuitting = "WakeFromSleepW
 inline constexpr std::string_view kListenWithApplication = "listenWithApplication";
 /// How long and how much of the streams as received is kept (days, MiB); 0 keeps none.
 inline constexpr std::string_view kJournalDays = "JournalDays";
+// Minutes kept of a station heard but not recorded (0: heard directly, nothing kept).
+inline constexpr std::string_view kListenBufferMinutes = "ListenBufferMinutes";
 inline constexpr std::string_view kJournalBudgetMB = "JournalBudgetMB";
 /// Address of the station directory to search; empty: the public servers, found by name.
 inline constexpr std::string_view kStationDirectory = "stationdirectory";

@@ -89,6 +89,7 @@ Dictionary PrefsController::registeredDefaults()
     d.set(kStationDirectory, std::string());
     d.set(kJournalDays, 3);
     d.set(kJournalBudgetMB, 2048);
+    d.set(kListenBufferMinutes, 10);
     return d;
 }
 

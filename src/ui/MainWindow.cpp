@@ -198,6 +198,8 @@ void MainWindow::buildMenus()
     controls->addAction(makeAction(QStringLiteral("listen"), tr("Listen"),
                                    QStringLiteral("button-listen"),
                                    QKeySequence(Qt::CTRL | Qt::Key_L), &MainWindow::listen));
+    controls->addAction(makeAction(QStringLiteral("saveHeard"), tr("Save the Last Minutes"),
+                                   QString(), QKeySequence(), &MainWindow::saveHeardAudio));
     controls->addAction(makeAction(
         QStringLiteral("showMusic"), tr("Show Music"), QStringLiteral("button-showmusic"),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M), &MainWindow::showMusic));
@@ -342,6 +344,12 @@ void MainWindow::updateToolbarControls()
     for (const char* name : {"scheduler", "recordingStyle", "editURLs"})
         action(QString::fromLatin1(name))->setEnabled(stream);
     action(QStringLiteral("history"))->setEnabled(stream);
+    // What was heard of a station not recording can be kept.
+    QAction* save = action(QStringLiteral("saveHeard"));
+    const std::int64_t minutes = m_controller.heardMinutes(shown);
+    save->setEnabled(minutes > 0);
+    save->setText(minutes > 0 ? tr("Save the Last %n Minutes", nullptr, static_cast<int>(minutes))
+                              : tr("Save the Last Minutes"));
 }
 
 void MainWindow::setStatusLines(const StatusLines& lines)
@@ -403,6 +411,11 @@ void MainWindow::skipTrack()
 void MainWindow::listen()
 {
     m_controller.listen();
+}
+
+void MainWindow::saveHeardAudio()
+{
+    m_controller.saveHeardAudio(m_controller.visibleNode());
 }
 
 void MainWindow::showMusic()
@@ -520,7 +533,7 @@ void MainWindow::currentNodeChanged(Node* node)
 void MainWindow::showContextMenu(const QPoint& position)
 {
     QMenu menu(this);
-    for (const char* name : {"record", "listen", "skipTrack", "showMusic"})
+    for (const char* name : {"record", "listen", "skipTrack", "saveHeard", "showMusic"})
         menu.addAction(action(QString::fromLatin1(name)));
     menu.addSeparator();
     for (const char* name : {"editURLs", "recordingStyle", "scheduler"})

@@ -63,6 +63,8 @@ public:
     void record();
     void skipTrack();
     void listen();
+    /// "Save the last N minutes" of the station heard.
+    void saveHeardAudio();
     void showMusic();
     void addStream();
     void addFolder();

@@ -318,6 +318,12 @@ QWidget* PreferencesWindow::listeningPage()
     m_relayPort->setAccessibleName(tr("Relay port"));
     connect(m_relayPort, &QSpinBox::editingFinished, this, &PreferencesWindow::doNewRelayPort);
     form->addRow(tr("Relay port on this computer:"), m_relayPort);
+    // Heard through Orvanta, a station can be recorded from the song's start.
+    QSpinBox* heard = numberControl(prefs::kListenBufferMinutes.data(), 0, 60, tr(" minutes"));
+    heard->setAccessibleName(tr("Minutes kept of what is heard"));
+    heard->setToolTip(tr("Record then starts at the beginning of the song playing, and "
+                         "the last minutes can be saved; 0 keeps nothing."));
+    form->addRow(tr("Keep what was heard for:"), heard);
     m_searchPorts = boolControl(prefs::kSearchPorts.data(),
                                 tr("When the port is busy, take the next free one"));
     form->addRow(m_searchPorts);

@@ -69,6 +69,12 @@ void WindowFrontEnd::scheduledRecordingFailed(Node* node, const std::string& ale
                            qs(alert));
 }
 
+void WindowFrontEnd::heardAudioSaved(const std::string& path)
+{
+    if (m_notifier)
+        m_notifier->notify(tr("Saved what was heard"), qs(path));
+}
+
 bool WindowFrontEnd::startBuiltInPlayer(const std::string& playlistText)
 {
     return m_player.play(playlistText);

@@ -50,6 +50,7 @@ public:
     void updateDetailDrawerView() override;
     void updateTimerViewWithNode(Node* node) override;
     void scheduledRecordingFailed(Node* node, const std::string& alert) override;
+    void heardAudioSaved(const std::string& path) override;
     bool startBuiltInPlayer(const std::string& playlistText) override;
     void stopBuiltInPlayer() override;
     bool builtInPlayerIsPlaying() const override;

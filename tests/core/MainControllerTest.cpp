@@ -1092,7 +1092,8 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     MainController& c = start();
     ASSERT_NE(c.relay(), nullptr);
 
-    // A station that is not recording goes to the player as it is.
+    // A station that is not recording goes to the player as it is when nothing heard is kept.
+    prefs.setPrefs(Value(0), prefs::kListenBufferMinutes);
     c.setVisibleNode(idle);
     c.listen();
     ASSERT_TRUE(spinUntil([&] { return lines(readFile(log)).size() == 1; }, 5s));
@@ -1153,6 +1154,73 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
     // Pressed again on the station being heard, listening ends.
     c.listen();
     EXPECT_EQ(c.listeningNode(), nullptr);
+}
+
+TEST_F(MainControllerTest, AStationHeardThroughOrvantaIsSavedAndRecordedOnTheSameConnection)
+{
+    const std::uint16_t relayPort = unusedLoopbackPort();
+    prefs.setPrefs(Value(static_cast<std::int64_t>(relayPort)), prefs::kRelayPort);
+    prefs.setPrefs(Value(1), prefs::kListenWithApplication);
+    const std::string log = dir.file("player.log");
+    writeScript(scriptsFolder, "listenToStream",
+                "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
+    server.addMount("/live", titledMount("", 32000, true));
+    Node* node = station("Live", {server.url("/live")});
+    MainController& c = start();
+    c.setVisibleNode(node);
+
+    // Not recording, the station is heard through the relay from a client of Orvanta's.
+    c.listen();
+    ASSERT_TRUE(spinUntil([&] { return c.heardMinutes(node) == 10; }, 5s));
+    const auto folder = c.applicationSupportFolder();
+    ASSERT_TRUE(spinUntil([&] { return lines(readFile(log)).size() == 1; }, 5s));
+    EXPECT_EQ(lines(readFile(log))[0], "listenwithitunes|" + *folder + "/relay.pls|1|");
+    RelayListener player(relayPort, c.relay()->servedPath());
+    ASSERT_TRUE(player.connected);
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            player.readSome();
+            return player.received.find("StreamTitle='B - Two") != std::string::npos;
+        },
+        10s));
+    EXPECT_EQ(node->status(), RecordingStatus::Idle);
+    EXPECT_TRUE(c.toolbarState().listening);
+    EXPECT_TRUE(std::filesystem::is_empty(downloads)) << "listening records nothing";
+
+    // What was heard is saved as one file.
+    ASSERT_TRUE(c.saveHeardAudio(node));
+    std::string saved;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(downloads))
+                saved = entry.path().filename().string();
+            return !saved.empty();
+        },
+        5s));
+    EXPECT_EQ(saved, "Live - last 10 minutes 2026-05-01 20.00.00.mp3");
+    const std::string savedBytes = readFile(downloads + "/" + saved);
+    EXPECT_EQ(savedBytes.rfind("ID3", 0), 0u);
+    EXPECT_GT(savedBytes.size(), 3u * kMetaint);
+
+    // Record takes the connection over: no second one, the player keeps hearing it.
+    const int connections = server.connectionCount();
+    ASSERT_TRUE(c.startRecordingForNode(node, MainController::kSourceUser));
+    EXPECT_EQ(node->status(), RecordingStatus::Recording);
+    EXPECT_EQ(node->rippingStatus(), RippingStatus::Running);
+    EXPECT_EQ(c.listeningNode(), node);
+    EXPECT_EQ(c.heardMinutes(node), 0);
+    const std::size_t heardSoFar = player.received.size();
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            player.readSome();
+            return player.received.size() > heardSoFar + 2 * kMetaint;
+        },
+        10s));
+    ASSERT_TRUE(spinUntil([&] { return history(node).size() >= 1; }, 15s));
+    c.stopRecordingForTag(node->tag());
+    ASSERT_TRUE(spinUntil([&] { return c.runningThreadCount() == 0; }, 10s));
+    EXPECT_EQ(server.connectionCount(), connections);
+    EXPECT_TRUE(front.alerts.empty());
 }
 
 TEST_F(MainControllerTest, APlaylistOfFilesIsRecordedEntryByEntryThroughTheCore)

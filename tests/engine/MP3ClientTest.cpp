@@ -1,3 +1,4 @@
+#include "MP3Client.h"
 #include "Easy.h"
 #include "EnvironmentOverride.h"
 #include "Global.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -689,4 +691,51 @@ TEST_F(MP3ClientTest, HostileHeadersAndAServerClosingInsideMetadata)
         EXPECT_TRUE(std::equal(audio.begin(), audio.end(), songs.audio.begin()))
             << "what arrived before the cut is kept, in order";
     }
+}
+
+TEST_F(MP3ClientTest, RecordAfterListeningTwoMinutesIntoASongStartsItsFileAtTheSongsGap)
+{
+    // The second song's title comes 2 s after its gap; the stream stops sending 2 minutes
+    // into that song, the connection staying open, as a station does between two blocks.
+    const SongStream& songs = songStream({6.0, 130.0});
+    const auto [gapFrom, gapTo] = songs.silences[0];
+    IcyMount mount = titledMount(
+        songs, {{0, "Artist A - Opener"}, {gapTo + 2 * kMetaint, "Artist B - Long Song"}});
+    mount.stallAfterBodyBytes = gapTo + 121 * kMetaint;
+    server.addMount("/stream", mount);
+    prefs.set("LowSpeedDisconnect", false);
+    Dictionary properties = streamProperties({server.url("/stream")});
+    properties.set(MP3Client::kListenBufferSecondsKey, 600.0);
+    Recording recording(prefs, properties);
+    recording.start();
+    const std::uint64_t heardBytes = gapTo + 120 * kMetaint;
+    ASSERT_TRUE(recording.waitUntil(
+        [&] {
+            const auto heard = recording.server().heardAudio();
+            return heard && heard->audio.size() >= heardBytes;
+        },
+        20s));
+    const auto heard = recording.server().heardAudio();
+    EXPECT_EQ(heard->song, "Artist B - Long Song");
+    EXPECT_TRUE(std::equal(heard->audio.begin(), heard->audio.end(), songs.audio.begin()))
+        << "what was heard is the stream as sent";
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "listening writes no file";
+
+    recording.server().recordFromBuffer();
+    ASSERT_TRUE(recording.waitUntil([&] { return !recording.server().heardAudio(); }, 5s));
+    recording.stop();
+    ASSERT_TRUE(recording.waitFinished(10s));
+    const auto files = recording.completedFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(fileName(files[0]), "Artist B - Long Song.mp3");
+    const ByteVector audio = audioOfFile(files[0].get("location").toString());
+    ASSERT_GT(audio.size(), 120u * kMetaint);
+    // The file is the stream from a point in the song's gap on, byte for byte.
+    std::optional<std::uint64_t> start;
+    for (std::uint64_t at = gapFrom - 418; at <= gapTo + 418 && !start; ++at)
+        if (at + audio.size() <= songs.audio.size() &&
+            std::equal(audio.begin(), audio.end(), songs.audio.begin() + static_cast<long>(at)))
+            start = at;
+    ASSERT_TRUE(start) << "the file does not start in the gap before the song";
+    EXPECT_TRUE(recording.alerts().empty());
 }

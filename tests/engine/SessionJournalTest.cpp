@@ -1,12 +1,14 @@
 // The session journal: what it writes reads back as written (a line cut off by a crash is
 // passed over), its budget removes the oldest and the too old sessions but never one being
-// written, and a recording's cut moved afterwards from it.
+// written, and a recording's cut moved afterwards from it; the listening buffer keeps the
+// last bytes heard with the title changes among them.
 
 #include "SessionJournal.h"
 #include "CutCorrection.h"
 #include "EnvironmentOverride.h"
 #include "Global.h"
 #include "IcyTestServer.h"
+#include "ListeningBuffer.h"
 #include "RecordingHarness.h"
 #include "TempDir.h"
 
@@ -207,4 +209,30 @@ TEST(CutCorrectionTest, AMovedCutRewritesBothSongsFromTheJournalFrameExactWithTh
               std::string::npos)
         << error;
     EXPECT_TRUE(fileBytes(second) == originalSecond);
+}
+
+TEST(ListeningBufferTest, KeepsTheLastBytesAndTheTitleChangesAmongThem)
+{
+    ListeningBuffer buffer(10);
+    const Bytes first{1, 2, 3, 4, 5, 6}, second{7, 8, 9, 10, 11, 12}, third{13, 14, 15, 16};
+    buffer.append(first.data(), first.size());
+    buffer.titleChanged(Bytes{'T'});
+    buffer.append(second.data(), second.size());
+    EXPECT_EQ(buffer.size(), 12u) << "a block goes only when the rest still fills the capacity";
+    buffer.append(third.data(), third.size());
+    ListeningBuffer::Snapshot kept = buffer.snapshot();
+    EXPECT_EQ(kept.audio, (Bytes{7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+    ASSERT_EQ(kept.titles.size(), 1u) << "a change at the first byte kept still names it";
+    EXPECT_EQ(kept.titles[0].position, 0u);
+    EXPECT_EQ(kept.titles[0].metadata, Bytes{'T'});
+
+    const Bytes fourth(10, 0);
+    buffer.append(fourth.data(), fourth.size());
+    kept = buffer.take();
+    EXPECT_EQ(kept.audio, fourth);
+    EXPECT_TRUE(kept.titles.empty()) << "the change went with its audio";
+    EXPECT_EQ(buffer.size(), 0u);
+
+    EXPECT_EQ(ListeningBuffer::bytesFor(60, 128), 960000u);
+    EXPECT_EQ(ListeningBuffer::bytesFor(60, 0), 60u * 320u * 125u) << "unknown: the highest rate";
 }

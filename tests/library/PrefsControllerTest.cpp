@@ -77,7 +77,8 @@ TEST_F(PrefsControllerTest, AFreshUserGetsEveryInitialValueInRegistrationOrder)
                                         "listenWithApplication",
                                         "stationdirectory",
                                         "JournalDays",
-                                        "JournalBudgetMB"}));
+                                        "JournalBudgetMB",
+                                        "ListenBufferMinutes"}));
     EXPECT_EQ(prefs.integerForKey(prefs::kRelayPort), 50505);
     EXPECT_EQ(prefs.stringForKey(prefs::kStationDirectory), "") << "empty: the public servers";
     EXPECT_EQ(prefs.integerForKey(prefs::kDirLayout), 26);
@@ -85,6 +86,7 @@ TEST_F(PrefsControllerTest, AFreshUserGetsEveryInitialValueInRegistrationOrder)
     EXPECT_EQ(prefs.integerForKey(prefs::kAutoReconnectWaitSeconds), 2);
     EXPECT_EQ(prefs.integerForKey(prefs::kJournalDays), 3);
     EXPECT_EQ(prefs.integerForKey(prefs::kJournalBudgetMB), 2048);
+    EXPECT_EQ(prefs.integerForKey(prefs::kListenBufferMinutes), 10);
     EXPECT_EQ(prefs.stringForKey(prefs::kProxyHost), "No proxy set");
     EXPECT_TRUE(prefs.getPrefsForKey(prefs::kUseProxy).isBool());
     EXPECT_TRUE(prefs.boolForKey(prefs::kSearchPorts));
