@@ -267,7 +267,11 @@ void HistoryWindow::copyLocationOfRow(int row)
 
 void HistoryWindow::adjustCutOfRow(int row)
 {
-    const QString file = m_display->existingFileOfRow(row);
+    adjustCutOfFile(m_display->existingFileOfRow(row));
+}
+
+void HistoryWindow::adjustCutOfFile(const QString& file)
+{
     std::string error;
     auto cut = file.isEmpty() ? std::nullopt
                               : findRecordedCut(SessionJournal::defaultSessionsFolder(),

@@ -76,6 +76,8 @@ public:
     void copyLocationOfRow(int row);
     /// Opens the cut editor on the cut at the start of the row's file, or says why not.
     void adjustCutOfRow(int row);
+    /// The cut editor on the cut at the start of file (a recording of the station shown).
+    void adjustCutOfFile(const QString& file);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -216,6 +216,8 @@ void MainWindow::buildMenus()
                                   QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr);
     connect(history, &QAction::triggered, this, &MainWindow::showHistoryWindow);
     view->addAction(history);
+    view->addAction(makeAction(QStringLiteral("adjustLastCut"), tr("Adjust Last Cut…"), QString(),
+                               QKeySequence(), &MainWindow::adjustLastCut));
     QAction* presets = makeAction(QStringLiteral("presets"), tr("Presets..."), QString(),
                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), nullptr);
     connect(presets, &QAction::triggered, this, [this] { presetsWindow().showWindow(); });
@@ -344,6 +346,8 @@ void MainWindow::updateToolbarControls()
     for (const char* name : {"scheduler", "recordingStyle", "editURLs"})
         action(QString::fromLatin1(name))->setEnabled(stream);
     action(QStringLiteral("history"))->setEnabled(stream);
+    action(QStringLiteral("adjustLastCut"))
+        ->setEnabled(stream && m_controller.lastRecordedFile(*shown).has_value());
     // What was heard of a station not recording can be kept.
     QAction* save = action(QStringLiteral("saveHeard"));
     const std::int64_t minutes = m_controller.heardMinutes(shown);
@@ -416,6 +420,14 @@ void MainWindow::listen()
 void MainWindow::saveHeardAudio()
 {
     m_controller.saveHeardAudio(m_controller.visibleNode());
+}
+
+void MainWindow::adjustLastCut()
+{
+    const Node* node = m_controller.visibleNode();
+    const auto file = node ? m_controller.lastRecordedFile(*node) : std::nullopt;
+    if (file)
+        historyWindow().adjustCutOfFile(QString::fromStdString(*file));
 }
 
 void MainWindow::showMusic()
@@ -536,7 +548,7 @@ void MainWindow::showContextMenu(const QPoint& position)
     for (const char* name : {"record", "listen", "skipTrack", "saveHeard", "showMusic"})
         menu.addAction(action(QString::fromLatin1(name)));
     menu.addSeparator();
-    for (const char* name : {"editURLs", "recordingStyle", "scheduler"})
+    for (const char* name : {"editURLs", "recordingStyle", "scheduler", "adjustLastCut"})
         menu.addAction(action(QString::fromLatin1(name)));
     menu.addSeparator();
     for (const char* name : {"addStream", "addFolder", "rename", "delete"})

@@ -65,6 +65,8 @@ public:
     void listen();
     /// "Save the last N minutes" of the station heard.
     void saveHeardAudio();
+    /// The cut editor on the cut before the shown station's newest song.
+    void adjustLastCut();
     void showMusic();
     void addStream();
     void addFolder();

@@ -289,6 +289,18 @@ TEST_F(HistoryWindowTest, AdjustCutDragsTheCutIntoTheGapWritesBothSongsAndTheSta
     ASSERT_TRUE(offsets && offsets->isArray() && offsets->toArray().size() == 1);
     EXPECT_NEAR(offsets->toArray()[0].toReal(), -0.5 + 0.85, 0.05) << "the station learns it";
 
+    // The station's own menu opens the editor on the cut before its newest song.
+    auto openEditor = [&] {
+        return history->findChild<ui::CutEditor*>(QStringLiteral("cutEditor"));
+    };
+    QTRY_VERIFY(openEditor() == nullptr);
+    QAction* adjustLast = window().action(QStringLiteral("adjustLastCut"));
+    window().updateToolbarControls();
+    ASSERT_TRUE(adjustLast->isEnabled());
+    adjustLast->trigger();
+    QTRY_VERIFY(openEditor() != nullptr && openEditor()->isVisible());
+    openEditor()->close();
+
     std::filesystem::remove_all(SessionJournal::defaultSessionsFolder());
     history->adjustCutOfRow(1);
     auto* alert = history->findChild<QMessageBox*>(QStringLiteral("adjustCutAlert"));
