@@ -89,7 +89,7 @@ def type_text(text):
 class Session:
     """The programs of a build, a home of their own and the demo station on a free port."""
 
-    def __init__(self, build, station_seconds, **extra_env):
+    def __init__(self, build, station_seconds, song_seconds=3, **extra_env):
         self.cli = os.path.join(build, "src/cli/orvanta-cli")
         self.app_path = os.path.join(build, "src/app/orvanta")
         self.home = tempfile.mkdtemp(prefix="orvanta-e2e-")
@@ -104,7 +104,7 @@ class Session:
         self.port = free_port()
         self.station = subprocess.Popen(
             [os.path.join(build, "tools/demostation/orvanta-demo-station"), "--port",
-             str(self.port), "--song-seconds", "3", "--songs", "3", "--for",
+             str(self.port), "--song-seconds", str(song_seconds), "--songs", "3", "--for",
              str(station_seconds)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.app = None
         time.sleep(1.0)
