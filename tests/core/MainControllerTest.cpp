@@ -131,6 +131,7 @@ public:
         scheduleFailures.emplace_back(node, alert);
     }
     void updateTimerViewWithNode(Node* node) override { timerViewUpdates.push_back(node); }
+    void heardAudioSaved(const std::string& path) override { savedHeard.push_back(path); }
     void showAlert(const Alert& alert) override { alerts.emplace_back(alert.title, alert.message); }
     bool askQuestion(const std::string& title, const std::string& message,
                      const std::string& defaultButton, const std::string& alternateButton) override
@@ -149,6 +150,7 @@ public:
     std::vector<std::string> questions;
     std::vector<std::pair<Node*, std::string>> scheduleFailures;
     std::vector<Node*> timerViewUpdates;
+    std::vector<std::string> savedHeard;
     bool answer = true;
 };
 
@@ -1189,16 +1191,11 @@ TEST_F(MainControllerTest, AStationHeardThroughOrvantaIsSavedAndRecordedOnTheSam
 
     // What was heard is saved as one file.
     ASSERT_TRUE(c.saveHeardAudio(node));
-    std::string saved;
-    ASSERT_TRUE(spinUntil(
-        [&] {
-            for (const auto& entry : std::filesystem::directory_iterator(downloads))
-                saved = entry.path().filename().string();
-            return !saved.empty();
-        },
-        5s));
-    EXPECT_EQ(saved, "Live - last 10 minutes 2026-05-01 20.00.00.mp3");
-    const std::string savedBytes = readFile(downloads + "/" + saved);
+    ASSERT_TRUE(spinUntil([&] { return !front.savedHeard.empty(); }, 5s));
+    const std::string saved = downloads + "/Live - last 10 minutes 2026-05-01 20.00.00.mp3";
+    EXPECT_EQ(front.savedHeard, std::vector<std::string>{saved});
+    EXPECT_EQ(filesBelow(downloads), std::vector<std::string>{saved});
+    const std::string savedBytes = readFile(saved);
     EXPECT_EQ(savedBytes.rfind("ID3", 0), 0u);
     EXPECT_GT(savedBytes.size(), 3u * kMetaint);
 
