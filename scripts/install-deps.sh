@@ -13,7 +13,7 @@ packages=(
     # and PulseAudio output
     libqt6svg6 qt6-qpa-plugins gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     gstreamer1.0-pulseaudio
-    libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev libavcodec-dev libavformat-dev libproxy-dev
+    libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev libavcodec-dev libavformat-dev libssl-dev libproxy-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev python3 time
     # independent readers and encoders for the recording tests

@@ -4,6 +4,7 @@
 
 #include "HlsPlaylist.h"
 #include "SegmentSequencer.h"
+#include "TimedId3.h"
 
 #include <gtest/gtest.h>
 
@@ -166,4 +167,58 @@ TEST(HlsPlaylistTest, ReloadsHandOutEachSegmentOnceInOrderFromTheLiveEdge)
     finished.endList = true;
     EXPECT_EQ(ended.update(finished).fresh.size(), 4u) << "a finished playlist from its start";
     EXPECT_TRUE(ended.finished());
+}
+
+namespace {
+
+/// An ID3v2.4 tag of the given frames (each its identifier and body).
+std::vector<std::uint8_t> id3v24(const std::vector<std::pair<std::string, std::string>>& frames)
+{
+    std::string body;
+    auto synchsafe = [](std::size_t n) {
+        return std::string{static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F),
+                           static_cast<char>((n >> 7) & 0x7F), static_cast<char>(n & 0x7F)};
+    };
+    for (const auto& [id, content] : frames)
+        body += id + synchsafe(content.size()) + std::string(2, '\0') + content;
+    const std::string tag = std::string("ID3\x04\x00\x00", 6) + synchsafe(body.size()) + body;
+    return {tag.begin(), tag.end()};
+}
+
+} // namespace
+
+TEST(HlsPlaylistTest, TimedId3NamesTheSongAndTellsThePackedSegmentsTimestamp)
+{
+    using namespace std::string_literals;
+    // TXXX "StreamTitle" in UTF-8, a UTF-16 TIT2 with its mark, TPE1 in Latin-1, the stamp.
+    const auto tag = id3v24({{"TIT2", "\x01\xFF\xFE"s + "S\0o\0n\0g\0\0\0"s},
+                             {"TPE1", "\x00"s + "Bj\xF6rk"s},
+                             {"TXXX", "\x03StreamTitle\0Bj\xC3\xB6rk - Song"s},
+                             {"PRIV", "com.apple.streaming.transportStreamTimestamp\0"s +
+                                          "\x00\x00\x00\x01\x00\x00\x00\x00"s}});
+    const auto parsed = parseTimedId3(tag.data(), tag.size());
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->title, "Song");
+    EXPECT_EQ(parsed->artist, "Bj\xC3\xB6rk");
+    EXPECT_EQ(parsed->songTitle(), "Bj\xC3\xB6rk - Song") << "the stream title first";
+    ASSERT_TRUE(parsed->transportTimestamp);
+    EXPECT_EQ(*parsed->transportTimestamp, std::uint64_t{1} << 32);
+    EXPECT_NEAR(parsed->transportSeconds(), 4294967296.0 / 90000.0, 1e-9);
+    EXPECT_EQ(id3TagLength(tag.data(), tag.size()), tag.size());
+
+    const auto plain = id3v24({{"TIT2", "\x03"s + "Artist - Title"s}});
+    EXPECT_EQ(parseTimedId3(plain.data(), plain.size())->songTitle(), "Artist - Title");
+    // A frame claiming more than the tag holds ends the reading with what came before.
+    auto damaged = id3v24({{"TPE1", "\x03"
+                                    "A"s},
+                           {"TIT2", "\x03"
+                                    "B"s}});
+    damaged[damaged.size() - 5] = 0x7F;
+    const auto kept = parseTimedId3(damaged.data(), damaged.size());
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->artist, "A");
+    EXPECT_EQ(kept->title, "");
+    const std::vector<std::uint8_t> none{0xFF, 0xF1, 0x50, 0x80, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_FALSE(parseTimedId3(none.data(), none.size()));
+    EXPECT_EQ(id3TagLength(none.data(), none.size()), 0u);
 }
