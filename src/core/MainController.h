@@ -283,6 +283,8 @@ private:
     bool listenThroughClient(const NodePtr& node);
     void finishListeningResolution(const std::shared_ptr<ResolutionAttempt>& attempt,
                                    const StationResolution& resolution);
+    /// The station heard as before the buffer: its address straight to the player.
+    void listenWithoutClient(const NodePtr& node);
     /// Record on the station heard: its client becomes the recording; false when node is
     /// not heard so (or its client is not launched yet, which ends the listening).
     bool recordWhatIsHeard(Node& node);

@@ -21,6 +21,8 @@ namespace orvanta {
 
 namespace {
 constexpr std::int64_t kBuiltInPlayer = 0;
+// How long the relay may take to listen for a player before the station is played directly.
+constexpr std::chrono::milliseconds kRelayStartWait{1000};
 
 /// A station's name as part of a file name.
 std::string fileNamePart(std::string name)
@@ -68,20 +70,23 @@ void MainController::finishListeningResolution(const std::shared_ptr<ResolutionA
     if (!m_heard || m_heard->tag != attempt->tag || attempt->cancelled || m_terminated)
         return;
     const NodePtr node = m_heard->node;
+    // A playlist of files is played as it always was: by the player, from its address.
     if (resolution.resolved.empty() || isPlaylistSource(resolution)) {
-        // A playlist of files is played as it always was: by the player, from its address.
-        m_heard.reset();
-        if (listenWithApplication() == kBuiltInPlayer)
-            startPlayingDirectly(node);
-        else
-            listenToLocation(firstURLOf(*node), false);
-        m_parts.frontEnd.updateToolbarControls();
+        listenWithoutClient(node);
+        return;
+    }
+    // A relay that cannot take a player (its port taken) must not cost the user the
+    // station: it is then played directly, as without the buffer.
+    m_relay->launch();
+    if (!m_relay->waitForState(RelayThread::kListening, kRelayStartWait) &&
+        m_relay->state() != RelayThread::kConnected) {
+        logMessage("MainController::listen", "the relay takes no player: playing directly");
+        listenWithoutClient(node);
         return;
     }
     m_threadPool[m_heard->tag] = launchClient(
         node, m_heard->tag, resolution,
         {{MP3Client::kListenBufferSecondsKey, static_cast<double>(m_heard->minutes) * 60.0}});
-    m_relay->launch();
     m_listeningNode = node;
     if (listenWithApplication() == kBuiltInPlayer) {
         if (!m_parts.frontEnd.startBuiltInPlayer(relayPlaylist()))
@@ -90,6 +95,16 @@ void MainController::finishListeningResolution(const std::shared_ptr<ResolutionA
         m_listenURL = relayURL();
         listenToOrvantaRelay(m_listenURL);
     }
+    m_parts.frontEnd.updateToolbarControls();
+}
+
+void MainController::listenWithoutClient(const NodePtr& node)
+{
+    m_heard.reset();
+    if (listenWithApplication() == kBuiltInPlayer)
+        startPlayingDirectly(node);
+    else
+        listenToLocation(firstURLOf(*node), false);
     m_parts.frontEnd.updateToolbarControls();
 }
 

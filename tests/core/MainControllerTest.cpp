@@ -37,6 +37,7 @@
 #include <sstream>
 #include <thread>
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -1218,6 +1219,34 @@ TEST_F(MainControllerTest, AStationHeardThroughOrvantaIsSavedAndRecordedOnTheSam
     ASSERT_TRUE(spinUntil([&] { return c.runningThreadCount() == 0; }, 10s));
     EXPECT_EQ(server.connectionCount(), connections);
     EXPECT_TRUE(front.alerts.empty());
+}
+
+TEST_F(MainControllerTest, AStationIsHeardDirectlyWhenTheRelayCannotTakeAPlayer)
+{
+    // Another program holds the relay's port, and the relay may not look for another.
+    const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(holder, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
+    prefs.setPrefs(Value(static_cast<std::int64_t>(ntohs(address.sin_port))), prefs::kRelayPort);
+    prefs.setPrefs(Value(false), prefs::kSearchPorts);
+    prefs.setPrefs(Value(1), prefs::kListenWithApplication);
+    const std::string log = dir.file("player.log");
+    writeScript(scriptsFolder, "listenToStream",
+                "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
+    server.addMount("/live", titledMount("", 32000, true));
+    Node* node = station("Live", {server.url("/live")});
+    MainController& c = start();
+    c.setVisibleNode(node);
+    c.listen();
+    ASSERT_TRUE(spinUntil([&] { return lines(readFile(log)).size() == 1; }, 10s));
+    EXPECT_EQ(lines(readFile(log))[0], "listenwithitunes|" + server.url("/live") + "|0|");
+    EXPECT_EQ(c.heardMinutes(node), 0);
+    ::close(holder);
 }
 
 TEST_F(MainControllerTest, APlaylistOfFilesIsRecordedEntryByEntryThroughTheCore)
