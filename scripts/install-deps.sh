@@ -13,11 +13,14 @@ packages=(
     # and PulseAudio output
     libqt6svg6 qt6-qpa-plugins gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     gstreamer1.0-pulseaudio
-    libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev libavcodec-dev libavformat-dev libssl-dev libproxy-dev
+    libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev libproxy-dev
+    # HLS: segments taken apart by libavformat, AES-128 segments decrypted by libcrypto
+    libavcodec-dev libavformat-dev libssl-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev python3 time
-    # independent readers and encoders for the recording tests
-    python3-mutagen lame mpg123 ffmpeg
+    # independent readers and encoders for the recording tests; the HLS test station
+    # encrypts its segments with openssl
+    python3-mutagen lame mpg123 ffmpeg openssl
     # a real streaming server and source client for the integration suite
     icecast2 ezstream
     # a message bus of the tests' own, for the sleep watcher

@@ -229,6 +229,10 @@ std::shared_ptr<MP3Server> MainController::launchClient(const NodePtr& node, std
     Dictionary properties = node->recordingPropertiesCopy();
     for (const auto& [key, value] : extraProperties)
         properties.set(key, value);
+    Array hls;
+    for (const std::string& address : resolution.hlsSources)
+        hls.append(Value(address));
+    properties.set(MP3Client::kHlsAddressesKey, Value(hls));
     const std::shared_ptr<MP3Server> server = playlistSource
                                                   ? std::make_shared<M3UServer>(properties)
                                                   : std::make_shared<MP3Server>(properties);

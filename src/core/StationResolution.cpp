@@ -1,5 +1,6 @@
 #include "StationResolution.h"
 
+#include "HlsPlaylist.h"
 #include "Localization.h"
 #include "PlaylistHelpers.h"
 #include "StringExtensions.h"
@@ -53,7 +54,11 @@ StationResolution resolveStationURLs(const std::vector<std::string>& urls,
             break;
         }
         case PlaylistKind::M3U:
-            if (auto stream = M3UHelper::redirectsToRawStream(content)) {
+            // An HLS playlist is the station itself, read segment by segment.
+            if (hls::isHlsPlaylistText(content)) {
+                result.resolved.push_back(location);
+                result.hlsSources.insert(location);
+            } else if (auto stream = M3UHelper::redirectsToRawStream(content)) {
                 if (refersToItself(*stream))
                     result.errorText = selfReference;
                 else

@@ -19,6 +19,7 @@ struct StationResolution
 {
     std::vector<std::string> resolved;     // in resolution order; the client starts with the first
     std::set<std::string> playlistSources; // addresses to record as playlist sources
+    std::set<std::string> hlsSources;      // addresses of HLS playlists (recorded as streams)
     std::string errorText;                 // the last playlist error, empty when none
 };
 

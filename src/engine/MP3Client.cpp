@@ -213,6 +213,7 @@ void MP3Client::setIVarsFromProperties()
     if (const Value* path = p.find(np::NP_SCHEDULED_RECORDING_PATH); path && path->isArray())
         m_naming.scheduledRecordingPath = path->toArray();
     urls = stringList(p.get(np::NP_URLS_TO_VISIT));
+    m_hlsAddresses = stringList(p.get(kHlsAddressesKey));
     ignoreMetaint = p.get(np::NP_ALWAYSMANUAL).toBool();
     manualSplitMethod = static_cast<int>(p.get(np::NP_MANUALSPLITTYPE).toInteger());
     splitByTimeOfSeconds = static_cast<std::uint64_t>(
@@ -268,8 +269,9 @@ void MP3Client::run()
         // A finite resource that arrived whole is not fetched again; an error page or a body
         // without audio is no such resource.
         const bool finiteResourceDone =
-            content_length && !m_httpError && !m_noAudio && m_connectionHadAudio &&
-            leadingContentLength() == static_cast<std::int64_t>(m_connectionBytes);
+            (content_length && !m_httpError && !m_noAudio && m_connectionHadAudio &&
+             leadingContentLength() == static_cast<std::int64_t>(m_connectionBytes)) ||
+            (m_hls && m_hls->finished());
         if (!autoReconnect || shutDownFlag || finiteResourceDone)
             break;
         if (!waitBeforeReconnecting())
@@ -336,6 +338,7 @@ void MP3Client::runConnectionCycle()
     }
 
     CURLcode result = CURLE_OK;
+    std::string hlsError;
     for (const std::string& address : urls) {
         if (shutDownFlag)
             break;
@@ -348,9 +351,24 @@ void MP3Client::runConnectionCycle()
             continue;
         }
         const std::uint64_t audioBefore = fileWriter->audioBytesWritten();
-        m_transfer = &*transfer;
-        result = transfer->perform();
-        m_transfer = nullptr;
+        if (hls::isHlsAddress(url) ||
+            std::find(m_hlsAddresses.begin(), m_hlsAddresses.end(), url) != m_hlsAddresses.end()) {
+            // An HLS station comes as the stream a station of the other kind sends.
+            if (!m_hls) {
+                std::lock_guard lock(m_stateMutex);
+                m_hls = std::make_unique<hls::HlsStationReader>(
+                    &m_context.prefs,
+                    _userpwd.empty() ? std::nullopt : std::optional<std::string>(_userpwd),
+                    _properties.get(np::NP_NAME).toString());
+            }
+            result = m_hls->perform(url, handler, shutDownFlag);
+            hlsError = m_hls->errorText();
+        } else {
+            hlsError.clear();
+            m_transfer = &*transfer;
+            result = transfer->perform();
+            m_transfer = nullptr;
+        }
         // A body shorter than the format check's sample is recorded as it ends.
         if (!m_format && m_sniffedBytes > 0 && !m_stopHandled && !shutDownFlag && !m_httpError)
             settleFormatAndReplay();
@@ -361,7 +379,9 @@ void MP3Client::runConnectionCycle()
         splitLaterArray.clear();
         m_connectionHadAudio = fileWriter->audioBytesWritten() > audioBefore;
         if (m_journal && m_connectionHadAudio)
-            m_journal->dropped(shutDownFlag ? std::string("stopped") : transfer->errorText(),
+            m_journal->dropped(shutDownFlag       ? std::string("stopped")
+                               : hlsError.empty() ? transfer->errorText()
+                                                  : hlsError,
                                SessionJournal::clock());
         if (shutDownFlag || result == CURLE_COULDNT_RESOLVE_PROXY)
             break;
@@ -370,7 +390,8 @@ void MP3Client::runConnectionCycle()
         if (result == CURLE_OK && !m_httpError && (m_connectionHadAudio || m_connectionBytes == 0))
             break;
     }
-    finishConnection(result, transfer->usesProxy(), transfer->errorText());
+    finishConnection(result, transfer->usesProxy(),
+                     hlsError.empty() ? transfer->errorText() : hlsError);
 }
 
 void MP3Client::resetForConnection()

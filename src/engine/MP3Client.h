@@ -14,6 +14,7 @@
 #include "AudioFormat.h"
 #include "GapSplitter.h"
 #include "GenericClient.h"
+#include "HlsStationReader.h"
 #include "HttpTransfer.h"
 #include "ListeningBuffer.h"
 #include "MyFileWriter.h"
@@ -61,6 +62,9 @@ public:
     /// The recording property that makes a client listen without recording, keeping that
     /// many seconds of what it hears for recordFromBuffer() and heardAudio().
     static constexpr std::string_view kListenBufferSecondsKey = "listenBufferSeconds";
+    /// The recording property listing the station's addresses that are HLS playlists
+    /// (besides those whose name ends in ".m3u8").
+    static constexpr std::string_view kHlsAddressesKey = "hlsAddresses";
 
     // Worker thread.
     void run();
@@ -197,6 +201,8 @@ private:
     GapSplitter m_gapSplitter;
     bool m_writerConfigured = false;
     std::unique_ptr<SessionJournal> m_journal; // the recording's session, across connections
+    std::vector<std::string> m_hlsAddresses;
+    std::unique_ptr<hls::HlsStationReader> m_hls; // the HLS station, across connections
     std::string m_connectionUrl;
     // While listening (worker): the audio bytes until the next metadata block, and what is
     // left of the block being read (-1: none).

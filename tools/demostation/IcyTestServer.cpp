@@ -375,11 +375,21 @@ struct IcyTestServer::Impl
             return;
         }
         std::shared_ptr<const Resource> resource;
+        bool fail = false;
         {
             std::lock_guard lock(mutex);
             const auto it = resources.find(pathOf(request.target));
             if (it != resources.end())
                 resource = it->second;
+            if (auto failing = failures.find(pathOf(request.target));
+                failing != failures.end() && failing->second > 0) {
+                --failing->second;
+                fail = true;
+            }
+        }
+        if (fail) {
+            sendAll(fd, stopFd, simpleResponse(503));
+            return;
         }
         if (!resource) {
             sendAll(fd, stopFd, simpleResponse(404));
@@ -401,6 +411,7 @@ struct IcyTestServer::Impl
     mutable std::mutex mutex;
     mutable std::condition_variable countChanged;
     std::map<std::string, std::shared_ptr<const Resource>> resources;
+    std::map<std::string, int> failures; // requests still to answer 503, by path
     std::vector<std::string> requests;
     int connections = 0;
     std::atomic<std::uint64_t> audioSent{0};
@@ -440,6 +451,12 @@ void IcyTestServer::addFile(const std::string& path, std::string contentType, st
     resource->body = std::move(body);
     std::lock_guard lock(m_impl->mutex);
     m_impl->resources[path] = std::move(resource);
+}
+
+void IcyTestServer::failNextRequests(const std::string& path, int count)
+{
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->failures[path] = count;
 }
 
 void IcyTestServer::removePath(const std::string& path)

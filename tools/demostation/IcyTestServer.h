@@ -96,6 +96,8 @@ public:
     void addFile(const std::string& path, std::string contentType,
                  std::string body);           // 200 + Content-Length
     void removePath(const std::string& path); // later requests for it get 404
+    void failNextRequests(const std::string& path,
+                          int count); // the next count requests for path get 503
 
     std::uint16_t port() const;
     std::string url(const std::string& path = "/stream") const; // "http://127.0.0.1:PORT/stream"

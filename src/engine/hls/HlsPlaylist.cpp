@@ -329,6 +329,21 @@ std::optional<Playlist> parsePlaylist(std::string_view text, const std::string& 
     return Playlist(std::move(*media));
 }
 
+bool isHlsPlaylistText(std::string_view text)
+{
+    for (const char* tag : {"#EXT-X-TARGETDURATION", "#EXT-X-STREAM-INF", "#EXT-X-MEDIA-SEQUENCE"})
+        if (text.find(tag) != std::string_view::npos)
+            return true;
+    return false;
+}
+
+bool isHlsAddress(const std::string& url)
+{
+    return QUrl(QString::fromStdString(url))
+        .path()
+        .endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive);
+}
+
 std::optional<Variant> chooseVariant(const MasterPlaylist& master,
                                      std::optional<std::int64_t> nearBitsPerSecond,
                                      std::string& error)

@@ -108,6 +108,11 @@ using Playlist = std::variant<MasterPlaylist, MediaPlaylist>;
 std::optional<Playlist> parsePlaylist(std::string_view text, const std::string& base,
                                       std::string& error);
 
+/// Whether text is an HLS playlist rather than a plain M3U list of addresses.
+bool isHlsPlaylistText(std::string_view text);
+/// Whether url names an HLS playlist by its name (a path ending in ".m3u8").
+bool isHlsAddress(const std::string& url);
+
 /// The variant to record: the one with the highest bandwidth, or with nearBitsPerSecond
 /// the one nearest that rate; variants whose codecs name no audio are never chosen.
 /// Nothing, with error saying why, when no variant has audio.

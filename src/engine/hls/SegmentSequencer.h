@@ -36,6 +36,8 @@ public:
     bool stalled() const;
     /// The playlist has ended (end list) and all of it has been handed out.
     bool finished() const { return m_endList; }
+    /// The segment of that number (handed out, but not read) is handed out again next.
+    void resumeAt(std::int64_t sequence) { m_next = sequence; }
     /// Reloads since the last one that brought something new.
     int unchangedReloads() const { return m_unchanged; }
 

@@ -1,0 +1,185 @@
+// HLS stations recorded through the whole client, from a test HLS station of our own
+// (packed-audio segments with ID3 timestamps, songs named by date ranges, a master playlist
+// with a video variant beside the audio ones).
+
+#include "DemoAudio.h"
+#include "Global.h"
+#include "HlsTestStation.h"
+#include "RecordingHarness.h"
+
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+using namespace orvanta;
+using namespace orvanta::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const curl::Global g_curl;
+
+constexpr int kRate = 44100;
+constexpr double kFrameSeconds = 1024.0 / kRate;
+
+Dictionary stationProperties(const std::string& url)
+{
+    return Dictionary{{"NP_URLS_TO_VISIT", Array{Value(url)}},
+                      {"NP_STREAMTITLE_SEPARATOR", "-"},
+                      {"NP_STREAMTITLE_PATTERN", 2}};
+}
+
+/// Three songs of 4 s with a second of silence after each, as AAC.
+const ByteVector& programme()
+{
+    static const ByteVector aac = [] {
+        TempDir dir;
+        return encodeWithFfmpegIn(pcmSongs({4.0, 4.0, 4.0}, 1.0), dir.path(),
+                                  "-c:a aac -b:a 128k -f adts");
+    }();
+    return aac;
+}
+
+/// Where each ADTS frame of audio starts.
+std::vector<std::size_t> frameStarts(const ByteVector& audio)
+{
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at + 7 <= audio.size();) {
+        starts.push_back(at);
+        at += ((audio[at + 3] & 0x03u) << 11) | (audio[at + 4] << 3) | (audio[at + 5] >> 5);
+    }
+    return starts;
+}
+
+const std::vector<HlsSong> kSongs = {
+    {0.0, "Artist A - One"}, {5.5, "Artist B - Two"}, {9.5, "Artist C - Three"}};
+
+class HlsClientTest : public ::testing::Test
+{
+protected:
+    TempDir dir;
+    TestPrefs prefs{dir.path()};
+    IcyTestServer server;
+};
+
+/// The recorded files' audio, and the seconds at which each file after the first begins.
+ByteVector recorded(const std::vector<Dictionary>& files, std::vector<double>& cuts,
+                    std::vector<std::string>& names)
+{
+    ByteVector all;
+    for (const Dictionary& file : files) {
+        if (!file.contains("location"))
+            continue;
+        if (!all.empty())
+            cuts.push_back(static_cast<double>(frameStarts(all).size()) * kFrameSeconds);
+        const ByteVector audio = audioOfFile(file.get("location").toString());
+        all.insert(all.end(), audio.begin(), audio.end());
+        names.push_back(file.get("STREAMTITLE").toString());
+    }
+    return all;
+}
+
+} // namespace
+
+TEST_F(HlsClientTest, AStationIsRecordedAsOneFilePerSongCutInItsGapsWithEveryFrameOnce)
+{
+    HlsTestStation station(server, "/hls", programme(), kRate, 1.0, kSongs);
+    station.publishWhole();
+    server.failNextRequests("/hls/seg-3.aac", 1); // tried again at once
+    Recording recording(prefs, stationProperties(station.masterUrl()));
+    recording.start();
+    ASSERT_TRUE(recording.waitFinished(30s));
+    EXPECT_TRUE(recording.alerts().empty());
+
+    std::vector<double> cuts;
+    std::vector<std::string> names;
+    const ByteVector audio = recorded(recording.completedFiles(), cuts, names);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Artist A - One", "Artist B - Two", "Artist C - Three"}));
+    EXPECT_TRUE(audio == programme()) << "every frame of the variant once, in order";
+    ASSERT_EQ(cuts.size(), 2u);
+    // A title half a second late and one half a second early are both cut in their gaps
+    // (4 to 5 s and 9 to 10 s, the encoder's frame of delay aside).
+    EXPECT_GE(cuts[0], 4.0);
+    EXPECT_LE(cuts[0], 5.0 + 2 * kFrameSeconds);
+    EXPECT_GE(cuts[1], 9.0);
+    EXPECT_LE(cuts[1], 10.0 + 2 * kFrameSeconds);
+    const auto requests = server.requests();
+    const bool videoFetched =
+        std::any_of(requests.begin(), requests.end(),
+                    [](const std::string& r) { return r.find("video.m3u8") != std::string::npos; });
+    EXPECT_FALSE(videoFetched) << "the video variant is never chosen";
+}
+
+TEST_F(HlsClientTest, ALiveWindowIsFollowedFromItsEdgeEachSegmentFetchedOnce)
+{
+    HlsTestStation station(server, "/hls", programme(), kRate, 1.0, kSongs);
+    const std::size_t window = 6;
+    station.publishWindow(window - 1, window);
+    Recording recording(prefs, stationProperties(station.mediaUrl()));
+    std::atomic<bool> done{false};
+    // The station goes on in real time; at the end its playlist ends.
+    std::thread live([&] {
+        for (std::size_t last = window; last < station.segmentCount() && !done; ++last) {
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(static_cast<int>(station.segmentSeconds(last) * 1000)));
+            station.publishWindow(last, window);
+        }
+        station.publishWhole();
+    });
+    recording.start();
+    const bool finished = recording.waitFinished(40s);
+    done = true;
+    live.join();
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(recording.alerts().empty());
+
+    std::vector<double> cuts;
+    std::vector<std::string> names;
+    const ByteVector audio = recorded(recording.completedFiles(), cuts, names);
+    // Joined at least three target durations (3 s) from the window's end: segments of 43
+    // frames are 0.9985 s, so the third from the end would leave 2.9955 s; the fourth it is.
+    const std::size_t from = frameStarts(programme())[2 * 43];
+    ASSERT_LT(from, programme().size());
+    EXPECT_TRUE(audio ==
+                ByteVector(programme().begin() + static_cast<long>(from), programme().end()))
+        << "from the live edge to the end, every frame once: " << audio.size() << " of "
+        << programme().size() - from << " bytes";
+    int segmentRequests = 0;
+    for (const std::string& request : server.requests())
+        segmentRequests += request.find("/hls/seg-") != std::string::npos;
+    EXPECT_EQ(segmentRequests, static_cast<int>(station.segmentCount()) - 2);
+}
+
+TEST_F(HlsClientTest, AnEncryptedStationIsDecryptedAndOtherKeysOrNoAudioAreRefusedClearly)
+{
+    HlsTestStation station(server, "/hls", programme(), kRate, 1.0, kSongs);
+    station.encrypt("000102030405060708090a0b0c0d0e0f", dir.path());
+    station.publishWhole();
+    {
+        Recording recording(prefs, stationProperties(station.mediaUrl()));
+        recording.start();
+        ASSERT_TRUE(recording.waitFinished(30s));
+        EXPECT_TRUE(recording.alerts().empty());
+        std::vector<double> cuts;
+        std::vector<std::string> names;
+        EXPECT_TRUE(recorded(recording.completedFiles(), cuts, names) == programme());
+        EXPECT_EQ(names.size(), 3u);
+    }
+    auto refused = [&](const std::string& playlist) {
+        server.addFile("/bad.m3u8", "application/vnd.apple.mpegurl", playlist);
+        Recording recording(prefs, stationProperties(server.url("/bad.m3u8")));
+        recording.start();
+        EXPECT_TRUE(recording.waitFinished(30s));
+        EXPECT_TRUE(recording.completedFiles().empty()) << "no file left behind";
+        const auto alerts = recording.alerts();
+        return alerts.empty() ? std::string() : alerts.front();
+    };
+    EXPECT_EQ(refused("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"k\"\n"
+                      "#EXTINF:1,\nhls/seg-0.aac\n#EXT-X-ENDLIST\n"),
+              "The station encrypts its segments with SAMPLE-AES, which Orvanta cannot decrypt");
+    EXPECT_EQ(refused("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=900000,CODECS=\"avc1.4d401f\"\n"
+                      "video.m3u8\n"),
+              "The station's variants hold video only, no audio");
+}
