@@ -37,7 +37,7 @@ std::string recordability(const DirectoryStation& station)
 {
     if (station.isRecordable())
         return "yes";
-    return station.hls ? "no (HLS)" : "no (" + station.codec + ")";
+    return "no (" + station.codec + ")";
 }
 
 void printTable(const std::vector<DirectoryStation>& stations)
@@ -100,8 +100,7 @@ int runAddFromDirectory(Args args)
     if (!station)
         throw Failure(error);
     if (!station->isRecordable())
-        throw Failure("\"" + station->name + "\" sends " +
-                      (station->hls ? std::string("HTTP Live Streaming") : station->codec) +
+        throw Failure("\"" + station->name + "\" sends " + station->codec +
                       ", which Orvanta cannot record");
     for (const NodePtr& child : parent->children())
         if (child->name() == station->name)

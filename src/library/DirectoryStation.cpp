@@ -69,7 +69,7 @@ std::string DirectoryStation::streamAddress() const
 
 bool DirectoryStation::isRecordable() const
 {
-    return !hls && hasRecordableCodec();
+    return hasRecordableCodec(); // HLS too: its segments are read one by one
 }
 
 bool DirectoryStation::hasRecordableCodec() const

@@ -60,8 +60,6 @@ QString DirectoryResultsModel::whyNotRecordable(const DirectoryStation& station)
 {
     if (station.isRecordable())
         return {};
-    if (station.hls)
-        return tr("Orvanta cannot record this station: it sends HTTP Live Streaming");
     return tr("Orvanta cannot record this station: it sends %1").arg(qs(station.codec));
 }
 

@@ -2,6 +2,7 @@
 // (packed-audio segments with ID3 timestamps, songs named by date ranges, a master playlist
 // with a video variant beside the audio ones).
 
+#include "AudioCheck.h"
 #include "DemoAudio.h"
 #include "Global.h"
 #include "HlsTestStation.h"
@@ -105,7 +106,22 @@ TEST_F(HlsClientTest, AStationIsRecordedAsOneFilePerSongCutInItsGapsWithEveryFra
     EXPECT_LE(cuts[0], 5.0 + 2 * kFrameSeconds);
     EXPECT_GE(cuts[1], 9.0);
     EXPECT_LE(cuts[1], 10.0 + 2 * kFrameSeconds);
+    // Files that independent readers read without complaint, tagged with their songs.
+    const auto files = recording.completedFiles();
+    const char* const titles[] = {"One", "Two", "Three"};
+    for (std::size_t i = 0; i < files.size() && i < 3; ++i) {
+        AudioCheck check = checkAudio(files[i].get("location").toString());
+        EXPECT_EQ(check.codec, "aac");
+        EXPECT_EQ(check.errors, "");
+        EXPECT_NEAR(check.decoded, check.container, 2 * check.frame);
+        EXPECT_EQ(check.tags["TIT2"], titles[i]);
+    }
     const auto requests = server.requests();
+    const auto failedOnce =
+        std::count_if(requests.begin(), requests.end(), [](const std::string& r) {
+            return r.find("/hls/seg-3.aac") != std::string::npos;
+        });
+    EXPECT_EQ(failedOnce, 2) << "the segment that failed is fetched again, once";
     const bool videoFetched =
         std::any_of(requests.begin(), requests.end(),
                     [](const std::string& r) { return r.find("video.m3u8") != std::string::npos; });

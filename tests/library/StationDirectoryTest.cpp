@@ -48,9 +48,9 @@ TEST(DirectoryStationTest, ReadsTheApiShapesAndLeavesOutWhatCannotBeUsed)
     std::size_t entries = 0;
     const auto stations = parseDirectoryStations(recordedStations(), error, &entries);
     ASSERT_TRUE(stations) << error;
-    EXPECT_EQ(entries, 10u);
+    EXPECT_EQ(entries, 11u);
     // No address at all, and an ftp address, are left out.
-    ASSERT_EQ(stations->size(), 8u);
+    ASSERT_EQ(stations->size(), 9u);
     const DirectoryStation& berlin = (*stations)[1];
     EXPECT_EQ(berlin.uuid, "a1000000-0000-4000-8000-000000000002");
     EXPECT_EQ(berlin.name, "Berlin Jazz Lounge");
@@ -65,8 +65,9 @@ TEST(DirectoryStationTest, ReadsTheApiShapesAndLeavesOutWhatCannotBeUsed)
     EXPECT_TRUE(berlin.isRecordable());
     EXPECT_TRUE((*stations)[2].isRecordable()) << "AAC";
     EXPECT_TRUE((*stations)[6].isRecordable()) << "Ogg";
-    EXPECT_FALSE((*stations)[7].isRecordable()) << "HTTP Live Streaming";
-    EXPECT_TRUE((*stations)[7].hasRecordableCodec()) << "an MP3, though";
+    EXPECT_TRUE((*stations)[7].isRecordable()) << "an MP3 over HTTP Live Streaming";
+    EXPECT_TRUE((*stations)[7].hls);
+    EXPECT_FALSE((*stations)[8].isRecordable()) << "WMA";
     for (const char* codec : {"aac+", "OPUS", "Vorbis", "", "UNKNOWN"}) {
         DirectoryStation station;
         station.codec = codec;

@@ -7,6 +7,7 @@
 #include "DirectoryStandIn.h"
 #include "WindowTestSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -60,18 +61,23 @@ TEST_F(DirectorySearchWindowTest, ShowsRecordableStationsAndAddsTheChosenOnesToA
     Node* jazz = group("Jazz");
     search->refreshGroups();
     searchFor("", "jazz");
-    // The default leaves out what cannot be recorded; an MP3 over HLS is shown greyed.
+    // The default leaves out what cannot be recorded; HLS is recorded like any stream.
     EXPECT_EQ(shownNames(), (std::vector<std::string>{"Hamburg Jazz AAC", "Orvanta Test Jazz",
                                                       "Berlin Jazz Lounge", "Paris Jazz Club",
                                                       "Opus Jazz Stream", "HLS Jazz"}))
-        << "most voted first; broken stations left out, AAC and Ogg recorded";
+        << "most voted first; broken stations left out, AAC, Ogg and HLS recorded";
     ASSERT_EQ(shownNames()[1], "Orvanta Test Jazz");
-    const int hls = static_cast<int>(shownNames().size()) - 1;
-    EXPECT_EQ(shownNames()[hls], "HLS Jazz");
-    EXPECT_TRUE(search->results()
-                    .data(search->results().index(hls, 0), Qt::ToolTipRole)
-                    .toString()
-                    .contains("HTTP Live Streaming"));
+    auto toolTip = [&](int row) {
+        return search->results().data(search->results().index(row, 0), Qt::ToolTipRole).toString();
+    };
+    EXPECT_FALSE(toolTip(5).contains("cannot record")) << toolTip(5).toStdString();
+    // Asked for everything, a station in a format it cannot record is shown greyed.
+    for (QCheckBox* box : search->findChildren<QCheckBox*>())
+        box->setChecked(false);
+    searchFor("", "jazz");
+    const int wma = static_cast<int>(shownNames().size()) - 1;
+    ASSERT_EQ(shownNames()[wma], "Vienna Jazz WMA");
+    EXPECT_TRUE(toolTip(wma).contains("it sends WMA")) << toolTip(wma).toStdString();
 
     // Two stations and the one that cannot be recorded, into "Jazz".
     QTableView& table = search->table();
@@ -80,7 +86,7 @@ TEST_F(DirectorySearchWindowTest, ShowsRecordableStationsAndAddsTheChosenOnesToA
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     table.selectionModel()->select(search->results().index(2, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    table.selectionModel()->select(search->results().index(hls, 0),
+    table.selectionModel()->select(search->results().index(wma, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     for (QComboBox* box : search->findChildren<QComboBox*>())
         if (box->accessibleName() == "Add to group")

@@ -10,6 +10,7 @@
 // Plain C++: no Qt, no Orvanta library. Thread: publish() from one thread at a time; the
 // server answers on its own.
 
+#include "DemoAudio.h"
 #include "IcyTestServer.h"
 
 #include <cstdint>

@@ -272,7 +272,7 @@ bool HlsStationReader::readSegment(const Segment& segment, const MediaPlaylist& 
         m_lastTitle = title.second;
         return false;
     });
-    return emit(audio->frames, std::move(titles), handler);
+    return handOver(audio->frames, std::move(titles), handler);
 }
 
 bool HlsStationReader::emitHeaders(const char* contentType, curl::Handler& handler)
@@ -292,7 +292,7 @@ bool HlsStationReader::emitHeaders(const char* contentType, curl::Handler& handl
     return true;
 }
 
-bool HlsStationReader::emit(const Bytes& frames,
+bool HlsStationReader::handOver(const Bytes& frames,
                             std::vector<std::pair<std::size_t, std::string>> titles,
                             curl::Handler& handler)
 {

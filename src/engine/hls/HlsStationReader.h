@@ -68,7 +68,7 @@ private:
     std::optional<Bytes> keyFor(const Key& key, const std::atomic<bool>& stop);
     /// Frames to the handler with a metadata block every kMetaint bytes, the titles in
     /// the first block at or after the byte where each begins.
-    bool emit(const Bytes& frames, std::vector<std::pair<std::size_t, std::string>> titles,
+    bool handOver(const Bytes& frames, std::vector<std::pair<std::size_t, std::string>> titles,
               curl::Handler& handler);
     bool emitHeaders(const char* contentType, curl::Handler& handler);
     /// Waits seconds, telling the handler of progress (where a stop is noticed).
