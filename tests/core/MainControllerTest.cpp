@@ -222,6 +222,17 @@ protected:
         return m_reports[tag];
     }
 
+    /// Listening goes to a music player that writes each call's arguments as a line of the
+    /// log returned.
+    std::string useLoggingPlayer()
+    {
+        prefs.setPrefs(Value(1), prefs::kListenWithApplication);
+        const std::string log = dir.file("player.log");
+        writeScript(scriptsFolder, "listenToStream",
+                    "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
+        return log;
+    }
+
     static Array history(const Node* node)
     {
         const auto value = node->propertyForKey(np::NP_HISTORY);
@@ -1085,10 +1096,7 @@ TEST_F(MainControllerTest, ARecordingIsHeardThroughTheRelayAndTheButtonTogglesIt
 {
     const std::uint16_t relayPort = unusedLoopbackPort();
     prefs.setPrefs(Value(static_cast<std::int64_t>(relayPort)), prefs::kRelayPort);
-    prefs.setPrefs(Value(1), prefs::kListenWithApplication);
-    const std::string log = dir.file("player.log");
-    writeScript(scriptsFolder, "listenToStream",
-                "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
+    const std::string log = useLoggingPlayer();
     server.addMount("/live", titledMount("", 32000, true));
     Node* idle = station("Idle", {"http://idle.example/stream"});
     Node* node = station("Live", {server.url("/live")});
@@ -1163,10 +1171,7 @@ TEST_F(MainControllerTest, AStationHeardThroughOrvantaIsSavedAndRecordedOnTheSam
 {
     const std::uint16_t relayPort = unusedLoopbackPort();
     prefs.setPrefs(Value(static_cast<std::int64_t>(relayPort)), prefs::kRelayPort);
-    prefs.setPrefs(Value(1), prefs::kListenWithApplication);
-    const std::string log = dir.file("player.log");
-    writeScript(scriptsFolder, "listenToStream",
-                "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
+    const std::string log = useLoggingPlayer();
     server.addMount("/live", titledMount("", 32000, true));
     Node* node = station("Live", {server.url("/live")});
     MainController& c = start();
@@ -1234,10 +1239,7 @@ TEST_F(MainControllerTest, AStationIsHeardDirectlyWhenTheRelayCannotTakeAPlayer)
     ::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
     prefs.setPrefs(Value(static_cast<std::int64_t>(ntohs(address.sin_port))), prefs::kRelayPort);
     prefs.setPrefs(Value(false), prefs::kSearchPorts);
-    prefs.setPrefs(Value(1), prefs::kListenWithApplication);
-    const std::string log = dir.file("player.log");
-    writeScript(scriptsFolder, "listenToStream",
-                "printf '%s|' \"$@\" >> '" + log + "'; echo >> '" + log + "'");
+    const std::string log = useLoggingPlayer();
     server.addMount("/live", titledMount("", 32000, true));
     Node* node = station("Live", {server.url("/live")});
     MainController& c = start();

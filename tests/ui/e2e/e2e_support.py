@@ -67,6 +67,14 @@ def control(app, name, roles):
     return find(app, lambda acc: acc.name == name and acc.getRoleName() in roles and showing(acc))
 
 
+def screenshot_window(app, path):
+    """The main window alone (there is no window manager, so it sits at the top left)."""
+    frame = control(app, "Orvanta", ("frame",))
+    box = frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS) if frame else None
+    crop = ["-crop", "%dx%d+%d+%d" % (box.width, box.height, box.x, box.y)] if box else []
+    subprocess.run(["import", "-window", "root", *crop, "+repage", path], check=True)
+
+
 def click(acc):
     """A real pointer click in the middle of the control."""
     box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)

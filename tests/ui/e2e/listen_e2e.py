@@ -13,11 +13,11 @@ import sys
 import tempfile
 import time
 
-import pyatspi
 from mutagen.mp3 import MP3
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import Session, click, control, fail, free_port, wait_for  # noqa: E402
+from e2e_support import (Session, click, control, fail, free_port,  # noqa: E402
+                         screenshot_window, wait_for)
 
 SONG_SECONDS = 12
 
@@ -71,10 +71,7 @@ try:
 
     first = wait_for(whole_songs, SONG_SECONDS * 2, "the song playing at Record, finished")[0]
     time.sleep(1.0)
-    frame = control(accessible, "Orvanta", ("frame",))
-    box = frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS) if frame else None
-    crop = ["-crop", "%dx%d+%d+%d" % (box.width, box.height, box.x, box.y)] if box else []
-    subprocess.run(["import", "-window", "root", *crop, "+repage", screenshot], check=True)
+    screenshot_window(accessible, screenshot)
     click(wait_for(lambda: control(accessible, "Stop", ("push button",)), 10, "Stop"))
     wait_for(lambda: control(accessible, "Record", ("push button",)), 10,
              "Stop to become Record again")
