@@ -293,8 +293,8 @@ bool HlsStationReader::emitHeaders(const char* contentType, curl::Handler& handl
 }
 
 bool HlsStationReader::handOver(const Bytes& frames,
-                            std::vector<std::pair<std::size_t, std::string>> titles,
-                            curl::Handler& handler)
+                                std::vector<std::pair<std::size_t, std::string>> titles,
+                                curl::Handler& handler)
 {
     std::size_t at = 0;
     std::size_t next = 0;

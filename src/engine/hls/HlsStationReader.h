@@ -69,7 +69,7 @@ private:
     /// Frames to the handler with a metadata block every kMetaint bytes, the titles in
     /// the first block at or after the byte where each begins.
     bool handOver(const Bytes& frames, std::vector<std::pair<std::size_t, std::string>> titles,
-              curl::Handler& handler);
+                  curl::Handler& handler);
     bool emitHeaders(const char* contentType, curl::Handler& handler);
     /// Waits seconds, telling the handler of progress (where a stop is noticed).
     bool wait(double seconds, curl::Handler& handler, const std::atomic<bool>& stop);
