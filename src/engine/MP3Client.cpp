@@ -359,7 +359,7 @@ void MP3Client::runConnectionCycle()
                 m_hls = std::make_unique<hls::HlsStationReader>(
                     &m_context.prefs,
                     _userpwd.empty() ? std::nullopt : std::optional<std::string>(_userpwd),
-                    _properties.get(np::NP_NAME).toString());
+                    _properties.get(np::NP_NAME).toString(), !ignoreMetaint);
             }
             result = m_hls->perform(url, handler, shutDownFlag);
             hlsError = m_hls->errorText();

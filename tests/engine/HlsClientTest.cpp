@@ -183,6 +183,19 @@ TEST_F(HlsClientTest, AnEncryptedStationIsDecryptedAndOtherKeysOrNoAudioAreRefus
         EXPECT_TRUE(recorded(recording.completedFiles(), cuts, names) == programme());
         EXPECT_EQ(names.size(), 3u);
     }
+    {
+        // A station style that ignores titles gets the audio alone, split as it says.
+        Dictionary properties = stationProperties(station.mediaUrl());
+        properties.set("NP_ALWAYSMANUAL", true);
+        properties.set("NP_NAME", "Plain Radio");
+        Recording recording(prefs, properties);
+        recording.start();
+        ASSERT_TRUE(recording.waitFinished(30s));
+        std::vector<double> cuts;
+        std::vector<std::string> names;
+        EXPECT_TRUE(recorded(recording.completedFiles(), cuts, names) == programme());
+        EXPECT_TRUE(cuts.empty());
+    }
     auto refused = [&](const std::string& playlist) {
         server.addFile("/bad.m3u8", "application/vnd.apple.mpegurl", playlist);
         Recording recording(prefs, stationProperties(server.url("/bad.m3u8")));

@@ -63,8 +63,10 @@ crypto::Block sequenceIv(std::int64_t sequence)
 } // namespace
 
 HlsStationReader::HlsStationReader(const PreferencesReader* prefs,
-                                   std::optional<std::string> credentials, std::string stationName)
-    : m_prefs(prefs), m_credentials(std::move(credentials)), m_stationName(std::move(stationName))
+                                   std::optional<std::string> credentials, std::string stationName,
+                                   bool withTitles)
+    : m_prefs(prefs), m_credentials(std::move(credentials)), m_stationName(std::move(stationName)),
+      m_withTitles(withTitles)
 {}
 
 HlsStationReader::Fetched HlsStationReader::fetch(const std::string& url,
@@ -279,8 +281,9 @@ bool HlsStationReader::emitHeaders(const char* contentType, curl::Handler& handl
 {
     m_headersSent = true;
     std::vector<std::string> lines{"HTTP/1.0 200 OK\r\n",
-                                   std::string("content-type: ") + contentType + "\r\n",
-                                   "icy-metaint: " + std::to_string(kMetaint) + "\r\n"};
+                                   std::string("content-type: ") + contentType + "\r\n"};
+    if (m_withTitles)
+        lines.push_back("icy-metaint: " + std::to_string(kMetaint) + "\r\n");
     if (!m_stationName.empty())
         lines.push_back("icy-name: " + m_stationName + "\r\n");
     if (m_kilobitsPerSecond > 0)
@@ -296,6 +299,10 @@ bool HlsStationReader::handOver(const Bytes& frames,
                                 std::vector<std::pair<std::size_t, std::string>> titles,
                                 curl::Handler& handler)
 {
+    if (!m_withTitles) {
+        m_delivered += static_cast<std::int64_t>(frames.size());
+        return handler.onData(frames.data(), frames.size()) && handler.onProgress(m_delivered);
+    }
     std::size_t at = 0;
     std::size_t next = 0;
     while (at < frames.size()) {

@@ -39,9 +39,10 @@ public:
     /// Tries of one segment before the connection counts as failed.
     static constexpr int kSegmentTries = 2;
 
-    /// stationName names the stream handed over (its icy-name).
+    /// stationName names the stream handed over (its icy-name); without titles the stream
+    /// has no metadata blocks (the station is split by time or size instead).
     HlsStationReader(const PreferencesReader* prefs, std::optional<std::string> credentials,
-                     std::string stationName);
+                     std::string stationName, bool withTitles = true);
 
     /// Reads the station at url until stop is set, the playlist ends or something fails:
     /// the handler gets the header lines, then the body with its metadata blocks, and
@@ -77,6 +78,7 @@ private:
     const PreferencesReader* m_prefs;
     std::optional<std::string> m_credentials;
     std::string m_stationName;
+    bool m_withTitles = true;
     std::int64_t m_kilobitsPerSecond = 0;  // of the variant, when the master playlist says
     std::optional<std::string> m_mediaUrl; // the variant chosen, kept across connections
     SegmentSequencer m_sequencer;
