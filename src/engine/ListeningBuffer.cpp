@@ -17,12 +17,6 @@ void ListeningBuffer::setCapacity(std::uint64_t bytes)
     trimLocked();
 }
 
-std::uint64_t ListeningBuffer::capacity() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_capacity;
-}
-
 void ListeningBuffer::append(const std::uint8_t* data, std::size_t length)
 {
     if (length == 0)

@@ -48,7 +48,6 @@ public:
     /// Takes everything out, leaving the buffer empty.
     Snapshot take();
     std::uint64_t size() const;
-    std::uint64_t capacity() const;
 
 private:
     struct Mark

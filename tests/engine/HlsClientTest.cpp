@@ -2,6 +2,7 @@
 // (packed-audio segments with ID3 timestamps, songs named by date ranges, a master playlist
 // with a video variant beside the audio ones).
 
+#include "AdtsFrames.h"
 #include "AudioCheck.h"
 #include "DemoAudio.h"
 #include "Global.h"
@@ -48,7 +49,7 @@ std::vector<std::size_t> frameStarts(const ByteVector& audio)
     std::vector<std::size_t> starts;
     for (std::size_t at = 0; at + 7 <= audio.size();) {
         starts.push_back(at);
-        at += ((audio[at + 3] & 0x03u) << 11) | (audio[at + 4] << 3) | (audio[at + 5] >> 5);
+        at += AdtsFrames::decodeHeader(audio.data() + at)->frameLength;
     }
     return starts;
 }

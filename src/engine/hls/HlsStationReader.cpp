@@ -95,7 +95,7 @@ HlsStationReader::Fetched HlsStationReader::fetch(const std::string& url,
         }
         result.body = result.body.substr(range->offset, range->length);
     }
-    return Fetched{true, std::move(result.body), std::move(result.contentType)};
+    return Fetched{true, std::move(result.body)};
 }
 
 std::optional<MediaPlaylist> HlsStationReader::loadMediaPlaylist(const std::string& url,

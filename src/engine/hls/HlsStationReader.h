@@ -57,7 +57,6 @@ private:
     {
         bool ok = false;
         std::string body;
-        std::string contentType;
     };
     Fetched fetch(const std::string& url, const std::optional<ByteRange>& range,
                   std::size_t maxBytes, const std::atomic<bool>& stop);
