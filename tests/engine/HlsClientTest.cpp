@@ -1,6 +1,7 @@
 // HLS stations recorded through the whole client, from a test HLS station of our own
-// (packed-audio segments with ID3 timestamps, songs named by date ranges, a master playlist
-// with a video variant beside the audio ones).
+// (segments of each kind: packed audio, transport streams with timed ID3 titles, fragmented
+// MP4; songs otherwise named by date ranges; a master playlist with a video variant beside
+// the audio ones).
 
 #include "AdtsFrames.h"
 #include "AudioCheck.h"
@@ -84,11 +85,34 @@ ByteVector recorded(const std::vector<Dictionary>& files, std::vector<double>& c
 
 } // namespace
 
-TEST_F(HlsClientTest, AStationIsRecordedAsOneFilePerSongCutInItsGapsWithEveryFrameOnce)
+class HlsSegmentKindTest : public HlsClientTest, public ::testing::WithParamInterface<SegmentKind>
+{};
+
+std::string kindName(const ::testing::TestParamInfo<SegmentKind>& kind)
 {
-    HlsTestStation station(server, "/hls", programme(), kRate, 1.0, kSongs);
+    switch (kind.param) {
+    case SegmentKind::TransportStream:
+        return "TransportStream";
+    case SegmentKind::FragmentedMp4:
+        return "FragmentedMp4";
+    case SegmentKind::PackedAudio:
+        break;
+    }
+    return "PackedAudio";
+}
+
+INSTANTIATE_TEST_SUITE_P(, HlsSegmentKindTest,
+                         ::testing::Values(SegmentKind::PackedAudio, SegmentKind::TransportStream,
+                                           SegmentKind::FragmentedMp4),
+                         kindName);
+
+TEST_P(HlsSegmentKindTest, AStationIsRecordedAsOneFilePerSongCutInItsGapsWithEveryFrameOnce)
+{
+    HlsTestStation station(server, "/hls", programme(), kRate, 1.0, kSongs, GetParam());
+    station.discontinuityBefore(7);
     station.publishWhole();
-    server.failNextRequests("/hls/seg-3.aac", 1); // tried again at once
+    const std::string failing = station.segmentPath(3);
+    server.failNextRequests(failing, 1); // tried again at once
     Recording recording(prefs, stationProperties(station.masterUrl()));
     recording.start();
     ASSERT_TRUE(recording.waitFinished(30s));
@@ -99,7 +123,9 @@ TEST_F(HlsClientTest, AStationIsRecordedAsOneFilePerSongCutInItsGapsWithEveryFra
     const ByteVector audio = recorded(recording.completedFiles(), cuts, names);
     EXPECT_EQ(names,
               (std::vector<std::string>{"Artist A - One", "Artist B - Two", "Artist C - Three"}));
-    EXPECT_TRUE(audio == programme()) << "every frame of the variant once, in order";
+    EXPECT_TRUE(audio == programme())
+        << "every frame of the variant once, in order: " << frameStarts(audio).size()
+        << " frames of " << frameStarts(programme()).size();
     ASSERT_EQ(cuts.size(), 2u);
     // A title half a second late and one half a second early are both cut in their gaps
     // (4 to 5 s and 9 to 10 s, the encoder's frame of delay aside).
@@ -119,9 +145,8 @@ TEST_F(HlsClientTest, AStationIsRecordedAsOneFilePerSongCutInItsGapsWithEveryFra
     }
     const auto requests = server.requests();
     const auto failedOnce =
-        std::count_if(requests.begin(), requests.end(), [](const std::string& r) {
-            return r.find("/hls/seg-3.aac") != std::string::npos;
-        });
+        std::count_if(requests.begin(), requests.end(),
+                      [&](const std::string& r) { return r.find(failing) != std::string::npos; });
     EXPECT_EQ(failedOnce, 2) << "the segment that failed is fetched again, once";
     const bool videoFetched =
         std::any_of(requests.begin(), requests.end(),
@@ -171,17 +196,21 @@ TEST_F(HlsClientTest, ALiveWindowIsFollowedFromItsEdgeEachSegmentFetchedOnce)
 
 TEST_F(HlsClientTest, AnEncryptedStationIsDecryptedAndOtherKeysOrNoAudioAreRefusedClearly)
 {
+    // Fragmented MP4's initialisation section is encrypted too.
+    HlsTestStation mp4(server, "/mp4", programme(), kRate, 1.0, kSongs, SegmentKind::FragmentedMp4);
+    mp4.encrypt("000102030405060708090a0b0c0d0e0f", dir.path());
+    mp4.publishWhole();
     HlsTestStation station(server, "/hls", programme(), kRate, 1.0, kSongs);
     station.encrypt("000102030405060708090a0b0c0d0e0f", dir.path());
     station.publishWhole();
-    {
-        Recording recording(prefs, stationProperties(station.mediaUrl()));
+    for (const std::string& url : {mp4.mediaUrl(), station.mediaUrl()}) {
+        Recording recording(prefs, stationProperties(url));
         recording.start();
         ASSERT_TRUE(recording.waitFinished(30s));
         EXPECT_TRUE(recording.alerts().empty());
         std::vector<double> cuts;
         std::vector<std::string> names;
-        EXPECT_TRUE(recorded(recording.completedFiles(), cuts, names) == programme());
+        EXPECT_TRUE(recorded(recording.completedFiles(), cuts, names) == programme()) << url;
         EXPECT_EQ(names.size(), 3u);
     }
     {

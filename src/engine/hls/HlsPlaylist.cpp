@@ -209,6 +209,7 @@ std::optional<MediaPlaylist> parseMedia(const std::vector<std::string_view>& lin
             const std::string rangeText = attribute(attributes, "BYTERANGE");
             if (!rangeText.empty())
                 section.range = byteRangeOf(rangeText, ByteRange{});
+            section.key = key;
             init = section;
         } else if (const auto date = tagValue(line, "#EXT-X-PROGRAM-DATE-TIME")) {
             nextDate = dateOf(*date);

@@ -67,6 +67,7 @@ struct InitSection
 {
     std::string uri;
     std::optional<ByteRange> range;
+    Key key; // the key in force where the section is named
 };
 
 struct Segment

@@ -196,9 +196,8 @@ bool HlsStationReader::readSegment(const Segment& segment, const MediaPlaylist& 
                                    curl::Handler& handler, const std::atomic<bool>& stop)
 {
     if (segment.key.method == Key::Method::Other) {
-        m_error = "The station encrypts its segments with " + segment.key.methodName +
-                  ", which Orvanta cannot decrypt";
-        return false;
+        Bytes nothing; // refused before anything is fetched
+        return decrypt(nothing, segment.key, 0, stop);
     }
     Fetched data;
     for (int attempt = 0; attempt < kSegmentTries && !data.ok && !stop; ++attempt)
@@ -206,29 +205,27 @@ bool HlsStationReader::readSegment(const Segment& segment, const MediaPlaylist& 
     if (!data.ok)
         return false;
     Bytes bytes = bytesOf(data.body);
-    if (segment.key.method == Key::Method::Aes128) {
-        const auto key = keyFor(segment.key, stop);
-        if (!key)
-            return false;
-        crypto::Block keyBlock{};
-        std::copy(key->begin(), key->end(), keyBlock.begin());
-        const crypto::Block iv = segment.key.iv.value_or(sequenceIv(segment.sequence));
-        auto plain = crypto::decryptAes128Cbc(bytes.data(), bytes.size(), keyBlock, iv, m_error);
-        if (!plain)
-            return false;
-        bytes = std::move(*plain);
-    }
+    if (!decrypt(bytes, segment.key, segment.sequence, stop))
+        return false;
     if (segment.init) {
-        const std::string name =
-            segment.init->uri + "#" +
-            (segment.init->range ? std::to_string(segment.init->range->offset) : std::string());
+        const InitSection& section = *segment.init;
+        const std::string name = section.uri + "#" +
+                                 (section.range ? std::to_string(section.range->offset) : "") +
+                                 "#" + section.key.uri;
         auto known = m_initSections.find(name);
         if (known == m_initSections.end()) {
-            const Fetched init =
-                fetch(segment.init->uri, segment.init->range, kMaxSegmentBytes, stop);
+            const Fetched init = fetch(section.uri, section.range, kMaxSegmentBytes, stop);
             if (!init.ok)
                 return false;
-            known = m_initSections.emplace(name, bytesOf(init.body)).first;
+            Bytes initBytes = bytesOf(init.body);
+            // A section has no sequence number to stand in for the IV: the playlist must name one.
+            if (section.key.method == Key::Method::Aes128 && !section.key.iv) {
+                m_error = "The station's encrypted initialisation section comes without its IV";
+                return false;
+            }
+            if (!decrypt(initBytes, section.key, 0, stop))
+                return false;
+            known = m_initSections.emplace(name, std::move(initBytes)).first;
         }
         bytes.insert(bytes.begin(), known->second.begin(), known->second.end());
     }
@@ -275,6 +272,29 @@ bool HlsStationReader::readSegment(const Segment& segment, const MediaPlaylist& 
         return false;
     });
     return handOver(audio->frames, std::move(titles), handler);
+}
+
+bool HlsStationReader::decrypt(Bytes& bytes, const Key& key, std::int64_t sequence,
+                               const std::atomic<bool>& stop)
+{
+    if (key.method == Key::Method::Other) {
+        m_error = "The station encrypts its segments with " + key.methodName +
+                  ", which Orvanta cannot decrypt";
+        return false;
+    }
+    if (key.method != Key::Method::Aes128)
+        return true;
+    const auto keyBytes = keyFor(key, stop);
+    if (!keyBytes)
+        return false;
+    crypto::Block keyBlock{};
+    std::copy(keyBytes->begin(), keyBytes->end(), keyBlock.begin());
+    auto plain = crypto::decryptAes128Cbc(bytes.data(), bytes.size(), keyBlock,
+                                          key.iv.value_or(sequenceIv(sequence)), m_error);
+    if (!plain)
+        return false;
+    bytes = std::move(*plain);
+    return true;
 }
 
 bool HlsStationReader::emitHeaders(const char* contentType, curl::Handler& handler)

@@ -66,6 +66,10 @@ private:
     bool readSegment(const Segment& segment, const MediaPlaylist& playlist, curl::Handler& handler,
                      const std::atomic<bool>& stop);
     std::optional<Bytes> keyFor(const Key& key, const std::atomic<bool>& stop);
+    /// Decrypts bytes in place when key says so (where the key names no IV, the sequence
+    /// number stands in for it).
+    bool decrypt(Bytes& bytes, const Key& key, std::int64_t sequence,
+                 const std::atomic<bool>& stop);
     /// Frames to the handler with a metadata block every kMetaint bytes, the titles in
     /// the first block at or after the byte where each begins.
     bool handOver(const Bytes& frames, std::vector<std::pair<std::size_t, std::string>> titles,

@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 
@@ -88,6 +89,27 @@ struct PacketDeleter
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
 
+/// libavformat before 6.1 takes the first five bytes of every metadata PES packet for the
+/// access-unit header some metadata streams carry; the ID3 tags of HLS stations carry none,
+/// so it drops "ID3" and the version. A tag whose flags and size are left intact, its size
+/// what follows them, gets its first bytes back (as version 2.4, the one HLS asks for).
+void restoreId3Start(std::vector<std::uint8_t>& tag)
+{
+    constexpr std::size_t kLost = 5;
+    if (tag.size() < 5 || (tag[0] == 'I' && tag[1] == 'D' && tag[2] == '3'))
+        return;
+    std::size_t size = 0;
+    for (std::size_t i = 1; i < 5; ++i) {
+        if (tag[i] & 0x80)
+            return;
+        size = (size << 7) | tag[i];
+    }
+    if (size != tag.size() - kLost)
+        return;
+    const std::uint8_t start[] = {'I', 'D', '3', 4, 0};
+    tag.insert(tag.begin(), std::begin(start), std::end(start));
+}
+
 std::optional<double> secondsOf(std::int64_t pts, AVRational base)
 {
     if (pts == AV_NOPTS_VALUE)
@@ -124,7 +146,12 @@ std::optional<SegmentContents> demuxSegment(const std::uint8_t* data, std::size_
     }
     raw->pb = io.get();
     raw->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (const int result = avformat_open_input(&raw, nullptr, nullptr, nullptr); result < 0) {
+    // A transport stream of a few packets (a short last segment) probes as something else.
+    constexpr std::size_t kTsPacket = 188;
+    const bool transportStream =
+        size >= kTsPacket && data[0] == 0x47 && (size < 2 * kTsPacket || data[kTsPacket] == 0x47);
+    const AVInputFormat* format = transportStream ? av_find_input_format("mpegts") : nullptr;
+    if (const int result = avformat_open_input(&raw, nullptr, format, nullptr); result < 0) {
         error = "The segment is in no format this recorder reads (" + errorText(result) + ")";
         return std::nullopt; // avformat_open_input frees the context on failure
     }
@@ -184,6 +211,8 @@ std::optional<SegmentContents> demuxSegment(const std::uint8_t* data, std::size_
             Packet copy;
             copy.data.assign(packet->data, packet->data + packet->size);
             copy.seconds = secondsOf(packet->pts, context->streams[index]->time_base);
+            if (index != audio)
+                restoreId3Start(copy.data);
             (index == audio ? contents.audio : contents.timedId3).push_back(std::move(copy));
         }
         av_packet_unref(packet.get());
