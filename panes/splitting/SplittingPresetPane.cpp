@@ -25,6 +25,8 @@ constexpr double kWidestSearchSeconds = 30.0;
 constexpr const char* kManualSplitType = "NP_MANUALSPLITTYPE";
 constexpr const char* kSplitSizeMB = "NP_SPLITSIZEMB";
 constexpr const char* kSplitTimeMins = "NP_SPLITTIMEMINS";
+constexpr const char* kHlsVariantKbps = "NP_HLS_VARIANT_KBPS";
+constexpr qlonglong kHighestKbps = 10000;
 // Style tags: 1 by size, 2 by time, anything else no manual split.
 constexpr int kSplitBySize = 1;
 constexpr int kSplitByTime = 2;
@@ -90,11 +92,23 @@ QWidget* SplittingPresetPane::buildView()
     grid->addRow(byTime, row(manualSplitTimeTextField, tr("minutes")));
     grid->addRow(never);
 
+    hlsVariantTextField = new QLineEdit(view);
+    hlsVariantTextField->setMaximumWidth(80);
+    hlsVariantTextField->setToolTip(
+        tr("HLS stations offer their programme at several rates: the one nearest this rate is "
+           "recorded. 0 records the best there is."));
+    auto* variant = new QHBoxLayout;
+    variant->addWidget(new QLabel(tr("Record HLS stations at the rate nearest"), view));
+    variant->addWidget(hlsVariantTextField);
+    variant->addWidget(new QLabel(tr("kbit/s (0: the best)"), view));
+    variant->addStretch();
+
     auto* layout = new QVBoxLayout(view);
     layout->addWidget(dontAutoSplitCheckbox);
     layout->addLayout(adjustment);
     layout->addLayout(search);
     layout->addWidget(manual);
+    layout->addLayout(variant);
     layout->addStretch();
 
     connect(dontAutoSplitCheckbox, &QCheckBox::clicked, this, [this](bool checked) {
@@ -114,6 +128,8 @@ QWidget* SplittingPresetPane::buildView()
             [this] { limitEdited(manualSplitSizeTextField, kSplitSizeMB); });
     connect(manualSplitTimeTextField, &QLineEdit::editingFinished, this,
             [this] { limitEdited(manualSplitTimeTextField, kSplitTimeMins); });
+    connect(hlsVariantTextField, &QLineEdit::editingFinished, this,
+            &SplittingPresetPane::variantEdited);
     // Named as the controls of the pane are known (tests and accessibility tools find them).
     nameControls({{dontAutoSplitCheckbox, "dontAutoSplitCheckbox"},
                   {splitAdjustmentTextField, "splitAdjustmentTextField"},
@@ -121,7 +137,8 @@ QWidget* SplittingPresetPane::buildView()
                   {splitSearchTextField, "splitSearchTextField"},
                   {manualSplitStyleMatrix, "manualSplitStyleMatrix"},
                   {manualSplitSizeTextField, "manualSplitSizeTextField"},
-                  {manualSplitTimeTextField, "manualSplitTimeTextField"}});
+                  {manualSplitTimeTextField, "manualSplitTimeTextField"},
+                  {hlsVariantTextField, "hlsVariantTextField"}});
     return view;
 }
 
@@ -175,6 +192,22 @@ void SplittingPresetPane::refillLimits()
         QString::number(integerOf(preset.value(QLatin1String(kSplitSizeMB)))));
     manualSplitTimeTextField->setText(
         QString::number(integerOf(preset.value(QLatin1String(kSplitTimeMins)))));
+    hlsVariantTextField->setText(
+        QString::number(integerOf(preset.value(QLatin1String(kHlsVariantKbps)))));
+}
+
+void SplittingPresetPane::variantEdited()
+{
+    bool ok = false;
+    const qlonglong kbps = hlsVariantTextField->text().trimmed().toLongLong(&ok);
+    const qlonglong stored = integerOf(valueForKey(kHlsVariantKbps));
+    if (!ok || kbps < 0 || kbps > kHighestKbps) {
+        hlsVariantTextField->setText(QString::number(stored));
+        return;
+    }
+    if (kbps != stored)
+        setObject(kbps, kHlsVariantKbps);
+    hlsVariantTextField->setText(QString::number(kbps));
 }
 
 void SplittingPresetPane::adjustmentEdited()

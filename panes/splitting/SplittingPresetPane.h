@@ -1,7 +1,8 @@
 #pragma once
 
 // The splitting pane: whether titles split the recording, the split adjustment and its
-// direction, and the manual rule (by size, by time, none) with its limits.
+// direction, the manual rule (by size, by time, none) with its limits, and the rate of an
+// HLS station's variant to record.
 
 #include "PaneSupport.h"
 
@@ -27,6 +28,7 @@ public:
     QButtonGroup* manualSplitStyleMatrix = nullptr;
     QLineEdit* manualSplitSizeTextField = nullptr;
     QLineEdit* manualSplitTimeTextField = nullptr;
+    QLineEdit* hlsVariantTextField = nullptr;
 
 protected:
     QWidget* buildView() override;
@@ -38,6 +40,7 @@ private:
     /// A limit of at least 1; anything else shows the stored value again.
     void limitEdited(QLineEdit* field, const char* key);
     void refillLimits();
+    void variantEdited();
 };
 
 } // namespace panes

@@ -214,6 +214,8 @@ void MP3Client::setIVarsFromProperties()
         m_naming.scheduledRecordingPath = path->toArray();
     urls = stringList(p.get(np::NP_URLS_TO_VISIT));
     m_hlsAddresses = stringList(p.get(kHlsAddressesKey));
+    if (const std::int64_t kbps = p.get(np::NP_HLS_VARIANT_KBPS).toInteger(); kbps > 0)
+        m_hlsVariantBitsPerSecond = kbps * 1000;
     ignoreMetaint = p.get(np::NP_ALWAYSMANUAL).toBool();
     manualSplitMethod = static_cast<int>(p.get(np::NP_MANUALSPLITTYPE).toInteger());
     splitByTimeOfSeconds = static_cast<std::uint64_t>(
@@ -359,7 +361,8 @@ void MP3Client::runConnectionCycle()
                 m_hls = std::make_unique<hls::HlsStationReader>(
                     &m_context.prefs,
                     _userpwd.empty() ? std::nullopt : std::optional<std::string>(_userpwd),
-                    _properties.get(np::NP_NAME).toString(), !ignoreMetaint);
+                    _properties.get(np::NP_NAME).toString(), !ignoreMetaint,
+                    m_hlsVariantBitsPerSecond);
             }
             result = m_hls->perform(url, handler, shutDownFlag);
             hlsError = m_hls->errorText();

@@ -202,7 +202,8 @@ private:
     bool m_writerConfigured = false;
     std::unique_ptr<SessionJournal> m_journal; // the recording's session, across connections
     std::vector<std::string> m_hlsAddresses;
-    std::unique_ptr<hls::HlsStationReader> m_hls; // the HLS station, across connections
+    std::unique_ptr<hls::HlsStationReader> m_hls;          // the HLS station, across connections
+    std::optional<std::int64_t> m_hlsVariantBitsPerSecond; // none: the highest
     std::string m_connectionUrl;
     // While listening (worker): the audio bytes until the next metadata block, and what is
     // left of the block being read (-1: none).

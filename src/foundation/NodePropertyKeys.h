@@ -26,6 +26,8 @@ inline constexpr std::string_view NP_REWINDSECS = "NP_REWINDSECS";
 /// Seconds around a title change searched for the gap between songs; 0 searches only the
 /// metadata periods on both sides of the change.
 inline constexpr std::string_view NP_SPLIT_SEARCH_SECONDS = "NP_SPLIT_SEARCH_SECONDS";
+/// kbit/s: an HLS station's variant nearest this rate is recorded; 0 or none, the highest.
+inline constexpr std::string_view NP_HLS_VARIANT_KBPS = "NP_HLS_VARIANT_KBPS";
 inline constexpr std::string_view NP_NUMBER_RECORDINGS = "NP_NUMBER_RECORDINGS";
 inline constexpr std::string_view NP_LANGUAGE_ENCODING = "NP_LANGUAGE_ENCODING";
 inline constexpr std::string_view NUMBER_RECORDINGS_TRACK = "NUMBER_RECORDINGS_TRACK";

@@ -27,6 +27,7 @@ inline constexpr std::string_view PRESET_KEY_NAME = "PRESET_KEY_NAME";
 inline constexpr std::string_view NP_REWINDSECS = "NP_REWINDSECS";
 inline constexpr std::string_view SPLIT_EARLIER_OR_LATER = "SPLIT_EARLIER_OR_LATER";
 inline constexpr std::string_view NP_SPLIT_SEARCH_SECONDS = "NP_SPLIT_SEARCH_SECONDS";
+inline constexpr std::string_view NP_HLS_VARIANT_KBPS = "NP_HLS_VARIANT_KBPS";
 inline constexpr std::string_view NP_ALWAYSMANUAL = "NP_ALWAYSMANUAL";
 inline constexpr std::string_view NP_MANUALSPLITTYPE = "NP_MANUALSPLITTYPE";
 inline constexpr std::string_view NP_SPLITSIZEMB = "NP_SPLITSIZEMB";

@@ -152,6 +152,17 @@ TEST_P(HlsSegmentKindTest, AStationIsRecordedAsOneFilePerSongCutInItsGapsWithEve
         std::any_of(requests.begin(), requests.end(),
                     [](const std::string& r) { return r.find("video.m3u8") != std::string::npos; });
     EXPECT_FALSE(videoFetched) << "the video variant is never chosen";
+
+    // A preset asking for a rate gets the variant nearest it.
+    Dictionary low = stationProperties(station.masterUrl());
+    low.set("NP_HLS_VARIANT_KBPS", 64);
+    Recording lowRecording(prefs, low);
+    lowRecording.start();
+    ASSERT_TRUE(lowRecording.waitFinished(30s));
+    const auto after = server.requests();
+    EXPECT_TRUE(std::any_of(after.begin(), after.end(), [](const std::string& r) {
+        return r.find("low.m3u8") != std::string::npos;
+    })) << "the 48 kbit/s variant, nearer 64 than 140";
 }
 
 TEST_F(HlsClientTest, ALiveWindowIsFollowedFromItsEdgeEachSegmentFetchedOnce)

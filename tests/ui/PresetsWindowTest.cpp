@@ -122,7 +122,9 @@ TEST_F(PresetsWindowTest, SplittingPaneEditsItsKeysAndRefusesLimitsBelowOne)
     auto* size = control<QLineEdit>(view, "manualSplitSizeTextField");
     auto* time = control<QLineEdit>(view, "manualSplitTimeTextField");
     auto* search = control<QLineEdit>(view, "splitSearchTextField");
-    ASSERT_TRUE(manualOnly && adjustment && direction && style && size && time && search);
+    auto* variant = control<QLineEdit>(view, "hlsVariantTextField");
+    ASSERT_TRUE(manualOnly && adjustment && direction && style && size && time && search &&
+                variant);
 
     // The standard values.
     EXPECT_FALSE(manualOnly->isChecked());
@@ -157,6 +159,11 @@ TEST_F(PresetsWindowTest, SplittingPaneEditsItsKeysAndRefusesLimitsBelowOne)
               "Saved changes take effect the next time a stream is recorded");
     edit(time, "90");
     EXPECT_EQ(working(pk::NP_SPLITTIMEMINS), Value(90));
+    EXPECT_EQ(variant->text(), "0") << "no rate chosen: the best";
+    edit(variant, "-64");
+    EXPECT_EQ(variant->text(), "0");
+    edit(variant, "64");
+    EXPECT_EQ(working(pk::NP_HLS_VARIANT_KBPS), Value(64));
     edit(search, "0");
     EXPECT_TRUE(working(pk::NP_SPLIT_SEARCH_SECONDS).isReal());
     EXPECT_DOUBLE_EQ(working(pk::NP_SPLIT_SEARCH_SECONDS).toReal(), 0.0);

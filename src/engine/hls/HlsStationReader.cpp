@@ -64,9 +64,10 @@ crypto::Block sequenceIv(std::int64_t sequence)
 
 HlsStationReader::HlsStationReader(const PreferencesReader* prefs,
                                    std::optional<std::string> credentials, std::string stationName,
-                                   bool withTitles)
+                                   bool withTitles,
+                                   std::optional<std::int64_t> variantBitsPerSecond)
     : m_prefs(prefs), m_credentials(std::move(credentials)), m_stationName(std::move(stationName)),
-      m_withTitles(withTitles)
+      m_withTitles(withTitles), m_variantBitsPerSecond(variantBitsPerSecond)
 {}
 
 HlsStationReader::Fetched HlsStationReader::fetch(const std::string& url,
@@ -134,7 +135,7 @@ CURLcode HlsStationReader::perform(const std::string& url, curl::Handler& handle
             return CURLE_RECV_ERROR;
         }
         if (const auto* master = std::get_if<MasterPlaylist>(&*playlist)) {
-            const auto variant = chooseVariant(*master, std::nullopt, error);
+            const auto variant = chooseVariant(*master, m_variantBitsPerSecond, error);
             if (!variant) {
                 m_error = error;
                 return CURLE_RECV_ERROR;

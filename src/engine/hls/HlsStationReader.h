@@ -40,9 +40,11 @@ public:
     static constexpr int kSegmentTries = 2;
 
     /// stationName names the stream handed over (its icy-name); without titles the stream
-    /// has no metadata blocks (the station is split by time or size instead).
+    /// has no metadata blocks (the station is split by time or size instead). Of a master
+    /// playlist's variants the one nearest variantBitsPerSecond is read, or the highest.
     HlsStationReader(const PreferencesReader* prefs, std::optional<std::string> credentials,
-                     std::string stationName, bool withTitles = true);
+                     std::string stationName, bool withTitles = true,
+                     std::optional<std::int64_t> variantBitsPerSecond = std::nullopt);
 
     /// Reads the station at url until stop is set, the playlist ends or something fails:
     /// the handler gets the header lines, then the body with its metadata blocks, and
@@ -82,6 +84,7 @@ private:
     std::optional<std::string> m_credentials;
     std::string m_stationName;
     bool m_withTitles = true;
+    std::optional<std::int64_t> m_variantBitsPerSecond;
     std::int64_t m_kilobitsPerSecond = 0;  // of the variant, when the master playlist says
     std::optional<std::string> m_mediaUrl; // the variant chosen, kept across connections
     SegmentSequencer m_sequencer;
