@@ -21,8 +21,9 @@ packages=(
     # independent readers and encoders for the recording tests; the HLS test station
     # encrypts its segments with openssl
     python3-mutagen lame mpg123 ffmpeg openssl
-    # a real streaming server and source client for the integration suite
-    icecast2 ezstream
+    # a real streaming server and source client for the integration suite, and a real web
+    # server for its HLS station
+    icecast2 ezstream lighttpd
     # a message bus of the tests' own, for the sleep watcher
     dbus-daemon
     # the window tests: an X server, its accessibility bus to press the real controls, a

@@ -4,9 +4,11 @@
 #include "AudioCheck.h"
 #include "Easy.h"
 #include "Global.h"
+#include "HlsTestStation.h"
 #include "IcyTestServer.h"
 #include "RecordingHarness.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -495,4 +497,82 @@ TEST(IcecastTest, ChainedOggStationsGetAWholeFilePerSong)
             EXPECT_EQ(check.tags["ARTIST"], "Ogg Artist " + std::to_string(song)) << location;
         }
     }
+}
+
+// An HLS station as a real web server serves it: files in a folder, the server's own types,
+// keep-alive and caching headers, the playlist rewritten in place as the station goes on.
+TEST(WebServerHlsTest, ATransportStreamStationServedByLighttpdIsRecordedSongBySong)
+{
+    constexpr const char* kLighttpd = "/usr/sbin/lighttpd";
+    ASSERT_EQ(::access(kLighttpd, X_OK), 0)
+        << "lighttpd is not installed (scripts/install-deps.sh)";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const ByteVector programme =
+        encodeWithFfmpeg(pcmSongs({4.0, 4.0, 4.0}, 1.0), dir, "-c:a aac -b:a 128k -f adts");
+    IcyTestServer unused;
+    HlsTestStation station(
+        unused, "/hls", programme, 44100, 1.0,
+        {{0.0, "Artist A - One"}, {5.5, "Artist B - Two"}, {9.5, "Artist C - Three"}},
+        SegmentKind::TransportStream);
+    std::filesystem::create_directories(dir.file("www/hls"));
+    const std::uint16_t port = unusedLoopbackPort();
+    writeFile(dir.file("lighttpd.conf"),
+              "server.document-root = \"" + dir.file("www") + "\"\n" +
+                  "server.bind = \"127.0.0.1\"\nserver.port = " + std::to_string(port) +
+                  "\nserver.errorlog = \"" + dir.file("error.log") +
+                  "\"\n"
+                  "mimetype.assign = (\".m3u8\" => \"application/vnd.apple.mpegurl\", "
+                  "\".ts\" => \"video/mp2t\")\n");
+    // A live window that slides on once a second, written as a station's packager writes it
+    // (the new playlist renamed over the old), then the end of the programme.
+    const std::size_t window = 6;
+    station.publishWindow(window - 1, window);
+    station.writeFiles(dir.file("www"));
+    Child server({kLighttpd, "-D", "-f", dir.file("lighttpd.conf")});
+    for (int i = 0; i < 200 && !accepts(port); ++i)
+        std::this_thread::sleep_for(25ms);
+    ASSERT_TRUE(accepts(port)) << readFile(dir.file("error.log"));
+    std::atomic<bool> done{false};
+    std::thread live([&] {
+        for (std::size_t last = window; last < station.segmentCount() && !done; ++last) {
+            std::this_thread::sleep_for(1s);
+            station.publishWindow(last, window);
+            station.writeFiles(dir.file("www"));
+        }
+        station.publishWhole();
+        station.writeFiles(dir.file("www"));
+    });
+    TestPrefs prefs(dir.file("Music"));
+    const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/hls/";
+    Recording recording(prefs, Dictionary{{"NP_URLS_TO_VISIT", Array{Value(base + "master.m3u8")}},
+                                          {"NP_STREAMTITLE_SEPARATOR", "-"},
+                                          {"NP_STREAMTITLE_PATTERN", 2}});
+    recording.start();
+    const bool finished = recording.waitFinished(60s);
+    done = true;
+    live.join();
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(recording.alerts().empty());
+
+    // Joined three target durations from the live edge: from the third segment (of 43
+    // frames) on, every frame once, in the songs' files.
+    ByteVector recorded;
+    std::vector<std::string> names;
+    for (const Dictionary& file : recording.completedFiles()) {
+        const ByteVector audio = audioOfFile(file.get("location").toString());
+        recorded.insert(recorded.end(), audio.begin(), audio.end());
+        names.push_back(file.get("STREAMTITLE").toString());
+        EXPECT_EQ(checkAudio(file.get("location").toString()).errors, "");
+    }
+    std::size_t from = 0;
+    for (int frame = 0; frame < 2 * 43; ++frame)
+        from += ((programme[from + 3] & 0x03u) << 11) | (programme[from + 4] << 3) |
+                (programme[from + 5] >> 5);
+    EXPECT_TRUE(recorded ==
+                ByteVector(programme.begin() + static_cast<long>(from), programme.end()))
+        << recorded.size() << " of " << programme.size() - from << " bytes";
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_EQ(names[names.size() - 2], "Artist B - Two");
+    EXPECT_EQ(names.back(), "Artist C - Three");
 }

@@ -207,10 +207,16 @@ void HlsTestStation::serve(const std::string& path, const char* type, const std:
 void HlsTestStation::writeFiles(const std::string& folder) const
 {
     for (const auto& [path, bytes] : m_files) {
-        std::ofstream out(folder + path, std::ios::binary);
-        out << bytes;
-        if (!out.flush())
-            throw std::runtime_error("HlsTestStation: cannot write " + folder + path);
+        const std::string target = folder + m_prefix + path;
+        const std::string part = target + ".part";
+        {
+            std::ofstream out(part, std::ios::binary);
+            out << bytes;
+            if (!out.flush())
+                throw std::runtime_error("HlsTestStation: cannot write " + part);
+        }
+        if (std::rename(part.c_str(), target.c_str()) != 0)
+            throw std::runtime_error("HlsTestStation: cannot write " + target);
     }
 }
 

@@ -61,7 +61,8 @@ public:
     std::string segmentPath(std::size_t index) const;
     std::string masterUrl() const;
     std::string mediaUrl() const;
-    /// Every file served so far, written under folder at its path (for another web server).
+    /// Every file served so far, written under folder at its path (for another web server),
+    /// each renamed into place once whole.
     void writeFiles(const std::string& folder) const;
 
 private:
