@@ -1,4 +1,5 @@
-// MP3, AAC, Ogg Vorbis and Ogg Opus recorded side by side in one run: N recordings of the demo
+// MP3, AAC, Ogg Vorbis and Ogg Opus recorded side by side in one run, and the AAC programme
+// as an HLS station (transport-stream segments, titles in timed ID3): N recordings of the demo
 // station in each format, sent faster than real time, with the recorder's CPU time per hour
 // of audio and its resident memory per recording. Each format is recorded in a process of its
 // own (so that no format inherits another's heap) and the station in another, so only the
@@ -9,6 +10,7 @@
 #include "BenchSupport.h"
 #include "GenericServer.h"
 #include "Global.h"
+#include "HttpFetch.h"
 #include "MP3Client.h"
 #include "Mailbox.h"
 #include "NotificationCenter.h"
@@ -76,10 +78,16 @@ Result measure(const std::string& station, const std::string& format, int count,
     std::filesystem::remove_all(folder);
     char speedText[32];
     std::snprintf(speedText, sizeof speedText, "%g", speed);
-    const pid_t stationPid =
-        bench::spawnStation(station, {"--port", std::to_string(port), "--format", format, "--songs",
-                                      "3", "--song-seconds", "60", "--speed", speedText, "--for",
-                                      std::to_string(seconds + 120)});
+    const bool hls = format == "hls";
+    std::vector<std::string> arguments{"--port",         std::to_string(port),
+                                       "--format",       hls ? "aac" : format,
+                                       "--songs",        "3",
+                                       "--song-seconds", "60",
+                                       "--speed",        speedText,
+                                       "--for",          std::to_string(seconds + 120)};
+    if (hls)
+        arguments.insert(arguments.end(), {"--hls", "ts"});
+    const pid_t stationPid = bench::spawnStation(station, arguments);
     if (stationPid == 0)
         std::exit(1);
     for (int i = 0; i < 1200 && !accepts(port); ++i) // the station encodes its songs first
@@ -88,6 +96,16 @@ Result measure(const std::string& station, const std::string& format, int count,
     bench::Prefs prefs;
     prefs.values =
         Dictionary{{"downloadpath", folder.string()}, {"DirLayout", 2}, {"diskspacesafety", false}};
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(port) + (hls ? "/hls/master.m3u8" : "/stream");
+    // The HLS station cuts its segments once it listens; its playlist comes when they are.
+    for (int i = 0; hls && i < 1200; ++i) {
+        HttpRequest request;
+        request.url = url;
+        if (fetchHttpBody(request, &prefs, 1 << 16).ok())
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     NotificationCenter center;
     Mailbox main;
     main.adoptCurrentThread();
@@ -107,7 +125,6 @@ Result measure(const std::string& station, const std::string& format, int count,
     const double cpuBefore = cpuSeconds();
     OwnedThreads threads;
     std::vector<std::shared_ptr<MP3Server>> servers;
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/stream";
     for (int i = 0; i < count; ++i) {
         auto server = std::make_shared<MP3Server>(Dictionary{{"NP_URLS_TO_VISIT", Array{url}},
                                                              {"NP_STREAMTITLE_SEPARATOR", "-"},
@@ -158,7 +175,7 @@ int main(int argc, char** argv)
                 "MiB per recording", "peak RSS MiB", "files", "alerts");
     std::fflush(stdout);
     int failed = 0;
-    for (const char* format : {"mp3", "aac", "vorbis", "opus"}) {
+    for (const char* format : {"mp3", "aac", "hls", "vorbis", "opus"}) {
         const pid_t child = ::fork();
         if (child == 0) {
             const curl::Global curlGlobal;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Formats run: 20 recordings each of the demo station as MP3, AAC, Ogg Vorbis and Ogg Opus at
+# Formats run: 20 recordings each of the demo station as MP3, AAC, HLS (AAC in transport
+# streams), Ogg Vorbis and Ogg Opus at
 # ten times real time for a minute, side by side: the recorder's CPU seconds per hour of audio
 # and its resident memory per recording.
 #   bench/formats.sh [N] [SECONDS] [SPEED]     (after `make bench`)

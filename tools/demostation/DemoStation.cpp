@@ -3,11 +3,14 @@
 //
 //   orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N] [--for SECONDS]
 //                        [--speed X]   (X times real time, for soak runs)
-//                        [--format mp3|aac|vorbis|opus]
+//                        [--format mp3|aac|vorbis|opus] [--hls ts|packed|mp4]
 //
 // With --format aac the songs are AAC (ffmpeg, 128 kbit/s, ADTS) with titles as for MP3; with
 // vorbis or opus each song is a link of a chained Ogg stream (ffmpeg) whose comments name it,
-// served Icecast style without ICY metadata, paced at the stream's average rate.
+// served Icecast style without ICY metadata, paced at the stream's average rate. With --hls
+// (AAC only) the same programme is also an HLS station at /hls/master.m3u8: segments of 4 s
+// of that kind, a live window that slides on in (sped-up) real time over the programme
+// repeated for as long as the station runs (an hour when it runs until stopped), then ends.
 //
 // Songs are PCM tones separated by one second of digital silence, encoded with `lame` at
 // 128 kbit/s mono. The stream is served at /stream in Shoutcast style, looped and paced at
@@ -16,10 +19,13 @@
 // makes the loop join a one-second gap too, with song 1's title starting at byte 0.
 
 #include "DemoAudio.h"
+#include "HlsTestStation.h"
 #include "IcyTestServer.h"
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -27,8 +33,11 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <pthread.h>
@@ -49,13 +58,14 @@ struct Options
     double forSeconds = 0; // 0: until SIGINT or SIGTERM
     double speed = 1;      // times real time
     std::string format = "mp3";
+    std::string hls; // segment kind, or empty for no HLS station
 };
 
 void usage()
 {
     std::cerr
         << "usage: orvanta-demo-station [--port N] [--metaint N] [--song-seconds S] [--songs N]"
-           " [--for SECONDS] [--speed X] [--format mp3|aac|vorbis|opus]\n";
+           " [--for SECONDS] [--speed X] [--format mp3|aac|vorbis|opus] [--hls ts|packed|mp4]\n";
 }
 
 bool parseNumber(const char* text, double min, double max, double* out)
@@ -77,6 +87,14 @@ bool parseOptions(int argc, char** argv, Options* options)
             if (options->format != "mp3" && options->format != "aac" &&
                 options->format != "vorbis" && options->format != "opus") {
                 std::cerr << "unknown format: " << options->format << "\n";
+                return false;
+            }
+            continue;
+        }
+        if (name == "--hls" && i + 1 < argc) {
+            options->hls = argv[++i];
+            if (options->hls != "ts" && options->hls != "packed" && options->hls != "mp4") {
+                std::cerr << "unknown HLS segment kind: " << options->hls << "\n";
                 return false;
             }
             continue;
@@ -105,6 +123,10 @@ bool parseOptions(int argc, char** argv, Options* options)
             std::cerr << "bad option or value: " << name << " " << text << "\n";
             return false;
         }
+    }
+    if (!options->hls.empty() && options->format != "aac") {
+        std::cerr << "--hls needs --format aac\n";
+        return false;
     }
     return true;
 }
@@ -207,6 +229,75 @@ orvanta::test::IcyMount demoMount(const Options& options)
     return mount;
 }
 
+/// The HLS station: the programme repeated for as long as the station runs, its live window
+/// sliding on with the clock until the programme's end or stop.
+class LiveHls
+{
+public:
+    static constexpr double kSegmentSeconds = 4;
+
+    LiveHls(orvanta::test::IcyTestServer& server, const orvanta::test::IcyMount& mount,
+            const Options& options)
+        : m_speed(options.speed)
+    {
+        const double passSeconds = options.songs * (options.songSeconds + 1.0);
+        const double runSeconds = (options.forSeconds > 0 ? options.forSeconds : 3600) * m_speed;
+        const auto passes = static_cast<std::size_t>(std::ceil(runSeconds / passSeconds)) + 1;
+        ByteVector programme;
+        std::vector<orvanta::test::HlsSong> songs;
+        for (std::size_t pass = 0; pass < passes; ++pass) {
+            programme.insert(programme.end(), mount.audio.begin(), mount.audio.end());
+            for (int n = 1; n <= options.songs; ++n)
+                songs.push_back({static_cast<double>(pass) * passSeconds +
+                                     (n - 1) * (options.songSeconds + 1.0),
+                                 "Orvanta Demo - Song " + std::to_string(n)});
+        }
+        const auto kind = options.hls == "ts"    ? orvanta::test::SegmentKind::TransportStream
+                          : options.hls == "mp4" ? orvanta::test::SegmentKind::FragmentedMp4
+                                                 : orvanta::test::SegmentKind::PackedAudio;
+        m_station = std::make_unique<orvanta::test::HlsTestStation>(
+            server, "/hls", programme, kSampleRate, kSegmentSeconds, std::move(songs), kind);
+        // A player or recorder reloading once a target duration must find every segment it
+        // has not fetched yet, however fast the clock runs.
+        m_window = static_cast<std::size_t>(std::ceil(6 * std::max(1.0, m_speed)));
+        m_station->publishWindow(m_window - 1, m_window);
+        m_thread = std::thread([this] { slide(); });
+    }
+    ~LiveHls()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    std::string url() const { return m_station->masterUrl(); }
+
+private:
+    void slide()
+    {
+        auto next = std::chrono::steady_clock::now();
+        for (std::size_t last = m_window; last < m_station->segmentCount(); ++last) {
+            next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(m_station->segmentSeconds(last) / m_speed));
+            std::unique_lock lock(m_mutex);
+            if (m_wake.wait_until(lock, next, [this] { return m_stop; }))
+                return;
+            m_station->publishWindow(last, m_window);
+        }
+        m_station->publishWhole();
+    }
+
+    double m_speed;
+    std::unique_ptr<orvanta::test::HlsTestStation> m_station;
+    std::size_t m_window = 6;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -235,6 +326,11 @@ int main(int argc, char** argv)
                   << " per pass, metaint " << mount.metaint << ", " << mount.bytesPerSecond
                   << " bytes/s\n";
         std::cout << "Demo station at " << server.url("/stream") << std::endl;
+        std::unique_ptr<LiveHls> hls;
+        if (!options.hls.empty()) {
+            hls = std::make_unique<LiveHls>(server, mount, options);
+            std::cout << "HLS station at " << hls->url() << std::endl;
+        }
 
         int received = 0;
         if (options.forSeconds > 0) {

@@ -16,7 +16,7 @@ namespace orvanta::test {
 
 namespace {
 
-constexpr double kProgrammeStart = 1797033600.0; // 2026-12-11T00:00:00Z, the playlist's clock
+constexpr double kProgrammeStart = 1797033600.0; // 2026-12-12T00:00:00Z, the playlist's clock
 
 std::string synchsafe(std::size_t n)
 {
