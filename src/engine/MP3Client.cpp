@@ -495,6 +495,8 @@ bool MP3Client::progressCallback(std::int64_t downloadedNow)
 {
     {
         std::lock_guard lock(m_stateMutex);
+        if (m_hls && m_hls->targetDurationSeconds() > 0)
+            _transferRateCalculator.setMinimumInterval(2 * m_hls->targetDurationSeconds());
         _transferRateCalculator.update(static_cast<double>(downloadedNow));
     }
     // A Record while listening is not kept waiting for the station's next bytes.

@@ -1,5 +1,7 @@
 #include "TransferRateCalculator.h"
 
+#include <algorithm>
+
 namespace orvanta {
 
 TransferRateCalculator::TransferRateCalculator(Clock clock)
@@ -11,6 +13,11 @@ void TransferRateCalculator::reset()
     _dlbefore = 0;
     _tp_before.reset();
     _transferRate = 0;
+}
+
+void TransferRateCalculator::setMinimumInterval(double seconds)
+{
+    m_intervalMicroseconds = std::max(1.0, seconds) * 1000000.0;
 }
 
 void TransferRateCalculator::update(double bytes)
@@ -27,7 +34,7 @@ void TransferRateCalculator::update(double bytes)
     }
     const double elapsedMicroseconds =
         std::chrono::duration<double, std::micro>(now - *_tp_before).count();
-    if (elapsedMicroseconds < 1000000.0)
+    if (elapsedMicroseconds < m_intervalMicroseconds)
         return;
     _transferRate = (bytes - _dlbefore) * 8.0 * 0.0009765625 * (1000000.0 / elapsedMicroseconds);
     _dlbefore = bytes;

@@ -252,4 +252,6 @@ TEST_F(HlsClientTest, AnEncryptedStationIsDecryptedAndOtherKeysOrNoAudioAreRefus
     EXPECT_EQ(refused("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=900000,CODECS=\"avc1.4d401f\"\n"
                       "video.m3u8\n"),
               "The station's variants hold video only, no audio");
+    EXPECT_EQ(refused("#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-MEDIA-SEQUENCE:7\n"),
+              "The station's playlist lists no segment");
 }

@@ -192,4 +192,14 @@ TEST(TransferRateCalculatorTest, RecomputesAtMostOnceASecondFromTheBytesSinceThe
     EXPECT_DOUBLE_EQ(meter.transferRate(), 64.0);
     meter.reset();
     EXPECT_EQ(meter.transferRate(), 0.0);
+
+    // A station sending a segment of 4 s at once shows its average over two of them.
+    meter.setMinimumInterval(8);
+    meter.update(0);
+    now += 1s;
+    meter.update(65536);
+    EXPECT_EQ(meter.transferRate(), 0.0) << "a burst alone shows nothing yet";
+    now += 7s;
+    meter.update(131072);
+    EXPECT_DOUBLE_EQ(meter.transferRate(), 128.0);
 }

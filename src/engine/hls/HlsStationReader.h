@@ -53,6 +53,8 @@ public:
     const std::string& errorText() const { return m_error; }
     /// The station's playlist has ended and everything of it was handed over.
     bool finished() const { return m_sequencer.finished(); }
+    /// The media playlist's target duration, once it is loaded (0 before).
+    double targetDurationSeconds() const { return m_sequencer.targetDurationSeconds(); }
 
 private:
     struct Fetched

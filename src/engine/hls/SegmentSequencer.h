@@ -40,6 +40,7 @@ public:
     void resumeAt(std::int64_t sequence) { m_next = sequence; }
     /// Reloads since the last one that brought something new.
     int unchangedReloads() const { return m_unchanged; }
+    double targetDurationSeconds() const { return m_targetDuration; }
 
 private:
     std::optional<std::int64_t> m_next; // sequence number of the next segment to hand out
