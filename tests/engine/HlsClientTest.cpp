@@ -7,6 +7,7 @@
 #include "AudioCheck.h"
 #include "DemoAudio.h"
 #include "Global.h"
+#include "HlsStationReader.h"
 #include "HlsTestStation.h"
 #include "RecordingHarness.h"
 
@@ -163,6 +164,30 @@ TEST_P(HlsSegmentKindTest, AStationIsRecordedAsOneFilePerSongCutInItsGapsWithEve
     EXPECT_TRUE(std::any_of(after.begin(), after.end(), [](const std::string& r) {
         return r.find("low.m3u8") != std::string::npos;
     })) << "the 48 kbit/s variant, nearer 64 than 140";
+}
+
+TEST_F(HlsClientTest, AReconnectionGoesOnAtTheSegmentThatFailedSoNoFrameIsLostOrTwice)
+{
+    HlsTestStation station(server, "/hls", programme(), kRate, 1.0, kSongs);
+    station.publishWhole();
+    // Both tries of one segment fail: the connection ends and the next one goes on there.
+    server.failNextRequests(station.segmentPath(6), hls::HlsStationReader::kSegmentTries);
+    prefs.set("AutoReconnect", true);
+    prefs.set("AutoReconnectWaitSeconds", 0);
+    Recording recording(prefs, stationProperties(station.mediaUrl()));
+    recording.start();
+    ASSERT_TRUE(recording.waitFinished(30s));
+    // The song the connection dropped in is left incomplete, as from any station; the next
+    // connection starts a file at the segment that failed, with the song that is on.
+    std::vector<double> cuts;
+    std::vector<std::string> names;
+    ByteVector audio = audioOfFile(dir.file("incomplete/Artist A - One.aac"));
+    const ByteVector after = recorded(recording.completedFiles(), cuts, names);
+    EXPECT_EQ(frameStarts(audio).size(), 6u * 43);
+    audio.insert(audio.end(), after.begin(), after.end());
+    EXPECT_TRUE(audio == programme())
+        << frameStarts(audio).size() << " frames of " << frameStarts(programme()).size();
+    EXPECT_EQ(names, (std::vector<std::string>{"Artist B - Two", "Artist C - Three"}));
 }
 
 TEST_F(HlsClientTest, ALiveWindowIsFollowedFromItsEdgeEachSegmentFetchedOnce)

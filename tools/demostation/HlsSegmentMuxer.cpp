@@ -85,7 +85,7 @@ using Context = std::unique_ptr<AVFormatContext, ContextDeleter>;
 Context outputContext(const char* format)
 {
     // The muxers' notes (of timestamps they fill in themselves) would only fill test logs.
-    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_level(AV_LOG_QUIET);
     AVFormatContext* raw = nullptr;
     check(avformat_alloc_output_context2(&raw, nullptr, format, nullptr), format);
     return Context(raw);

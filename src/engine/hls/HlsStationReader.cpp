@@ -124,6 +124,8 @@ CURLcode HlsStationReader::perform(const std::string& url, curl::Handler& handle
     m_headersSent = false;
     m_untilBlock = kMetaint;
     m_delivered = 0;
+    // A new connection hears the song that is on in its first block, as from an ICY station.
+    m_pendingTitle = m_lastTitle;
     if (!m_mediaUrl) {
         const Fetched fetched = fetch(url, std::nullopt, kMaxPlaylistBytes, stop);
         if (!fetched.ok)

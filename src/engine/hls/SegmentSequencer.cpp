@@ -22,6 +22,7 @@ SegmentSequencer::Update SegmentSequencer::update(const MediaPlaylist& playlist)
     Update update;
     m_targetDuration = playlist.targetDuration;
     m_endList = playlist.endList;
+    m_end = playlist.mediaSequence + static_cast<std::int64_t>(playlist.segments.size());
     if (!m_next)
         m_next = playlist.endList ? playlist.mediaSequence : liveStart(playlist);
     if (playlist.mediaSequence > *m_next) {

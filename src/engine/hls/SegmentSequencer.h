@@ -34,8 +34,9 @@ public:
     double reloadDelaySeconds() const;
     /// A live playlist has brought nothing new for kStalledTargetDurations.
     bool stalled() const;
-    /// The playlist has ended (end list) and all of it has been handed out.
-    bool finished() const { return m_endList; }
+    /// The playlist has ended (end list) and all of it has been handed out (and none of it
+    /// handed out again since).
+    bool finished() const { return m_endList && m_next && *m_next >= m_end; }
     /// The segment of that number (handed out, but not read) is handed out again next.
     void resumeAt(std::int64_t sequence) { m_next = sequence; }
     /// Reloads since the last one that brought something new.
@@ -44,6 +45,7 @@ public:
 
 private:
     std::optional<std::int64_t> m_next; // sequence number of the next segment to hand out
+    std::int64_t m_end = 0;             // the sequence number after the playlist's last segment
     double m_targetDuration = 0;
     int m_unchanged = 0;
     bool m_endList = false;
