@@ -24,8 +24,9 @@ packages=(
     # a real streaming server and source client for the integration suite, and a real web
     # server for its HLS station
     icecast2 ezstream lighttpd
-    # a message bus of the tests' own, for the sleep watcher
-    dbus-daemon
+    # a message bus of the tests' own, for the sleep watcher and the media controls, and
+    # the desktop's own command-line media controller
+    dbus-daemon playerctl
     # the window tests: an X server, its accessibility bus to press the real controls, a
     # pointer, screenshots, a sound server with a null output
     xvfb xauth xdotool imagemagick at-spi2-core python3-pyatspi pulseaudio pulseaudio-utils

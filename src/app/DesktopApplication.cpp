@@ -1,5 +1,10 @@
 #include "DesktopApplication.h"
 
+#include "MediaControls.h"
+#include "MprisService.h"
+
+#include <QDBusConnection>
+
 #include "ApplicationCore.h"
 #include "Log.h"
 #include "MainController.h"
@@ -35,6 +40,9 @@ const char* const kUsage =
     "A second start hands its addresses and playlists to the Orvanta already running.\n";
 
 namespace {
+
+// The connection the media controls are offered on.
+constexpr const char* kMprisBus = "orvanta-mpris";
 
 // The station at "Group/Sub/Name", or nothing.
 Node* findStation(Node* root, const QString& path)
@@ -92,7 +100,9 @@ DesktopApplication::DesktopApplication(Options options, ApplicationCoreOptions c
 
 DesktopApplication::~DesktopApplication()
 {
-    // The window goes first: it shows the core, which then shuts down and joins its threads.
+    // The window goes first (after the media controls, which look at it): it shows the core,
+    // which then shuts down and joins its threads.
+    stopMediaControls();
     m_window.reset();
     m_core.reset();
 }
@@ -102,9 +112,37 @@ void DesktopApplication::start()
     m_core->start();
     m_window->restoreState();
     m_window->show();
+    startMediaControls();
     watchNetwork();
     startRequestedRecordings();
     open(m_options.open);
+}
+
+void DesktopApplication::startMediaControls()
+{
+    m_mediaControls = std::make_unique<MediaControls>(*this);
+    if (!m_options.mediaControlsBus.isEmpty()) {
+        m_mpris = std::make_unique<MprisService>(
+            *m_mediaControls,
+            QDBusConnection::connectToBus(m_options.mediaControlsBus, QLatin1String(kMprisBus)));
+        return;
+    }
+    // Only on the desktop session's own bus: without its address libdbus would start a bus
+    // of its own, which nothing else listens on.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return;
+    m_mpris = std::make_unique<MprisService>(
+        *m_mediaControls,
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QLatin1String(kMprisBus)));
+}
+
+void DesktopApplication::stopMediaControls()
+{
+    if (m_mpris) {
+        m_mpris.reset();
+        QDBusConnection::disconnectFromBus(QLatin1String(kMprisBus));
+    }
+    m_mediaControls.reset();
 }
 
 void DesktopApplication::raiseWindow()
@@ -183,6 +221,8 @@ void DesktopApplication::quitNow()
     if (m_quitting)
         return;
     m_quitting = true;
+    // Off the bus first: the desktop's controls no longer offer what is shutting down.
+    stopMediaControls();
     m_window->saveState();
     m_core->shutDown();
     m_window->allowClose();

@@ -27,6 +27,9 @@ class WindowFrontEnd;
 
 namespace orvanta::app {
 
+class MediaControls;
+class MprisService;
+
 class DesktopApplication : public QObject
 {
     Q_OBJECT
@@ -34,8 +37,10 @@ public:
     /// Command-line options of the window program.
     struct Options
     {
-        QStringList record; // stations ("Group/Name") to start recording once started
-        QStringList open;   // addresses and playlist files to add to the library
+        QStringList record;       // stations ("Group/Name") to start recording once started
+        QStringList open;         // addresses and playlist files to add to the library
+        QString mediaControlsBus; // the bus the media controls are offered on; empty: the
+                                  // session's (tests give one of their own)
     };
 
     explicit DesktopApplication(Options options);
@@ -57,9 +62,14 @@ public:
     ui::MainWindow& window() { return *m_window; }
     ApplicationCore& core() { return *m_core; }
     ui::WindowFrontEnd& frontEnd() { return *m_frontEnd; }
+    /// What the desktop's media controls see, once started.
+    MediaControls* mediaControls() { return m_mediaControls.get(); }
+    MprisService* mpris() { return m_mpris.get(); }
 
 private:
     void watchNetwork();
+    void startMediaControls();
+    void stopMediaControls();
     QString addM3UFile(const QString& path);
     void startRequestedRecordings();
 
@@ -67,6 +77,8 @@ private:
     std::unique_ptr<ui::WindowFrontEnd> m_frontEnd;
     std::unique_ptr<ApplicationCore> m_core;
     std::unique_ptr<ui::MainWindow> m_window;
+    std::unique_ptr<MediaControls> m_mediaControls; // before the window goes
+    std::unique_ptr<MprisService> m_mpris;
     bool m_quitting = false;
 };
 

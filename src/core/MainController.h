@@ -174,6 +174,12 @@ public:
     Node* listeningNode() const { return m_listeningNode.get(); }
     /// Whether the built-in player plays this station, which is not recording.
     bool isPlayingStation(const Node* node) const;
+    /// The station heard now: a recording through the relay, or a station played itself;
+    /// nothing when none is.
+    Node* playingNode() const;
+    /// The song node's stream names now, from its recording or the client it is heard
+    /// through; empty when it names none (or nothing reads the stream).
+    std::string currentSongOf(const Node* node) const;
     /// The minutes kept of the station heard (not recorded) through Orvanta's own client,
     /// which "Save the last N minutes" writes; 0 when it is not heard so.
     std::int64_t heardMinutes(const Node* node) const;

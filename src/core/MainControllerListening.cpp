@@ -230,6 +230,28 @@ bool MainController::isPlayingStation(const Node* node) const
            (m_parts.frontEnd.builtInPlayerIsPlaying() || isHeardThroughClient(node));
 }
 
+Node* MainController::playingNode() const
+{
+    if (m_listeningNode && m_listeningNode->isRecording())
+        return m_listeningNode.get();
+    if (isPlayingStation(m_playingStation.get()))
+        return m_playingStation.get();
+    if (m_heard)
+        return m_heard->node.get();
+    return nullptr;
+}
+
+std::string MainController::currentSongOf(const Node* node) const
+{
+    if (!node)
+        return {};
+    const std::int32_t tag = node->isRecording()          ? node->tag()
+                             : isHeardThroughClient(node) ? m_heard->tag
+                                                          : 0;
+    const auto server = tag != 0 ? serverForTag(tag) : nullptr;
+    return server ? server->currentSong() : std::string();
+}
+
 std::optional<std::string> MainController::lastRecordedFile(const Node& node) const
 {
     const auto history = node.propertyForKey(np::NP_HISTORY);

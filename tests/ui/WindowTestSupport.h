@@ -70,8 +70,7 @@ protected:
         options.prefs = prefs.get();
         if (schedulerInterval)
             options.schedulerInterval = *schedulerInterval;
-        desktop =
-            std::make_unique<app::DesktopApplication>(app::DesktopApplication::Options{}, options);
+        desktop = std::make_unique<app::DesktopApplication>(desktopOptions, options);
         desktop->start();
         tester = std::make_unique<QAbstractItemModelTester>(
             &window().stationModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -100,6 +99,8 @@ protected:
         return mount;
     }
 
+    /// The program's own options (its command line).
+    app::DesktopApplication::Options desktopOptions;
     /// The scheduler's tick for tests that record on a schedule.
     std::optional<std::chrono::milliseconds> schedulerInterval;
     TempDir m_dir;
