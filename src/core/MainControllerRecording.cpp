@@ -290,14 +290,13 @@ void MainController::stopRecordingForTag(std::int32_t tag)
 
 void MainController::stopRecordingForAllWithAlertMessage(const std::optional<std::string>& message)
 {
+    // Every recording launched, those still resolving their station's address too. One
+    // already stopped (waiting for its finished report) is left alone: its station may be
+    // recording again under a newer tag.
     std::vector<std::int32_t> tags;
-    for (const auto& [tag, server] : m_threadPool) {
-        // A recording already stopped (waiting for its finished report) is left alone: its
-        // station may be recording again under a newer tag.
-        const Node* node = nodeForTag(tag);
-        if (node && node->tag() == tag)
+    for (const auto& [tag, node] : m_nodePool)
+        if (node->tag() == tag)
             tags.push_back(tag);
-    }
     for (std::int32_t tag : tags) {
         setAlertMessageForTag(message.value_or(""), tag);
         stopRecordingForTag(tag);
