@@ -1,16 +1,15 @@
 #include "DesktopApplication.h"
 
-#include "MediaControls.h"
-#include "MprisService.h"
-
-#include <QDBusConnection>
-
 #include "ApplicationCore.h"
 #include "Log.h"
 #include "MainController.h"
 #include "MainWindow.h"
+#include "MediaControls.h"
+#include "MprisService.h"
 #include "PrefsController.h"
+#include "PrefsKeys.h"
 #include "StationTreeView.h"
+#include "TrayIcon.h"
 #include "WindowFrontEnd.h"
 
 #include "AtomicFile.h"
@@ -18,6 +17,7 @@
 #include "Version.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
@@ -103,6 +103,7 @@ DesktopApplication::~DesktopApplication()
     // The window goes first (after the media controls, which look at it): it shows the core,
     // which then shuts down and joins its threads.
     stopMediaControls();
+    m_tray.reset();
     m_window.reset();
     m_core.reset();
 }
@@ -113,6 +114,7 @@ void DesktopApplication::start()
     m_window->restoreState();
     m_window->show();
     startMediaControls();
+    startTray();
     watchNetwork();
     startRequestedRecordings();
     open(m_options.open);
@@ -134,6 +136,21 @@ void DesktopApplication::startMediaControls()
     m_mpris = std::make_unique<MprisService>(
         *m_mediaControls,
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QLatin1String(kMprisBus)));
+}
+
+void DesktopApplication::startTray()
+{
+    m_tray = std::make_unique<ui::TrayIcon>(m_core->controller(), m_core->library());
+    connect(m_tray.get(), &ui::TrayIcon::showRequested, this, [this](Node* station) {
+        raiseWindow();
+        if (station)
+            m_window->stationList()->selectNodes({station});
+    });
+    connect(m_tray.get(), &ui::TrayIcon::quitRequested, this, [this] { quit(); });
+    m_window->setHidesOnClose([this] {
+        return m_tray && ui::TrayIcon::available() &&
+               m_core->prefs().boolForKey(prefs::kKeepRecordingInTray);
+    });
 }
 
 void DesktopApplication::stopMediaControls()
@@ -223,6 +240,7 @@ void DesktopApplication::quitNow()
     m_quitting = true;
     // Off the bus first: the desktop's controls no longer offer what is shutting down.
     stopMediaControls();
+    m_tray.reset();
     m_window->saveState();
     m_core->shutDown();
     m_window->allowClose();

@@ -22,6 +22,7 @@ struct ApplicationCoreOptions;
 
 namespace orvanta::ui {
 class MainWindow;
+class TrayIcon;
 class WindowFrontEnd;
 } // namespace orvanta::ui
 
@@ -65,11 +66,13 @@ public:
     /// What the desktop's media controls see, once started.
     MediaControls* mediaControls() { return m_mediaControls.get(); }
     MprisService* mpris() { return m_mpris.get(); }
+    ui::TrayIcon* tray() { return m_tray.get(); }
 
 private:
     void watchNetwork();
     void startMediaControls();
     void stopMediaControls();
+    void startTray();
     QString addM3UFile(const QString& path);
     void startRequestedRecordings();
 
@@ -79,6 +82,7 @@ private:
     std::unique_ptr<ui::MainWindow> m_window;
     std::unique_ptr<MediaControls> m_mediaControls; // before the window goes
     std::unique_ptr<MprisService> m_mpris;
+    std::unique_ptr<ui::TrayIcon> m_tray;
     bool m_quitting = false;
 };
 

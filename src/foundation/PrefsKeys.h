@@ -35,6 +35,8 @@ inline constexpr std::string_view kListenWithApplication = "listenWithApplicatio
 inline constexpr std::string_view kJournalDays = "JournalDays";
 // Minutes kept of a station heard but not recorded (0: heard directly, nothing kept).
 inline constexpr std::string_view kListenBufferMinutes = "ListenBufferMinutes";
+/// Closing the window hides it in the tray (where there is one) instead of quitting.
+inline constexpr std::string_view kKeepRecordingInTray = "KeepRecordingInTray";
 inline constexpr std::string_view kJournalBudgetMB = "JournalBudgetMB";
 /// Address of the station directory to search; empty: the public servers, found by name.
 inline constexpr std::string_view kStationDirectory = "stationdirectory";

@@ -90,6 +90,7 @@ Dictionary PrefsController::registeredDefaults()
     d.set(kJournalDays, 3);
     d.set(kJournalBudgetMB, 2048);
     d.set(kListenBufferMinutes, 10);
+    d.set(kKeepRecordingInTray, false);
     return d;
 }
 

@@ -577,8 +577,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    // Closing the window quits, after the same question as the menu.
     event->ignore();
+    if (m_hidesOnClose && m_hidesOnClose()) {
+        hide();
+        return;
+    }
+    // Closing the window quits, after the same question as the menu.
     emit quitRequested();
 }
 

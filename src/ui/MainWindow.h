@@ -99,6 +99,8 @@ public:
     QAction* action(const QString& name) const { return m_actions.value(name); }
     /// Quitting was agreed: the window may close now.
     void allowClose() { m_closing = true; }
+    /// Asked when the window is closed: true hides it (the program goes on in the tray).
+    void setHidesOnClose(std::function<bool()> hides) { m_hidesOnClose = std::move(hides); }
 
 signals:
     /// The user asked to quit (menu, shortcut or closing the window).
@@ -132,6 +134,7 @@ private:
     PreferencesWindow* m_preferences = nullptr;
     PresetsWindow* m_presetsWindow = nullptr;
     bool m_closing = false;
+    std::function<bool()> m_hidesOnClose;
 };
 
 } // namespace orvanta::ui

@@ -10,6 +10,7 @@
 #include "PrefsKeys.h"
 #include "RelayThread.h"
 #include "TrackNaming.h"
+#include "TrayIcon.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -172,6 +173,17 @@ QWidget* PreferencesWindow::recordingPage()
         field->setToolTip(tr("A cut a moment off can then be moved afterwards; the oldest go "
                              "first, and 0 keeps none."));
     form->addRow(journal);
+    QCheckBox* tray = boolControl(prefs::kKeepRecordingInTray.data(),
+                                  tr("Keep recording in the tray when the window is closed"));
+    form->addRow(tray);
+    if (!TrayIcon::available()) {
+        tray->setEnabled(false);
+        auto* why = new QLabel(
+            tr("This desktop shows no tray, so closing the window quits Orvanta."), this);
+        why->setObjectName(QStringLiteral("trayUnavailable"));
+        why->setWordWrap(true);
+        form->addRow(why);
+    }
     return page;
 }
 

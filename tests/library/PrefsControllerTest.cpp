@@ -78,7 +78,8 @@ TEST_F(PrefsControllerTest, AFreshUserGetsEveryInitialValueInRegistrationOrder)
                                         "stationdirectory",
                                         "JournalDays",
                                         "JournalBudgetMB",
-                                        "ListenBufferMinutes"}));
+                                        "ListenBufferMinutes",
+                                        "KeepRecordingInTray"}));
     EXPECT_EQ(prefs.integerForKey(prefs::kRelayPort), 50505);
     EXPECT_EQ(prefs.stringForKey(prefs::kStationDirectory), "") << "empty: the public servers";
     EXPECT_EQ(prefs.integerForKey(prefs::kDirLayout), 26);

@@ -5,12 +5,15 @@
 
 #include "DetailDrawer.h"
 #include "MainToolbar.h"
+#include "PreferencesWindow.h"
 #include "ScriptFixtures.h"
 #include "StatusArea.h"
 #include "ToolbarCustomizeDialog.h"
 #include "ToolbarLayout.h"
+#include "TrayIcon.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -489,4 +492,48 @@ TEST_F(MainWindowTest, QuittingKeepsTheExpandedGroupsAndTheWindowsGeometry)
             reopened = node;
     ASSERT_NE(reopened, nullptr);
     EXPECT_TRUE(list().isExpanded(list().indexOf(reopened)));
+}
+
+TEST_F(MainWindowTest, TheTrayMenuListsTheRecordingsAndTheWindowHidesOnlyWhereATrayIs)
+{
+    server.addMount("/a", loopingMount({{0, "A - One"}}));
+    start();
+    Node* live = station("Live", server.url("/a"));
+    ui::TrayIcon& tray = *desktop->tray();
+    auto texts = [&] {
+        QStringList shown;
+        for (QAction* action : tray.menu()->actions())
+            if (!action->isSeparator())
+                shown << action->text() + (action->isEnabled() ? "" : " (off)");
+        return shown.join(QLatin1String(", ")).toStdString();
+    };
+    tray.refresh();
+    EXPECT_EQ(texts(), "Nothing is recording (off), Stop All (off), Show Orvanta, Quit");
+
+    ASSERT_TRUE(controller().startRecordingForNode(live, MainController::kSourceUser));
+    tray.refresh();
+    EXPECT_EQ(texts(), "Live, Stop All, Show Orvanta, Quit");
+    EXPECT_EQ(tray.icon().toolTip(), "Orvanta: recording 1 station(s)");
+    // Its entry shows the station in the window.
+    window().hide();
+    tray.menu()->actions().front()->trigger();
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_EQ(list().currentNode(), live);
+    tray.menu()->actions().at(2)->trigger(); // Stop All
+    EXPECT_TRUE(spinUntil([&] { return !live->isRecording(); }, 5s));
+    EXPECT_EQ(texts(), "Nothing is recording (off), Stop All (off), Show Orvanta, Quit");
+
+    // The offscreen desktop has no tray: the preference says why it cannot be had.
+    EXPECT_FALSE(ui::TrayIcon::available());
+    ui::PreferencesWindow& preferences = window().preferencesWindow();
+    QCheckBox* keep = preferences.checkBox(prefs::kKeepRecordingInTray.data());
+    ASSERT_NE(keep, nullptr);
+    EXPECT_FALSE(keep->isEnabled());
+    EXPECT_NE(preferences.findChild<QLabel*>(QStringLiteral("trayUnavailable")), nullptr);
+    // Where the window hides on closing, it only hides.
+    window().setHidesOnClose([] { return true; });
+    QSignalSpy quit(&window(), &ui::MainWindow::quitRequested);
+    window().close();
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_EQ(quit.count(), 0);
 }
