@@ -11,7 +11,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
     # what the window needs at run time: SVG icons, the multimedia back end with HTTP, MP3
     # and PulseAudio output
-    libqt6svg6 qt6-qpa-plugins gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    libqt6svg6 qt6-qpa-plugins qt6-wayland gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     gstreamer1.0-pulseaudio
     libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev libproxy-dev
     # HLS: segments taken apart by libavformat, AES-128 segments decrypted by libcrypto
@@ -30,6 +30,8 @@ packages=(
     # the window tests: an X server, its accessibility bus to press the real controls, a
     # pointer, screenshots, a sound server with a null output
     xvfb xauth xdotool imagemagick at-spi2-core python3-pyatspi pulseaudio pulseaudio-utils
+    # the same on Wayland: a headless compositor that takes screenshots
+    weston
     dbus-x11
     fonts-dejavu-core
     # what the default music-player scripts use when present: the session bus and file

@@ -1,5 +1,7 @@
 """What the end-to-end tests share: waiting, finding controls in the accessibility tree
-(AT-SPI) and pressing them with the X pointer and keyboard (xdotool)."""
+(AT-SPI) and pressing them with the X pointer and keyboard (xdotool), or on Wayland
+(ORVANTA_E2E_PLATFORM=wayland, where no client may move the pointer) through the controls'
+own accessible actions."""
 
 import os
 import shutil
@@ -10,6 +12,8 @@ import tempfile
 import time
 
 import pyatspi
+
+WAYLAND = os.environ.get("ORVANTA_E2E_PLATFORM") == "wayland"
 
 
 def fail(message):
@@ -68,15 +72,49 @@ def control(app, name, roles):
 
 
 def screenshot_window(app, path):
-    """The main window alone (there is no window manager, so it sits at the top left)."""
+    """The main window alone (there is no window manager on X, so it sits at the top left);
+    on Wayland the whole output, where the shell put the window."""
+    if WAYLAND:
+        folder = tempfile.mkdtemp(prefix="orvanta-shot-")
+        subprocess.run(["weston-screenshooter"], cwd=folder, check=True, timeout=20)
+        shot = [name for name in os.listdir(folder) if name.endswith(".png")]
+        if not shot:
+            fail("weston-screenshooter wrote no picture")
+        shutil.move(os.path.join(folder, shot[0]), path)
+        shutil.rmtree(folder, ignore_errors=True)
+        return
     frame = control(app, "Orvanta", ("frame",))
     box = frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS) if frame else None
     crop = ["-crop", "%dx%d+%d+%d" % (box.width, box.height, box.x, box.y)] if box else []
     subprocess.run(["import", "-window", "root", *crop, "+repage", path], check=True)
 
 
+def press(acc):
+    """The control's own action, as an assistive technology presses it: a button's press, a
+    menu's opening, a row's selection."""
+    try:
+        action = acc.queryAction()
+        names = [action.getName(i).lower() for i in range(action.nActions)]
+    except NotImplementedError:
+        names = []
+    for wanted in ("press", "click", "showmenu", "toggle", "activate"):
+        if wanted in names:
+            action.doAction(names.index(wanted))
+            time.sleep(0.3)
+            return
+    parent = acc.parent
+    try:
+        parent.querySelection().selectChild(acc.getIndexInParent())
+    except NotImplementedError:
+        fail("no way to press %s (%s): actions %s" % (acc.name, acc.getRoleName(), names))
+    time.sleep(0.3)
+
+
 def click(acc):
-    """A real pointer click in the middle of the control."""
+    """A real pointer click in the middle of the control (its own action on Wayland)."""
+    if WAYLAND:
+        press(acc)
+        return
     box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     x, y = box.x + box.width // 2, box.y + box.height // 2
     subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
@@ -107,7 +145,7 @@ class Session:
                         XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                         XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
                         QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
-                        QT_QPA_PLATFORM="xcb", **extra_env)
+                        QT_QPA_PLATFORM="wayland" if WAYLAND else "xcb", **extra_env)
         self.env.pop("XDG_MUSIC_DIR", None)
         self.port = free_port()
         self.station = subprocess.Popen(
