@@ -150,26 +150,24 @@ void MediaControls::stop()
 
 void MediaControls::next()
 {
-    MainController& controller = m_application.core().controller();
-    Node* from = controller.playingNode();
-    if (!from)
-        from = m_paused.lock().get();
-    if (!from)
-        from = controller.visibleNode();
-    Node* target = stationAfter(from, 1);
-    pause();
-    listenTo(target);
+    switchStation(1);
 }
 
 void MediaControls::previous()
 {
+    switchStation(-1);
+}
+
+void MediaControls::switchStation(int step)
+{
+    // From the station heard, else the one paused, else the one the window shows.
     MainController& controller = m_application.core().controller();
     Node* from = controller.playingNode();
     if (!from)
         from = m_paused.lock().get();
     if (!from)
         from = controller.visibleNode();
-    Node* target = stationAfter(from, -1);
+    Node* target = stationAfter(from, step);
     pause();
     listenTo(target);
 }

@@ -72,6 +72,7 @@ private:
     void refresh();
     Node* stationAfter(Node* node, int step) const;
     void listenTo(Node* node);
+    void switchStation(int step);
 
     DesktopApplication& m_application;
     QTimer m_poll;

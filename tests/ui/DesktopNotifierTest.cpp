@@ -4,9 +4,9 @@
 #include "WindowTestSupport.h"
 
 #include "DesktopNotifier.h"
+#include "PrivateBus.h"
 
 #include <QDBusConnection>
-#include <QProcess>
 #include <QWidget>
 
 using namespace orvanta;
@@ -42,20 +42,13 @@ class DesktopNotifierTest : public WindowTest
 protected:
     void SetUp() override
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address=1")});
-        ASSERT_TRUE(m_daemon.waitForStarted(5000));
-        ASSERT_TRUE(m_daemon.waitForReadyRead(5000));
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        ASSERT_FALSE(m_address.isEmpty());
+        m_address = m_bus.address();
+        ASSERT_FALSE(m_address.isEmpty()) << "dbus-daemon did not start";
     }
     void TearDown() override
     {
         QDBusConnection::disconnectFromBus(QStringLiteral("service"));
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
-        m_daemon.terminate();
-        m_daemon.waitForFinished(5000);
     }
     void offer(FakeNotifications& service)
     {
@@ -69,7 +62,7 @@ protected:
         return QDBusConnection::connectToBus(m_address, QStringLiteral("client"));
     }
 
-    QProcess m_daemon;
+    PrivateBus m_bus;
     QString m_address;
 };
 

@@ -8,6 +8,7 @@
 #include "MediaControls.h"
 #include "MprisService.h"
 #include "NullSoundServer.h"
+#include "PrivateBus.h"
 
 #include <QProcess>
 
@@ -22,13 +23,8 @@ class MprisTest : public WindowTest
 protected:
     void SetUp() override
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address=1")});
-        ASSERT_TRUE(m_daemon.waitForStarted(5000));
-        ASSERT_TRUE(m_daemon.waitForReadyRead(5000));
-        const QString address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        ASSERT_FALSE(address.isEmpty());
+        const QString address = m_bus.address();
+        ASSERT_FALSE(address.isEmpty()) << "dbus-daemon did not start";
         // Only the program's media controls and the commands use this bus: the sound stack's
         // own session connection (GLib's, which ends the process when its bus closes) stays
         // away from it.
@@ -39,9 +35,7 @@ protected:
     {
         if (desktop)
             desktop->core().shutDown();
-        desktop.reset();
-        m_daemon.terminate();
-        m_daemon.waitForFinished(5000);
+        desktop.reset(); // off the bus before the bus goes
     }
 
     /// A command's output, the program answering the bus meanwhile (a blocking wait would
@@ -66,7 +60,7 @@ protected:
                    QStringList{QStringLiteral("-p"), QStringLiteral("orvanta")} + arguments);
     }
 
-    QProcess m_daemon;
+    PrivateBus m_bus;
     QProcessEnvironment m_commands = QProcessEnvironment::systemEnvironment();
 };
 
