@@ -35,13 +35,7 @@ TEST_F(BuiltInPlayerTest, ThePlayerPlaysTheRelayOfARunningRecording)
 {
     NullSoundServer sound(m_dir);
     ASSERT_TRUE(sound.ready()) << "the sound server did not start";
-    IcyMount mount;
-    mount.audio = encodeWithLame(pcmSongs({4.0, 4.0}, 1.0), m_dir);
-    mount.metaint = 16000;
-    mount.loop = true;
-    mount.bytesPerSecond = 16000;
-    mount.titles = {{0, "A - One"}, {5 * 16000, "B - Two"}};
-    server.addMount("/live", mount);
+    server.addMount("/live", playableMount({{0, "A - One"}, {5 * 16000, "B - Two"}}));
     prefs->setPrefs(Value(static_cast<std::int64_t>(unusedLoopbackPort())), prefs::kRelayPort);
     prefs->setPrefs(Value(0), prefs::kListenWithApplication); // the built-in player
     start();

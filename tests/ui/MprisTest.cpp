@@ -70,12 +70,7 @@ TEST_F(MprisTest, PlayerctlShowsTheStationAndSongAndPlaysPausesAndSwitchesStatio
 {
     NullSoundServer sound(m_dir);
     ASSERT_TRUE(sound.ready()) << "the sound server did not start";
-    IcyMount mount;
-    mount.audio = encodeWithLame(pcmSongs({4.0, 4.0}, 1.0), m_dir);
-    mount.metaint = 16000;
-    mount.loop = true;
-    mount.bytesPerSecond = 16000;
-    mount.titles = {{0, "Artist One - First Song"}};
+    const IcyMount mount = playableMount({{0, "Artist One - First Song"}});
     server.addMount("/live", mount);
     server.addMount("/other", mount);
     prefs->setPrefs(Value(static_cast<std::int64_t>(unusedLoopbackPort())), prefs::kRelayPort);

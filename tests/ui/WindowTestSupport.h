@@ -101,6 +101,18 @@ protected:
 
     /// The program's own options (its command line).
     app::DesktopApplication::Options desktopOptions;
+    /// Two real MP3 songs of 4 s (lame), looping at 128 kbit/s: what a player can decode.
+    IcyMount playableMount(std::vector<IcyTitle> titles)
+    {
+        IcyMount mount;
+        mount.audio = encodeWithLame(pcmSongs({4.0, 4.0}, 1.0), m_dir);
+        mount.metaint = 16000;
+        mount.loop = true;
+        mount.bytesPerSecond = 16000;
+        mount.titles = std::move(titles);
+        return mount;
+    }
+
     /// The scheduler's tick for tests that record on a schedule.
     std::optional<std::chrono::milliseconds> schedulerInterval;
     TempDir m_dir;
