@@ -8,10 +8,10 @@ packages=(
     # toolchain
     g++ cmake ninja-build ccache make pkg-config
     # libraries
-    qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
+    qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev qt6-tools-dev qt6-l10n-tools
     # what the window needs at run time: SVG icons, the multimedia back end with HTTP, MP3
     # and PulseAudio output
-    libqt6svg6 qt6-qpa-plugins qt6-wayland gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    libqt6svg6 qt6-qpa-plugins qt6-wayland qt6-translations-l10n gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     gstreamer1.0-pulseaudio
     libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev libproxy-dev
     # HLS: segments taken apart by libavformat, AES-128 segments decrypted by libcrypto

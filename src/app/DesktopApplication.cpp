@@ -13,6 +13,7 @@
 #include "WindowFrontEnd.h"
 
 #include "AtomicFile.h"
+#include "Localization.h"
 #include "PlaylistHelpers.h"
 #include "Version.h"
 
@@ -30,14 +31,16 @@
 
 namespace orvanta::app {
 
-const char* const kUsage =
+// English where it is printed before the translations are installed.
+const char* const kUsage = QT_TRANSLATE_NOOP(
+    "Orvanta",
     "usage: orvanta [--record STATION]... [ADDRESS|PLAYLIST]...\n"
     "  ADDRESS            add a station by its web address (http, https)\n"
     "  PLAYLIST           add the stations of a .pls or .m3u file\n"
     "  --record STATION   start recording a station of the library (\"Group/Name\")\n"
     "  --version          print the version\n"
     "  --help             print this text\n"
-    "A second start hands its addresses and playlists to the Orvanta already running.\n";
+    "A second start hands its addresses and playlists to the Orvanta already running.\n");
 
 namespace {
 
@@ -284,7 +287,7 @@ std::optional<DesktopApplication::Options> parseArguments(const QStringList& arg
         if (argument == QLatin1String("--record") && i + 1 < arguments.size()) {
             options.record.append(arguments.at(++i));
         } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
+            std::fputs(localizedString(kUsage).c_str(), stdout);
             return std::nullopt;
         } else if (argument == QLatin1String("--version")) {
             std::printf("orvanta %s\n", kBundleVersion);
@@ -295,8 +298,10 @@ std::optional<DesktopApplication::Options> parseArguments(const QStringList& arg
             const bool address = argument.contains(QLatin1String("://"));
             options.open.append(address ? argument : QFileInfo(argument).absoluteFilePath());
         } else {
-            std::fprintf(stderr, "orvanta: unknown argument \"%s\" (try --help)\n",
-                         argument.toLocal8Bit().constData());
+            std::fprintf(stderr, "orvanta: %s\n",
+                         Orvanta::tr("unknown argument \"%1\" (try --help)",
+                                     {std::string(argument.toLocal8Bit().constData())})
+                             .c_str());
             return std::nullopt;
         }
     }

@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "MyOLVController.h"
 #include "Node.h"
+#include "NodePropertyKeys.h"
 #include "StationTreeView.h"
 #include "WindowFrontEnd.h"
 
@@ -76,6 +77,8 @@ void MediaControls::refresh()
         now.station = QString::fromStdString(station->name());
         now.stationId = QString::number(reinterpret_cast<quintptr>(station), 16);
         now.recording = station->isRecording();
+        if (const auto logo = station->propertyForKey(np::NP_LOGO_URL); logo && logo->isString())
+            now.logo = QString::fromStdString(logo->toString());
         if (now.status == Status::Playing)
             std::tie(now.artist, now.title) =
                 splitSong(QString::fromStdString(controller.currentSongOf(station)));

@@ -36,6 +36,7 @@ public:
         QString stationId; // a name of the station that stays the same while it exists
         QString artist;    // of the song, when its title names one
         QString title;     // the song, or nothing between songs
+        QString logo;      // the address of the station's logo, where known
         bool recording = false;
         double volume = 1.0;
         bool hasStations = false;

@@ -69,6 +69,8 @@ QVariantMap MprisService::metadata() const
     };
     if (!now.artist.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{now.artist});
+    if (!now.logo.isEmpty())
+        map.insert(QStringLiteral("mpris:artUrl"), now.logo);
     if (now.recording)
         map.insert(QStringLiteral("xesam:comment"),
                    QStringList{QCoreApplication::translate("MprisService", "Recording")});

@@ -26,7 +26,9 @@ int main(int argc, char** argv)
             return 0;
         }
         if (argument == "--help" || argument == "-h") {
-            std::fputs(orvanta::app::kUsage, stdout);
+            const QCoreApplication translating(argc, argv);
+            orvanta::installTranslations();
+            std::fputs(orvanta::localizedString(orvanta::app::kUsage).c_str(), stdout);
             return 0;
         }
     }
@@ -45,7 +47,7 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(orvanta::ui::iconNamed(QStringLiteral("orvanta")));
     // The last window closing is the user's quit, which the window handles itself.
     QApplication::setQuitOnLastWindowClosed(false);
-    orvanta::installTranslations(orvanta::resourcesFolder() + "/translations");
+    orvanta::installTranslations();
 
     const QStringList arguments = QApplication::arguments();
     const auto options = orvanta::app::parseArguments(arguments);

@@ -2,6 +2,7 @@
 
 #include "Cli.h"
 
+#include "Localization.h"
 #include "PrefsController.h"
 #include "PropertyList.h"
 
@@ -64,7 +65,7 @@ std::optional<std::string> takeOption(Args& args, std::string_view name)
         return std::nullopt;
     }
     if (it + 1 == args.end()) {
-        throw UsageError(std::string(name) + " needs a value");
+        throw UsageError(Orvanta::tr("%1 needs a value", {std::string(name)}));
     }
     std::string value = *(it + 1);
     args.erase(it, it + 2);
@@ -85,7 +86,7 @@ void rejectUnknownOptions(const Args& args)
 {
     for (const std::string& arg : args) {
         if (arg.size() > 2 && arg.starts_with("--")) {
-            throw UsageError("unknown option " + arg);
+            throw UsageError(Orvanta::tr("unknown option %1", {arg}));
         }
     }
 }
@@ -176,7 +177,8 @@ Library::Library()
     const auto result = m_controller->loadOLVData();
     m_controller->setAlertHandler({});
     if (result == MyOLVController::LoadResult::Unreadable) {
-        throw Failure(alert.empty() ? "cannot read " + m_controller->libraryPath() : alert);
+        throw Failure(alert.empty() ? Orvanta::tr("cannot read %1", {m_controller->libraryPath()})
+                                    : alert);
     }
 }
 
@@ -184,7 +186,7 @@ Node* findNode(Node* root, const std::string& path)
 {
     const std::vector<std::string> parts = splitPath(path);
     if (parts.empty()) {
-        throw UsageError("empty station path");
+        throw UsageError(Orvanta::tr("empty station path"));
     }
     Node* node = root;
     std::string walked;
@@ -194,7 +196,7 @@ Node* findNode(Node* root, const std::string& path)
         auto it = std::find_if(children.begin(), children.end(),
                                [&part](const NodePtr& child) { return child->name() == part; });
         if ((node != root && node->nodeType() != Node::kGroup) || it == children.end()) {
-            throw Failure("no station or group \"" + walked + "\" in the library");
+            throw Failure(Orvanta::tr("no station or group \"%1\" in the library", {walked}));
         }
         node = it->get();
     }
@@ -213,7 +215,7 @@ Node* Library::findGroup(const std::string& path) const
     }
     Node* node = find(path);
     if (node->nodeType() != Node::kGroup) {
-        throw Failure("\"" + path + "\" is a station, not a group");
+        throw Failure(Orvanta::tr("\"%1\" is a station, not a group", {path}));
     }
     return node;
 }
@@ -221,7 +223,8 @@ Node* Library::findGroup(const std::string& path) const
 void Library::save()
 {
     if (!m_controller->saveOLVData()) {
-        throw Failure("could not save the library to " + m_controller->libraryPath());
+        throw Failure(
+            Orvanta::tr("could not save the library to %1", {m_controller->libraryPath()}));
     }
 }
 

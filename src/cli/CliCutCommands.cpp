@@ -4,6 +4,7 @@
 #include "Cli.h"
 
 #include "CutCorrection.h"
+#include "Localization.h"
 #include "NodePropertyKeys.h"
 #include "SessionJournal.h"
 #include "SplitOffsets.h"
@@ -68,11 +69,11 @@ int runCuts(Args args)
 {
     rejectUnknownOptions(args);
     if (args.size() != 1)
-        throw UsageError("cuts needs exactly one path");
+        throw UsageError(Orvanta::tr("%1 needs exactly one path", {"cuts"}));
     Library library;
     Node* node = library.find(args[0]);
     if (node->nodeType() != Node::kStream)
-        throw Failure("\"" + args[0] + "\" is a group; only stations have cuts");
+        throw Failure(Orvanta::tr("\"%1\" is a group; only stations have cuts", {args[0]}));
     const auto files = historyFiles(*node);
     const auto titleOf = [&](const std::string& path) {
         for (const auto& [location, title] : files)
@@ -105,6 +106,7 @@ int runCuts(Args args)
                 continue;
             const double fromTitle = std::strtod(events[i].fields[0].c_str(), nullptr);
             const bool gap = events[i].fields[1] == "1";
+            // The same words in every language: scripts read these tab-separated lines.
             char gapText[48];
             std::snprintf(gapText, sizeof gapText, "gap %.2f s",
                           std::strtod(events[i].fields[2].c_str(), nullptr));
@@ -120,11 +122,11 @@ int runRecut(Args args)
     const std::optional<std::string> by = takeOption(args, "--by");
     rejectUnknownOptions(args);
     if (args.size() != 1 || !by)
-        throw UsageError("recut needs one file and --by SECONDS");
+        throw UsageError(Orvanta::tr("recut needs one file and --by SECONDS"));
     char* end = nullptr;
     const double seconds = std::strtod(by->c_str(), &end);
     if (by->empty() || *end != '\0' || !std::isfinite(seconds) || std::fabs(seconds) > 600)
-        throw UsageError("--by takes seconds, such as 1.5 or -0.8");
+        throw UsageError(Orvanta::tr("--by takes seconds, such as 1.5 or -0.8"));
     const std::string path = std::filesystem::absolute(args[0]).lexically_normal().string();
     std::string error;
     const auto cut = findRecordedCut(SessionJournal::defaultSessionsFolder(), path, error);
@@ -139,9 +141,13 @@ int runRecut(Args args)
         rememberSplitOffset(*station, *cut->fromTitleSeconds + *moved);
         library.save();
     }
-    std::printf("Moved the cut by %+.2f s: \"%s\" and \"%s\" are written anew.\n", *moved,
-                std::filesystem::path(cut->previousPath).filename().c_str(),
-                std::filesystem::path(path).filename().c_str());
+    char amount[32];
+    std::snprintf(amount, sizeof amount, "%+.2f", *moved);
+    std::printf("%s\n",
+                Orvanta::tr("Moved the cut by %1 s: \"%2\" and \"%3\" are written anew.",
+                            {amount, std::filesystem::path(cut->previousPath).filename().string(),
+                             std::filesystem::path(path).filename().string()})
+                    .c_str());
     return kExitOk;
 }
 

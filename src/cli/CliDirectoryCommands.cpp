@@ -2,6 +2,7 @@
 
 #include "Cli.h"
 
+#include "Localization.h"
 #include "PrefsController.h"
 #include "StationDirectory.h"
 
@@ -20,7 +21,8 @@ int parseCount(const std::string& text, std::string_view option, int most)
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > most)
-        throw UsageError(std::string(option) + " takes a number from 1 to " + std::to_string(most));
+        throw UsageError(Orvanta::tr("%1 takes a number from 1 to %2",
+                                     {std::string(option), std::to_string(most)}));
     return value;
 }
 
@@ -33,23 +35,53 @@ std::string cell(const std::string& text, int width)
     return (shown + QString(width - shown.size(), QLatin1Char(' '))).toStdString();
 }
 
+/// The width of text in characters (not bytes).
+int widthOf(const std::string& text)
+{
+    return static_cast<int>(QString::fromStdString(text).size());
+}
+
 std::string recordability(const DirectoryStation& station)
 {
     if (station.isRecordable())
-        return "yes";
-    return "no (" + station.codec + ")";
+        return Orvanta::tr("yes");
+    return Orvanta::tr("no (%1)", {station.codec});
 }
 
 void printTable(const std::vector<DirectoryStation>& stations)
 {
-    std::printf("%s  %s  %s  %s  %6s  %7s  %s  %s\n", cell("UUID", 36).c_str(),
-                cell("NAME", 32).c_str(), cell("CC", 2).c_str(), cell("CODEC", 5).c_str(), "KBIT/S",
-                "VOTES", cell("RECORD", 9).c_str(), "TAGS");
+    // Each column is as wide as its values are cut to, or as its heading where a translation
+    // is wider.
+    const std::string name = Orvanta::tr("NAME");
+    //: Column heading: the station's two-letter country code.
+    const std::string country = Orvanta::tr("CC");
+    const std::string codec = Orvanta::tr("CODEC");
+    const std::string bitrate = Orvanta::tr("KBIT/S");
+    const std::string votes = Orvanta::tr("VOTES");
+    //: Column heading: whether Orvanta can record the station ("yes", or "no" and its codec).
+    const std::string record = Orvanta::tr("RECORD");
+    const int nameWidth = std::max(32, widthOf(name));
+    const int countryWidth = std::max(2, widthOf(country));
+    const int codecWidth = std::max(5, widthOf(codec));
+    const int bitrateWidth = std::max(6, widthOf(bitrate));
+    const int votesWidth = std::max(7, widthOf(votes));
+    const int recordWidth = std::max(9, widthOf(record));
+    // The numbers' headings stand right-aligned over them.
+    const auto right = [](const std::string& heading, int width) {
+        return std::string(static_cast<std::size_t>(width - widthOf(heading)), ' ') + heading;
+    };
+    std::printf("%s  %s  %s  %s  %s  %s  %s  %s\n", cell("UUID", 36).c_str(),
+                cell(name, nameWidth).c_str(), cell(country, countryWidth).c_str(),
+                cell(codec, codecWidth).c_str(), right(bitrate, bitrateWidth).c_str(),
+                right(votes, votesWidth).c_str(), cell(record, recordWidth).c_str(),
+                Orvanta::tr("TAGS").c_str());
     for (const DirectoryStation& station : stations) {
-        std::printf("%s  %s  %s  %s  %6d  %7lld  %s  %s\n", cell(station.uuid, 36).c_str(),
-                    cell(station.name, 32).c_str(), cell(station.countryCode, 2).c_str(),
-                    cell(station.codec, 5).c_str(), station.bitrate,
-                    static_cast<long long>(station.votes), cell(recordability(station), 9).c_str(),
+        std::printf("%s  %s  %s  %s  %*d  %*lld  %s  %s\n", cell(station.uuid, 36).c_str(),
+                    cell(station.name, nameWidth).c_str(),
+                    cell(station.countryCode, countryWidth).c_str(),
+                    cell(station.codec, codecWidth).c_str(), bitrateWidth, station.bitrate,
+                    votesWidth, static_cast<long long>(station.votes),
+                    cell(recordability(station), recordWidth).c_str(),
                     QString::fromStdString(station.tags).simplified().toStdString().c_str());
     }
 }
@@ -68,7 +100,7 @@ int runSearch(Args args)
     const bool all = takeFlag(args, "--all");
     rejectUnknownOptions(args);
     if (args.size() != 1)
-        throw UsageError("search needs one text to look for (\"\" for any name)");
+        throw UsageError(Orvanta::tr("search needs one text to look for (\"\" for any name)"));
     query.name = args[0];
     // Only what can be recorded, unless asked otherwise.
     query.recordableCodecsOnly = query.codec.empty() && !all;
@@ -77,12 +109,14 @@ int runSearch(Args args)
     if (!found.ok())
         throw Failure(found.error);
     if (found.stations.empty()) {
-        std::printf("No stations found.\n");
+        std::printf("%s\n", Orvanta::tr("No stations found.").c_str());
         return kExitOk;
     }
     printTable(found.stations);
     if (found.more)
-        std::printf("(more stations match: raise --limit or narrow the search)\n");
+        std::printf(
+            "%s\n",
+            Orvanta::tr("(more stations match: raise --limit or narrow the search)").c_str());
     return kExitOk;
 }
 
@@ -91,7 +125,7 @@ int runAddFromDirectory(Args args)
     const auto group = takeOption(args, "--in");
     rejectUnknownOptions(args);
     if (args.size() != 1)
-        throw UsageError("add-from-directory needs exactly one station identifier");
+        throw UsageError(Orvanta::tr("add-from-directory needs exactly one station identifier"));
     Library library;
     Node* parent = library.findGroup(group.value_or(""));
     StationDirectory directory(PrefsController::sharedInstance());
@@ -100,14 +134,16 @@ int runAddFromDirectory(Args args)
     if (!station)
         throw Failure(error);
     if (!station->isRecordable())
-        throw Failure("\"" + station->name + "\" sends " + station->codec +
-                      ", which Orvanta cannot record");
+        throw Failure(Orvanta::tr("\"%1\" sends %2, which Orvanta cannot record",
+                                  {station->name, station->codec}));
     for (const NodePtr& child : parent->children())
         if (child->name() == station->name)
-            throw Failure("\"" + station->name + "\" already exists in that group");
+            throw Failure(Orvanta::tr("\"%1\" already exists in that group", {station->name}));
     parent->addChild(directoryStreamNode(*station));
     library.save();
-    std::printf("Added \"%s\" (%s)\n", station->name.c_str(), station->streamAddress().c_str());
+    std::printf(
+        "%s\n",
+        Orvanta::tr("Added \"%1\" (%2)", {station->name, station->streamAddress()}).c_str());
     return kExitOk;
 }
 

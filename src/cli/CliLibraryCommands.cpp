@@ -4,6 +4,7 @@
 #include "Cli.h"
 
 #include "HistoryController.h"
+#include "Localization.h"
 #include "NodePropertyKeys.h"
 #include "PresetsController.h"
 #include "ScheduleEntry.h"
@@ -32,12 +33,14 @@ Array arrayProperty(const Node& node, std::string_view key)
 std::string statusText(const Node& node)
 {
     if (node.isRecording()) {
-        return "recording";
+        return Orvanta::tr("recording");
     }
-    return node.timerStatus() == TimerStatus::Scheduled ? "scheduled" : "idle";
+    return node.timerStatus() == TimerStatus::Scheduled ? Orvanta::tr("scheduled")
+                                                        : Orvanta::tr("idle");
 }
 
-/// The words for the history list's status images.
+/// The words for the history list's status images. They stay English in every language:
+/// scripts read the history's tab-separated lines.
 std::string historyStatusText(const Value& image)
 {
     const std::string name = image.isString() ? image.toString() : std::string();
@@ -60,16 +63,19 @@ void printNode(const Node& node, const PresetsController& presets, int depth)
 {
     const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
     if (node.nodeType() == Node::kGroup) {
-        std::printf("%sgroup %s\n", indent.c_str(), node.name().c_str());
+        //: A line of the library tree: a group and its name.
+        std::printf("%s%s\n", indent.c_str(), Orvanta::tr("group %1", {node.name()}).c_str());
         for (const NodePtr& child : node.children()) {
             printNode(*child, presets, depth + 1);
         }
         return;
     }
-    std::printf("%sstream %s\n", indent.c_str(), node.name().c_str());
+    //: A line of the library tree: a station and its name.
+    std::printf("%s%s\n", indent.c_str(), Orvanta::tr("stream %1", {node.name()}).c_str());
     for (const Value& url : arrayProperty(node, np::NP_URLS)) {
         if (url.isString()) {
-            std::printf("%s    address: %s\n", indent.c_str(), url.toString().c_str());
+            std::printf("%s    %s\n", indent.c_str(),
+                        Orvanta::tr("address: %1", {url.toString()}).c_str());
         }
     }
     std::string presetID = stringProperty(node, np::NP_PRESET_ID);
@@ -77,14 +83,15 @@ void printNode(const Node& node, const PresetsController& presets, int depth)
         presetID = std::string(presetkeys::kStandardPresetID);
     }
     const std::string presetName = presets.presetNameForID(presetID).value_or(presetID);
-    std::printf("%s    preset: %s\n", indent.c_str(), presetName.c_str());
+    std::printf("%s    %s\n", indent.c_str(), Orvanta::tr("preset: %1", {presetName}).c_str());
     for (const Value& entry : arrayProperty(node, np::NP_RECORDING_SCHEDULE)) {
         if (!entry.isDictionary()) {
             continue;
         }
         const Value description = entry.toDictionary().get(schedkey::DESCRIPTION);
         if (description.isString()) {
-            std::printf("%s    schedule: %s\n", indent.c_str(), description.toString().c_str());
+            std::printf("%s    %s\n", indent.c_str(),
+                        Orvanta::tr("schedule: %1", {description.toString()}).c_str());
         }
     }
     std::vector<double> offsets;
@@ -95,19 +102,20 @@ void printNode(const Node& node, const PresetsController& presets, int depth)
     }
     if (!offsets.empty()) {
         const std::string timing = SplitOffsetLearner(8, offsets).describe();
-        std::printf("%s    cut timing: %s\n", indent.c_str(), timing.c_str());
+        std::printf("%s    %s\n", indent.c_str(), Orvanta::tr("cut timing: %1", {timing}).c_str());
     }
-    std::printf("%s    status: %s\n", indent.c_str(), statusText(node).c_str());
+    std::printf("%s    %s\n", indent.c_str(),
+                Orvanta::tr("status: %1", {statusText(node)}).c_str());
 }
 
 void refuseDuplicateName(const Node& parent, const std::string& name)
 {
     if (name.empty() || name.find('/') != std::string::npos) {
-        throw UsageError("a name must not be empty or contain \"/\"");
+        throw UsageError(Orvanta::tr("a name must not be empty or contain \"/\""));
     }
     for (const NodePtr& child : parent.children()) {
         if (child->name() == name) {
-            throw Failure("\"" + name + "\" already exists in that group");
+            throw Failure(Orvanta::tr("\"%1\" already exists in that group", {name}));
         }
     }
 }
@@ -117,7 +125,8 @@ void refuseDuplicateName(const Node& parent, const std::string& name)
 int runStations(Args args)
 {
     if (!args.empty()) {
-        throw UsageError("stations takes no arguments");
+        //: %1 is a command, such as "stations" or "schedule list".
+        throw UsageError(Orvanta::tr("%1 takes no arguments", {"stations"}));
     }
     Library library;
     PresetsController presets;
@@ -136,10 +145,10 @@ int runAddStream(Args args)
     const auto password = takeOption(args, "--password");
     rejectUnknownOptions(args);
     if (args.size() < 2) {
-        throw UsageError("add-stream needs a name and at least one address");
+        throw UsageError(Orvanta::tr("add-stream needs a name and at least one address"));
     }
     if (user.has_value() != password.has_value()) {
-        throw UsageError("--user and --password go together");
+        throw UsageError(Orvanta::tr("--user and --password go together"));
     }
     Library library;
     Node* parent = library.findGroup(group.value_or(""));
@@ -169,7 +178,7 @@ int runAddGroup(Args args)
     const auto group = takeOption(args, "--in");
     rejectUnknownOptions(args);
     if (args.size() != 1) {
-        throw UsageError("add-group needs exactly one name");
+        throw UsageError(Orvanta::tr("%1 needs exactly one name", {"add-group"}));
     }
     Library library;
     Node* parent = library.findGroup(group.value_or(""));
@@ -183,7 +192,7 @@ int runRemove(Args args)
 {
     rejectUnknownOptions(args);
     if (args.size() != 1) {
-        throw UsageError("remove needs exactly one path");
+        throw UsageError(Orvanta::tr("%1 needs exactly one path", {"remove"}));
     }
     Library library;
     Node* node = library.find(args[0]);
@@ -196,12 +205,12 @@ int runForgetOffsets(Args args)
 {
     rejectUnknownOptions(args);
     if (args.size() != 1) {
-        throw UsageError("forget-offsets needs exactly one path");
+        throw UsageError(Orvanta::tr("%1 needs exactly one path", {"forget-offsets"}));
     }
     Library library;
     Node* node = library.find(args[0]);
     if (node->nodeType() != Node::kStream) {
-        throw Failure("\"" + args[0] + "\" is a group, not a station");
+        throw Failure(Orvanta::tr("\"%1\" is a group, not a station", {args[0]}));
     }
     node->removePropertyForKey(np::NP_SPLIT_OFFSETS);
     library.save();
@@ -212,12 +221,12 @@ int runHistory(Args args)
 {
     rejectUnknownOptions(args);
     if (args.size() != 1) {
-        throw UsageError("history needs exactly one path");
+        throw UsageError(Orvanta::tr("%1 needs exactly one path", {"history"}));
     }
     Library library;
     Node* node = library.find(args[0]);
     if (node->nodeType() != Node::kStream) {
-        throw Failure("\"" + args[0] + "\" is a group; only stations have a history");
+        throw Failure(Orvanta::tr("\"%1\" is a group; only stations have a history", {args[0]}));
     }
     const auto history = node->propertyForKey(np::NP_HISTORY);
     HistoryController controller;

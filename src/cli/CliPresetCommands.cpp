@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 
+#include "Localization.h"
 #include "MyPresetsDataSource.h"
 #include "PresetsController.h"
 
@@ -25,7 +26,7 @@ public:
     bool savePresets(PresetsController& controller, const Dictionary& presets) override
     {
         if (!m_file.savePresets(controller, presets)) {
-            throw Failure("could not write the presets to " + m_file.presetsPath());
+            throw Failure(Orvanta::tr("could not write the presets to %1", {m_file.presetsPath()}));
         }
         return true;
     }
@@ -41,10 +42,12 @@ std::string nameOf(const PresetsController& presets, const std::string& identifi
     return presets.presetNameForID(identifier).value_or(identifier);
 }
 
-void refuseStandard(const std::string& identifier, const char* what)
+/// Refuses to touch the built-in standard preset, saying refusal (a text marked for
+/// translation).
+void refuseStandard(const std::string& identifier, const char* refusal)
 {
     if (identifier == presetkeys::kStandardPresetID) {
-        throw Failure(std::string("the built-in preset \"Standard\" cannot be ") + what);
+        throw Failure(localizedString(refusal));
     }
 }
 
@@ -52,7 +55,7 @@ Value presetValue(const PresetsController& presets, const std::string& identifie
                   const std::string& key)
 {
     if (!presets.standardPreset().contains(key)) {
-        throw Failure("no preset key \"" + key + "\"");
+        throw Failure(Orvanta::tr("no preset key \"%1\"", {key}));
     }
     return presets.presetForID(identifier).get(key);
 }
@@ -70,16 +73,16 @@ Value presetValueFromArguments(const std::string& key, Value::Type type, const A
         return Value(items);
     }
     if (values.size() != 1) {
-        throw UsageError("preset key \"" + key + "\" takes one value");
+        throw UsageError(Orvanta::tr("preset key \"%1\" takes one value", {key}));
     }
     const auto value = parseValueAs(values[0], type);
     if (!value) {
-        throw Failure("\"" + values[0] + "\" is not a valid " + Value::typeName(type) +
-                      " for preset key \"" + key + "\"");
+        throw Failure(Orvanta::tr("\"%1\" is not a valid %2 for preset key \"%3\"",
+                                  {values[0], Value::typeName(type), key}));
     }
     const bool limit = key == presetkeys::NP_SPLITSIZEMB || key == presetkeys::NP_SPLITTIMEMINS;
     if (limit && value->toInteger() < 1) {
-        throw Failure("preset key \"" + key + "\" must be at least 1");
+        throw Failure(Orvanta::tr("preset key \"%1\" must be at least 1", {key}));
     }
     return *value;
 }
@@ -101,13 +104,13 @@ std::string presetIDForName(const PresetsController& presets, const std::string&
             return identifier;
         }
     }
-    throw Failure("no preset named \"" + nameOrID + "\"");
+    throw Failure(Orvanta::tr("no preset named \"%1\"", {nameOrID}));
 }
 
 int runPresets(Args args)
 {
     if (!args.empty()) {
-        throw UsageError("presets takes no arguments");
+        throw UsageError(Orvanta::tr("%1 takes no arguments", {"presets"}));
     }
     PresetsController presets;
     attachPresetStore(presets);
@@ -121,7 +124,8 @@ int runPreset(Args args)
 {
     rejectUnknownOptions(args);
     if (args.empty()) {
-        throw UsageError("preset needs a name or identifier, then optionally a key and value");
+        throw UsageError(
+            Orvanta::tr("preset needs a name or identifier, then optionally a key and value"));
     }
     PresetsController presets;
     attachPresetStore(presets);
@@ -137,7 +141,9 @@ int runPreset(Args args)
         std::printf("%s\n", describe(current, false).c_str());
         return kExitOk;
     }
-    refuseStandard(identifier, "changed");
+    refuseStandard(
+        identifier,
+        QT_TRANSLATE_NOOP("Orvanta", "the built-in preset \"Standard\" cannot be changed"));
     const Value::Type type = presets.standardPreset().get(args[1]).type();
     const auto value = presetValueFromArguments(args[1], type, Args(args.begin() + 2, args.end()));
     presets.selectPresetWithID(identifier);
@@ -151,12 +157,12 @@ int runPresetAdd(Args args)
     const auto from = takeOption(args, "--from");
     rejectUnknownOptions(args);
     if (args.size() != 1) {
-        throw UsageError("preset-add needs exactly one name");
+        throw UsageError(Orvanta::tr("%1 needs exactly one name", {"preset-add"}));
     }
     PresetsController presets;
     attachPresetStore(presets);
     if (args[0].empty() || presets.presetNameExists(args[0])) {
-        throw Failure("a preset named \"" + args[0] + "\" already exists");
+        throw Failure(Orvanta::tr("a preset named \"%1\" already exists", {args[0]}));
     }
     const Dictionary base =
         from ? presets.presetForID(presetIDForName(presets, *from)) : presets.standardPreset();
@@ -168,14 +174,16 @@ int runPresetRename(Args args)
 {
     rejectUnknownOptions(args);
     if (args.size() != 2) {
-        throw UsageError("preset-rename needs the preset and its new name");
+        throw UsageError(Orvanta::tr("preset-rename needs the preset and its new name"));
     }
     PresetsController presets;
     attachPresetStore(presets);
     const std::string identifier = presetIDForName(presets, args[0]);
-    refuseStandard(identifier, "renamed");
+    refuseStandard(
+        identifier,
+        QT_TRANSLATE_NOOP("Orvanta", "the built-in preset \"Standard\" cannot be renamed"));
     if (args[1].empty() || presets.presetNameExists(args[1])) {
-        throw Failure("a preset named \"" + args[1] + "\" already exists");
+        throw Failure(Orvanta::tr("a preset named \"%1\" already exists", {args[1]}));
     }
     presets.selectPresetWithID(identifier);
     const auto sheet = presets.renamePreset();
@@ -190,14 +198,16 @@ int runPresetDelete(Args args)
 {
     rejectUnknownOptions(args);
     if (args.size() != 1) {
-        throw UsageError("preset-delete needs exactly one preset");
+        throw UsageError(Orvanta::tr("preset-delete needs exactly one preset"));
     }
     // The library is read first: stations that used the preset go back to "Standard".
     Library library;
     PresetsController presets;
     attachPresetStore(presets);
     const std::string identifier = presetIDForName(presets, args[0]);
-    refuseStandard(identifier, "deleted");
+    refuseStandard(
+        identifier,
+        QT_TRANSLATE_NOOP("Orvanta", "the built-in preset \"Standard\" cannot be deleted"));
     presets.selectPresetWithID(identifier);
     presets.deletePreset();
     if (library.controller().cleanPresetsForStreams(presets)) {

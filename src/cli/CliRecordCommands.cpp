@@ -3,6 +3,7 @@
 #include "CliSession.h"
 
 #include "FileManagerExtensions.h"
+#include "Localization.h"
 #include "NodePropertyKeys.h"
 #include "PresetsController.h"
 
@@ -24,7 +25,8 @@ std::optional<std::chrono::milliseconds> takeDuration(Args& args)
         return std::nullopt;
     const auto seconds = parseValueAs(*text, Value::Type::Real);
     if (!seconds || !std::isfinite(seconds->toReal()) || seconds->toReal() <= 0)
-        throw UsageError("--for needs a positive number of seconds, not \"" + *text + "\"");
+        throw UsageError(
+            Orvanta::tr("--for needs a positive number of seconds, not \"%1\"", {*text}));
     return std::chrono::milliseconds(static_cast<std::int64_t>(seconds->toReal() * 1000));
 }
 
@@ -61,7 +63,7 @@ int runRecord(Args args)
     const bool listen = takeFlag(args, "--listen");
     rejectUnknownOptions(args);
     if (args.empty())
-        throw UsageError("record needs at least one station path or address");
+        throw UsageError(Orvanta::tr("record needs at least one station path or address"));
 
     CliSession session(false);
     MainController& controller = session.controller();
@@ -81,15 +83,16 @@ int runRecord(Args args)
     for (Node* node : session.library().getAllSelectedStreams(selection))
         stations.push_back({node, historySize(*node), false, {}});
     if (stations.empty())
-        throw Failure("no station to record in the groups given");
+        throw Failure(Orvanta::tr("no station to record in the groups given"));
 
     if (stations.size() == 1)
         controller.setVisibleNode(stations.front().node);
     for (Station& station : stations) {
         if (!controller.startRecordingForNode(station.node, MainController::kSourceUser)) {
             const std::string alert = station.node->valueForKey("alertMessage").value_or("");
-            throw Failure(alert.empty() ? "\"" + station.node->name() + "\" is recording already"
-                                        : alert);
+            throw Failure(alert.empty()
+                              ? Orvanta::tr("\"%1\" is recording already", {station.node->name()})
+                              : alert);
         }
     }
 
@@ -110,9 +113,10 @@ int runRecord(Args args)
         relayOffered = true;
         session.frontEnd().finishLine();
         if (const auto url = controller.serveThroughRelay(stations.front().node))
-            std::printf("Listen at %s\n", url->c_str());
+            std::printf("%s\n", Orvanta::tr("Listen at %1", {*url}).c_str());
         else
-            std::fprintf(stderr, "orvanta-cli: the relay is off (relayport is 0)\n");
+            std::fprintf(stderr, "orvanta-cli: %s\n",
+                         Orvanta::tr("the relay is off (relayport is 0)").c_str());
         std::fflush(stdout);
     };
     auto allEnded = [&] {
@@ -155,9 +159,11 @@ int runRecord(Args args)
         if (session.frontEnd().endedWithAlert(station.node)) {
             status = kExitFailure;
         } else if (!station.launched || (files.empty() && !station.lastAlert.empty())) {
-            const std::string& alert = station.lastAlert;
+            const std::string alert = station.lastAlert.empty()
+                                          ? Orvanta::tr("the recording did not start")
+                                          : station.lastAlert;
             std::fprintf(stderr, "orvanta-cli: %s: %s\n", station.node->name().c_str(),
-                         alert.empty() ? "the recording did not start" : alert.c_str());
+                         alert.c_str());
             status = kExitFailure;
         }
     }
@@ -169,9 +175,10 @@ int runRun(Args args)
     const auto duration = takeDuration(args);
     rejectUnknownOptions(args);
     if (!args.empty())
-        throw UsageError("run takes no arguments");
+        throw UsageError(Orvanta::tr("%1 takes no arguments", {"run"}));
     CliSession session(true);
-    std::fprintf(stderr, "orvanta-cli: running; stop with Ctrl-C or SIGTERM\n");
+    std::fprintf(stderr, "orvanta-cli: %s\n",
+                 Orvanta::tr("running; stop with Ctrl-C or SIGTERM").c_str());
     session.runUntil([] { return false; }, duration);
     session.frontEnd().finishLine();
     session.core().shouldTerminate(); // says when a scheduled recording is near

@@ -3,9 +3,12 @@
 
 #include "Cli.h"
 
+#include "Localization.h"
 #include "NextScheduledRecording.h"
 #include "NodePropertyKeys.h"
 #include "ScheduleEditorModel.h"
+
+#include <QLocale>
 
 #include <algorithm>
 #include <array>
@@ -19,6 +22,8 @@ namespace orvanta::cli {
 
 namespace {
 
+// The days as --weekly takes them (at least their first three letters); the schedule's
+// description names the day in the user's language, as the window does.
 constexpr std::array<const char*, 7> kWeekdayTitles = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                        "Thursday", "Friday", "Saturday"};
 
@@ -45,7 +50,8 @@ std::optional<Args> takeOptionValues(Args& args, std::string_view name, std::siz
         return std::nullopt;
     }
     if (static_cast<std::size_t>(args.end() - it) <= count) {
-        throw UsageError(std::string(name) + " needs " + std::to_string(count) + " values");
+        throw UsageError(
+            Orvanta::tr("%1 needs %2 values", {std::string(name), std::to_string(count)}));
     }
     Args values(it + 1, it + 1 + static_cast<std::ptrdiff_t>(count));
     args.erase(it, it + 1 + static_cast<std::ptrdiff_t>(count));
@@ -57,7 +63,7 @@ void parseTime(const std::string& text, int& hour, int& minute)
     static const std::regex kTime("([01]?[0-9]|2[0-3]):([0-5][0-9])");
     std::smatch match;
     if (!std::regex_match(text, match, kTime)) {
-        throw UsageError("\"" + text + "\" is not a time (HH:MM, 00:00 to 23:59)");
+        throw UsageError(Orvanta::tr("\"%1\" is not a time (HH:MM, 00:00 to 23:59)", {text}));
     }
     hour = std::stoi(match[1].str());
     minute = std::stoi(match[2].str());
@@ -77,7 +83,7 @@ LocalDay parseDay(const std::string& text)
             return day;
         }
     }
-    throw UsageError("\"" + text + "\" is not a date (YYYY-MM-DD)");
+    throw UsageError(Orvanta::tr("\"%1\" is not a date (YYYY-MM-DD)", {text}));
 }
 
 int parseWeekday(const std::string& text)
@@ -93,7 +99,7 @@ int parseWeekday(const std::string& text)
             return static_cast<int>(index);
         }
     }
-    throw UsageError("\"" + text + "\" is not a day of the week");
+    throw UsageError(Orvanta::tr("\"%1\" is not a day of the week", {text}));
 }
 
 ScheduleEditorValues editorValues(Args& args, const std::string& name)
@@ -107,8 +113,8 @@ ScheduleEditorValues editorValues(Args& args, const std::string& name)
             continue;
         }
         if (times) {
-            throw UsageError("give exactly one of --once, --daily, --weekly, --weekdays, "
-                             "--weekends");
+            throw UsageError(Orvanta::tr("give exactly one of --once, --daily, --weekly, "
+                                         "--weekdays, --weekends"));
         }
         values.recurring = option.frequency != kOnce;
         values.frequency = static_cast<int>(option.frequency);
@@ -116,12 +122,17 @@ ScheduleEditorValues editorValues(Args& args, const std::string& name)
             values.calendarDay = parseDay(found->front());
         } else if (option.frequency == kWeekly) {
             values.weekday = parseWeekday(found->front());
-            values.weekdayTitle = kWeekdayTitles[static_cast<std::size_t>(values.weekday)];
+            // Our days count from Sunday = 0, QLocale's from Monday = 1 to Sunday = 7.
+            values.weekdayTitle =
+                QLocale()
+                    .dayName(values.weekday == 0 ? 7 : values.weekday, QLocale::LongFormat)
+                    .toStdString();
         }
         times = Args(found->end() - 2, found->end());
     }
     if (!times) {
-        throw UsageError("give one of --once, --daily, --weekly, --weekdays, --weekends");
+        throw UsageError(
+            Orvanta::tr("give one of --once, --daily, --weekly, --weekdays, --weekends"));
     }
     parseTime((*times)[0], values.startHour, values.startMinute);
     parseTime((*times)[1], values.stopHour, values.stopMinute);
@@ -141,9 +152,11 @@ std::size_t indexOfEntry(const Array& list, const std::string& name)
             return index;
         }
     }
-    throw Failure("no schedule named \"" + name + "\"");
+    throw Failure(Orvanta::tr("no schedule named \"%1\"", {name}));
 }
 
+// "active" and "inactive" stay English in every language: scripts read these tab-separated
+// lines.
 void listSchedules(const Array& list)
 {
     for (const Value& entry : list) {
@@ -165,18 +178,18 @@ void addEntry(Array& list, Args args)
     const auto name = takeOption(args, "--name");
     const bool active = takeFlag(args, "--active");
     if (!name) {
-        throw UsageError("schedule add needs --name");
+        throw UsageError(Orvanta::tr("schedule add needs --name"));
     }
     ScheduleEditorValues values = editorValues(args, *name);
     rejectUnknownOptions(args);
     if (!args.empty()) {
-        throw UsageError("unexpected argument \"" + args.front() + "\"");
+        throw UsageError(Orvanta::tr("unexpected argument \"%1\"", {args.front()}));
     }
     Dictionary entry = createScheduleModelFromDisplay(values, ScheduleClockStyle{});
     const std::string stored = entryName(Value(entry));
     for (const Value& existing : list) {
         if (entryName(existing) == stored) {
-            throw Failure("a schedule named \"" + stored + "\" already exists");
+            throw Failure(Orvanta::tr("a schedule named \"%1\" already exists", {stored}));
         }
     }
     if (addSchedule(list, entry) == ScheduleListEdit::AlreadyExists) {
@@ -192,25 +205,24 @@ void addEntry(Array& list, Args args)
 int runSchedule(Args args)
 {
     if (args.size() < 2) {
-        throw UsageError("schedule needs a station and an action");
+        throw UsageError(Orvanta::tr("schedule needs a station and an action"));
     }
     const std::string path = args[0];
     const std::string action = args[1];
     args.erase(args.begin(), args.begin() + 2);
     const bool byName = action == "remove" || action == "activate" || action == "deactivate";
     if (action != "list" && action != "add" && !byName) {
-        throw UsageError("unknown schedule action \"" + action + "\"");
+        throw UsageError(Orvanta::tr("unknown schedule action \"%1\"", {action}));
     }
     if ((action == "list" && !args.empty()) || (byName && args.size() != 1)) {
-        throw UsageError("schedule " + action +
-                         (byName ? " needs one entry name"
-                                 : " takes no "
-                                   "arguments"));
+        const std::string command = "schedule " + action;
+        throw UsageError(byName ? Orvanta::tr("%1 needs one entry name", {command})
+                                : Orvanta::tr("%1 takes no arguments", {command}));
     }
     Library library;
     Node* node = library.find(path);
     if (node->nodeType() != Node::kStream) {
-        throw Failure("\"" + path + "\" is a group; only stations have schedules");
+        throw Failure(Orvanta::tr("\"%1\" is a group; only stations have schedules", {path}));
     }
     const auto stored = node->propertyForKey(np::NP_RECORDING_SCHEDULE);
     Array list = stored && stored->isArray() ? stored->toArray() : Array();
@@ -236,12 +248,13 @@ int runSchedule(Args args)
 int runNext(Args args)
 {
     if (!args.empty()) {
-        throw UsageError("next takes no arguments");
+        throw UsageError(Orvanta::tr("%1 takes no arguments", {"next"}));
     }
     Library library;
     const auto next =
         computeDateOfNextScheduledRecording(library.controller().getAllStreams(), Date::now());
     if (!next) {
+        // Not translated: scripts compare it.
         std::printf("none\n");
         return kExitOk;
     }

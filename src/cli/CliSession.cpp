@@ -2,6 +2,7 @@
 
 #include "CliSession.h"
 
+#include "Localization.h"
 #include "Node.h"
 
 #include <atomic>
@@ -85,7 +86,9 @@ bool TerminalFrontEnd::askQuestion(const std::string& title, const std::string& 
                                    const std::string&, const std::string&)
 {
     finishLine();
-    std::fprintf(stderr, "orvanta-cli: %s: %s (going ahead)\n", title.c_str(), message.c_str());
+    //: A question's title and message; it takes its default answer, as nobody is there to ask.
+    std::fprintf(stderr, "orvanta-cli: %s\n",
+                 Orvanta::tr("%1: %2 (going ahead)", {title, message}).c_str());
     return true;
 }
 
@@ -97,7 +100,7 @@ CliSession::CliSession(bool asApplication)
     options.wakeFromSleep = asApplication;
     m_core = std::make_unique<ApplicationCore>(m_frontEnd, options);
     if (m_core->start() == MyOLVController::LoadResult::Unreadable)
-        throw Failure("cannot read the library " + m_core->library().libraryPath());
+        throw Failure(Orvanta::tr("cannot read the library %1", {m_core->library().libraryPath()}));
     g_signalled = false;
     struct sigaction action
     {};

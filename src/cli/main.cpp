@@ -2,6 +2,7 @@
 
 #include "Cli.h"
 #include "Global.h"
+#include "Localization.h"
 #include "Log.h"
 #include "Version.h"
 
@@ -28,53 +29,75 @@ struct Command
     const char* description;
 };
 
+// The descriptions are translated when printed; the synopses are command syntax and stay as
+// they are.
 constexpr Command kCommands[] = {
-    {"stations", orvanta::cli::runStations, "stations", "list the library as a tree"},
+    {"stations", orvanta::cli::runStations, "stations",
+     QT_TRANSLATE_NOOP("Orvanta", "list the library as a tree")},
     {"add-stream", orvanta::cli::runAddStream,
      "add-stream NAME URL... [--in GROUP] [--preset NAME] [--user U --password P]",
-     "add a station with its addresses"},
-    {"add-group", orvanta::cli::runAddGroup, "add-group NAME [--in GROUP]", "add a group"},
+     QT_TRANSLATE_NOOP("Orvanta", "add a station with its addresses")},
+    {"add-group", orvanta::cli::runAddGroup, "add-group NAME [--in GROUP]",
+     QT_TRANSLATE_NOOP("Orvanta", "add a group")},
     {"search", orvanta::cli::runSearch,
      "search TEXT [--tag T] [--country CC] [--codec C] [--limit N] [--all]",
-     "search the public station directory (\"\" for any name); only stations Orvanta can "
-     "record unless --codec or --all is given"},
+     QT_TRANSLATE_NOOP("Orvanta",
+                       "search the public station directory (\"\" for any name); only stations "
+                       "Orvanta can record unless --codec or --all is given")},
     {"add-from-directory", orvanta::cli::runAddFromDirectory,
-     "add-from-directory UUID [--in GROUP]", "add a station of the directory to the library"},
+     "add-from-directory UUID [--in GROUP]",
+     QT_TRANSLATE_NOOP("Orvanta", "add a station of the directory to the library")},
     {"remove", orvanta::cli::runRemove, "remove PATH",
-     "remove a station or group (\"Group/Name\")"},
-    {"history", orvanta::cli::runHistory, "history PATH", "list a station's recording history"},
+     QT_TRANSLATE_NOOP("Orvanta", "remove a station or group (\"Group/Name\")")},
+    {"history", orvanta::cli::runHistory, "history PATH",
+     QT_TRANSLATE_NOOP("Orvanta", "list a station's recording history")},
     {"forget-offsets", orvanta::cli::runForgetOffsets, "forget-offsets PATH",
-     "forget what the station's splits learned of when its titles change"},
+     QT_TRANSLATE_NOOP("Orvanta",
+                       "forget what the station's splits learned of when its titles change")},
     {"cuts", orvanta::cli::runCuts, "cuts PATH",
-     "list the recent cuts of a station: time, distance from the title change, the gap "
-     "found, and the file that starts there"},
+     QT_TRANSLATE_NOOP("Orvanta",
+                       "list the recent cuts of a station: time, distance from the title "
+                       "change, the gap found, and the file that starts there")},
     {"recut", orvanta::cli::runRecut, "recut FILE --by SECONDS",
-     "move the cut at the start of a recorded file (later when positive), writing it and "
-     "the song before anew from the session journal"},
+     QT_TRANSLATE_NOOP("Orvanta",
+                       "move the cut at the start of a recorded file (later when positive), "
+                       "writing it and the song before anew from the session journal")},
     {"defaults", orvanta::cli::runDefaults, "defaults [KEY [VALUE]] | defaults --delete KEY",
-     "list, read or write the preferences; --delete brings back a preference's initial value"},
+     QT_TRANSLATE_NOOP("Orvanta", "list, read or write the preferences; --delete brings back a "
+                                  "preference's initial value")},
     {"paths", orvanta::cli::runPaths, "paths",
-     "print where the library, settings, recordings and the program's own files are"},
-    {"presets", orvanta::cli::runPresets, "presets", "list the presets"},
+     QT_TRANSLATE_NOOP("Orvanta", "print where the library, settings, recordings and the "
+                                  "program's own files are")},
+    {"presets", orvanta::cli::runPresets, "presets",
+     QT_TRANSLATE_NOOP("Orvanta", "list the presets")},
     {"preset", orvanta::cli::runPreset, "preset NAME|ID [KEY [VALUE...]]",
-     "show or change a preset; a list key takes its items as values (\"\" for none)"},
-    {"preset-add", orvanta::cli::runPresetAdd, "preset-add NAME [--from NAME]", "add a preset"},
-    {"preset-rename", orvanta::cli::runPresetRename, "preset-rename NAME NEW", "rename a preset"},
+     QT_TRANSLATE_NOOP("Orvanta", "show or change a preset; a list key takes its items as values "
+                                  "(\"\" for none)")},
+    {"preset-add", orvanta::cli::runPresetAdd, "preset-add NAME [--from NAME]",
+     QT_TRANSLATE_NOOP("Orvanta", "add a preset")},
+    {"preset-rename", orvanta::cli::runPresetRename, "preset-rename NAME NEW",
+     QT_TRANSLATE_NOOP("Orvanta", "rename a preset")},
     {"preset-delete", orvanta::cli::runPresetDelete, "preset-delete NAME",
-     "delete a preset (its stations record in the standard style)"},
+     QT_TRANSLATE_NOOP("Orvanta", "delete a preset (its stations record in the standard style)")},
     {"schedule", orvanta::cli::runSchedule,
      "schedule PATH list|add|remove|activate|deactivate [ARGUMENTS]",
-     "list or change a station's schedules: add --name N (--once DATE START STOP | --daily "
-     "START STOP | --weekly DAY START STOP | --weekdays START STOP | --weekends START STOP) "
-     "[--active]; remove, activate or deactivate ENTRY-NAME (times HH:MM, DATE YYYY-MM-DD)"},
-    {"next", orvanta::cli::runNext, "next", "print the next scheduled start, or \"none\""},
+     QT_TRANSLATE_NOOP("Orvanta",
+                       "list or change a station's schedules: add --name N (--once DATE START "
+                       "STOP | --daily START STOP | --weekly DAY START STOP | --weekdays START "
+                       "STOP | --weekends START STOP) [--active]; remove, activate or deactivate "
+                       "ENTRY-NAME (times HH:MM, DATE YYYY-MM-DD)")},
+    {"next", orvanta::cli::runNext, "next",
+     QT_TRANSLATE_NOOP("Orvanta", "print the next scheduled start, or \"none\"")},
     {"record", orvanta::cli::runRecord, "record PATH|URL... [--for SECONDS] [--listen]",
-     "record stations now; stop with Ctrl-C or after SECONDS, then list the files recorded; "
-     "--listen serves the first one to a player on this computer"},
+     QT_TRANSLATE_NOOP("Orvanta",
+                       "record stations now; stop with Ctrl-C or after SECONDS, then list the "
+                       "files recorded; --listen serves the first one to a player on this "
+                       "computer")},
     {"run", orvanta::cli::runRun, "run [--for SECONDS]",
-     "run like the application: record on schedules"},
-    {"version", nullptr, "version", "print the version"},
-    {"help", nullptr, "help [COMMAND]", "print this text, or a command's own"},
+     QT_TRANSLATE_NOOP("Orvanta", "run like the application: record on schedules")},
+    {"version", nullptr, "version", QT_TRANSLATE_NOOP("Orvanta", "print the version")},
+    {"help", nullptr, "help [COMMAND]",
+     QT_TRANSLATE_NOOP("Orvanta", "print this text, or a command's own")},
 };
 
 const Command* commandNamed(std::string_view name)
@@ -87,9 +110,11 @@ const Command* commandNamed(std::string_view name)
 
 void printUsage(std::FILE* out)
 {
-    std::fputs("usage: orvanta-cli COMMAND [ARGUMENTS]\n\ncommands:\n", out);
+    std::fprintf(out, "%s\n\n%s\n", Orvanta::tr("usage: orvanta-cli COMMAND [ARGUMENTS]").c_str(),
+                 Orvanta::tr("commands:").c_str());
     for (const Command& entry : kCommands)
-        std::fprintf(out, "  %s\n      %s\n", entry.synopsis, entry.description);
+        std::fprintf(out, "  %s\n      %s\n", entry.synopsis,
+                     orvanta::localizedString(entry.description).c_str());
 }
 
 int usageError(const std::string& message)
@@ -114,6 +139,7 @@ int main(int argc, char** argv)
         orvanta::logFormat("%s : Fatal error, curl_global_init returned code: %d", "main",
                            static_cast<int>(curl.code()));
     QCoreApplication app(argc, argv);
+    orvanta::installTranslations();
     const std::string_view command = argc > 1 ? argv[1] : "help";
     orvanta::cli::Args args(argv + std::min(argc, 2), argv + argc);
     if (command == "version" && args.empty()) {
@@ -130,8 +156,9 @@ int main(int argc, char** argv)
         const std::string name = args[0] == "--help" ? std::string(command) : args[0];
         const Command* entry = commandNamed(name);
         if (!entry)
-            return usageError("no command \"" + name + "\"");
-        std::printf("usage: orvanta-cli %s\n  %s\n", entry->synopsis, entry->description);
+            return usageError(Orvanta::tr("no command \"%1\"", {name}));
+        std::printf("%s\n  %s\n", Orvanta::tr("usage: orvanta-cli %1", {entry->synopsis}).c_str(),
+                    orvanta::localizedString(entry->description).c_str());
         return orvanta::cli::kExitOk;
     }
     const Command* entry = commandNamed(command);
@@ -145,5 +172,5 @@ int main(int argc, char** argv)
             return orvanta::cli::kExitFailure;
         }
     }
-    return usageError("unknown command \"" + std::string(command) + "\"");
+    return usageError(Orvanta::tr("unknown command \"%1\"", {std::string(command)}));
 }

@@ -122,9 +122,9 @@ std::optional<std::string> MainController::applicationSupportFolder()
     // Without the folder nothing can be kept; the user is told and the program ends.
     const std::string folder = support ? *support + "/Orvanta" : std::string();
     if (!support || !createDirectoriesAtPath(folder, 0700)) {
-        m_parts.frontEnd.showAlert(Alert{localizedString("Alert"),
-                                         localizedString("Can't find application support folder"),
-                                         true, true});
+        m_parts.frontEnd.showAlert(Alert{Orvanta::tr("Alert"),
+                                         Orvanta::tr("Can't find application support folder"), true,
+                                         true});
         return std::nullopt;
     }
     return folder;
@@ -152,10 +152,10 @@ bool MainController::applicationShouldTerminate()
     if (oneCalendarDayAfter(m_parts.clock()) < *next)
         return true;
     return m_parts.frontEnd.askQuestion(
-        localizedString("Quit Orvanta"),
-        localizedString("A scheduled recording will occur within the next 24 hours.\n\n"
-                        "Are you sure you want to quit?"),
-        localizedString("OK"), localizedString("Cancel"));
+        Orvanta::tr("Quit Orvanta"),
+        Orvanta::tr("A scheduled recording will occur within the next 24 hours.\n\n"
+                    "Are you sure you want to quit?"),
+        Orvanta::tr("OK"), Orvanta::tr("Cancel"));
 }
 
 void MainController::applicationWillTerminate()
@@ -208,7 +208,7 @@ bool MainController::waitForRecordingThreads(std::chrono::milliseconds timeout)
 
 std::optional<Date> MainController::systemWillSleep()
 {
-    stopRecordingForAllWithAlertMessage(localizedString("Computer went to sleep"));
+    stopRecordingForAllWithAlertMessage(Orvanta::tr("Computer went to sleep"));
     if (!m_parts.prefs.boolForKey(prefs::kWakeFromSleep) || !m_parts.wakeToolIsValid ||
         !m_parts.wakeToolIsValid() || !m_parts.scheduleWakeFromSleep)
         return std::nullopt;
@@ -311,9 +311,9 @@ StatusLines MainController::currentStatusLines() const
         const auto count = static_cast<int>(m_nodePool.size());
         if (count == 0)
             return {};
-        char text[256];
-        std::snprintf(text, sizeof text, "%s %d %s...", localizedString("Recording").c_str(), count,
-                      localizedString(count > 1 ? "streams" : "stream").c_str());
+        std::string text = count > 1
+                               ? Orvanta::tr("Recording %1 streams...", {std::to_string(count)})
+                               : Orvanta::tr("Recording 1 stream...");
         return {text, {}, true};
     };
     Node* node = m_visibleNode.get();
@@ -330,10 +330,10 @@ StatusLines MainController::currentStatusLines() const
     }
     switch (node->rippingStatus()) {
     case RippingStatus::Connecting:
-        return {localizedString(node->cancelStatus() ? "Cancelling..." : "Connecting..."),
+        return {node->cancelStatus() ? Orvanta::tr("Cancelling...") : Orvanta::tr("Connecting..."),
                 connecting, true};
     case RippingStatus::Launching:
-        return {localizedString("Launching..."), connecting, true};
+        return {Orvanta::tr("Launching..."), connecting, true};
     default:
         break;
     }
@@ -353,24 +353,15 @@ StatusLines MainController::currentStatusLines() const
 
 std::string MainController::runningStatusText(std::int64_t t, double rate)
 {
-    char elapsed[128];
+    char elapsed[64];
     if (t <= 3599) {
-        std::snprintf(elapsed, sizeof elapsed, "%s: %d:%02d",
-                      localizedString("Elapsed Time").c_str(), static_cast<int>(t / 60),
+        std::snprintf(elapsed, sizeof elapsed, "%d:%02d", static_cast<int>(t / 60),
                       static_cast<int>(t % 60));
     } else {
-        std::snprintf(elapsed, sizeof elapsed, "%s: %d:%02d:%02d",
-                      localizedString("Elapsed Time").c_str(), static_cast<int>(t / 3600),
+        std::snprintf(elapsed, sizeof elapsed, "%d:%02d:%02d", static_cast<int>(t / 3600),
                       static_cast<int>(t / 60 % 60), static_cast<int>(t % 60));
     }
-    char rateText[64];
-    std::snprintf(rateText, sizeof rateText, "%3.1f", rate);
-    std::string status = localizedString("%@  [%3.1f Kb/s]");
-    if (const auto at = status.find("%@"); at != std::string::npos)
-        status.replace(at, 2, elapsed);
-    if (const auto at = status.find("%3.1f"); at != std::string::npos)
-        status.replace(at, 5, rateText);
-    return status;
+    return Orvanta::tr("Elapsed Time: %1  [%2 Kb/s]", {elapsed, localizedNumber(rate, 1)});
 }
 
 ToolbarState MainController::toolbarState() const

@@ -32,7 +32,7 @@ std::string fileNamePart(std::string name)
             c = '-';
     while (!name.empty() && name.front() == '.')
         name.erase(name.begin());
-    return name.empty() ? localizedString("Orvanta") : name;
+    return name.empty() ? Orvanta::tr("Orvanta") : name;
 }
 } // namespace
 
@@ -165,7 +165,7 @@ void MainController::heardStationEnded()
         m_listeningNode = nullptr;
     const std::string alert = node->valueForKey("alertMessage").value_or("");
     if (!alert.empty())
-        raiseAlertWithTitle(localizedString("Listen Error"), alert);
+        raiseAlertWithTitle(Orvanta::tr("Listen Error"), alert);
     m_parts.frontEnd.updateToolbarControls();
 }
 
@@ -186,17 +186,16 @@ bool MainController::saveHeardAudio(Node* node)
     const std::int64_t minutes = m_heard->minutes;
     std::optional<HeardAudio> heard = serverForTag(m_heard->tag)->heardAudio();
     if (!heard || heard->audio.empty()) {
-        raiseAlertWithTitle(localizedString("Nothing to Save"),
-                            localizedString("Nothing of this station has been heard yet."));
+        raiseAlertWithTitle(Orvanta::tr("Nothing to Save"),
+                            Orvanta::tr("Nothing of this station has been heard yet."));
         return false;
     }
     const std::string folder = m_parts.prefs.stringForKey(prefs::kDownloadPath);
     if (const auto problem = recordingFolderProblem(folder, true)) {
-        raiseAlertWithTitle(localizedString("Could Not Save"), *problem);
+        raiseAlertWithTitle(Orvanta::tr("Could Not Save"), *problem);
         return false;
     }
-    std::string label = localizedString("last %1 minutes");
-    label.replace(label.find("%1"), 2, std::to_string(minutes));
+    const std::string label = Orvanta::tr("last %1 minutes", {std::to_string(minutes)});
     const std::string title =
         node->name() + " - " + label + " " + localTimeText(m_parts.clock(), "%Y-%m-%d %H.%M.%S");
     const std::string path =
@@ -217,7 +216,7 @@ bool MainController::saveHeardAudio(Node* node)
             if (saved)
                 m_parts.frontEnd.heardAudioSaved(path);
             else
-                raiseAlertWithTitle(localizedString("Could Not Save"), error);
+                raiseAlertWithTitle(Orvanta::tr("Could Not Save"), error);
             return true;
         });
     });

@@ -17,7 +17,7 @@ namespace {
 constexpr std::string_view kImportScript = "importITunesRadio";
 constexpr std::string_view kOpenTunerScript = "pleaseOpenRadioTuner";
 // The player the shipped import script reads; a user's own script may read another.
-constexpr const char* kImportedGroupFormat = "Rhythmbox Radio - %1";
+constexpr const char* kImportedGroupFormat = QT_TRANSLATE_NOOP("Orvanta", "Rhythmbox Radio - %1");
 
 std::vector<std::string> linesOf(const std::string& text)
 {
@@ -62,9 +62,7 @@ bool MainController::importRadio()
 
 std::string MainController::importedGroupName() const
 {
-    std::string name = localizedString(kImportedGroupFormat);
-    name.replace(name.find("%1"), 2, localTimeText(m_parts.clock(), "%a %d %b, %I:%M%p"));
-    return name;
+    return Orvanta::tr(kImportedGroupFormat, {localTimeText(m_parts.clock(), "%a %d %b, %I:%M%p")});
 }
 
 Node* MainController::addImportedData(const std::vector<std::string>& items,

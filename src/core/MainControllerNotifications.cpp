@@ -54,7 +54,7 @@ void MainController::processNotification(const Notification& n)
     } else if (n.name == OVRelayConnectionClosedNotification) {
         relayConnectionClosed();
     } else if (n.name == OVRelayConnectionErrorNotification) {
-        raiseAlertWithTitle(localizedString("Listen Error"), n.object.toString());
+        raiseAlertWithTitle(Orvanta::tr("Listen Error"), n.object.toString());
     } else if (n.name == OVStreamBitrateNotification) {
         setNodeProperty(np::NP_BITRATE);
     } else if (n.name == OVStreamStereoNotification) {

@@ -47,7 +47,7 @@ std::string lowercase(std::string text)
 
 std::string compilationAlbumLabel(Date start)
 {
-    return localizedString("Compilation") + " (" +
+    return Orvanta::tr("Compilation") + " (" +
            MainController::localTimeText(start, "%Y-%m-%d %H:%M:%S") + ")";
 }
 } // namespace
@@ -165,7 +165,7 @@ bool MainController::finishResolution(const std::shared_ptr<ResolutionAttempt>& 
     }
     setAlertMessageForNode(
         resolution.errorText.empty()
-            ? localizedString("Connection Failure - Busy station or invalid web address")
+            ? Orvanta::tr("Connection Failure - Busy station or invalid web address")
             : resolution.errorText,
         node.get());
     if (m_parts.prefs.boolForKey(prefs::kAutoReconnect))
@@ -207,7 +207,7 @@ std::shared_ptr<MP3Server> MainController::launchClient(const NodePtr& node, std
         const Dictionary entry = schedule.toDictionary();
         const Value name = entry.get("NAME");
         Array path{Value(name.isString() && !name.toString().empty() ? name.toString()
-                                                                     : localizedString("No name"))};
+                                                                     : Orvanta::tr("No name"))};
         if (entry.contains("DESCRIPTION"))
             path.append(entry.get("DESCRIPTION"));
         node->setProperty(Value(path), np::NP_SCHEDULED_RECORDING_PATH);

@@ -29,23 +29,23 @@ void MainController::verifyWakeFromSleep()
         return;
     }
     if (!tool->canSetUp()) {
-        m_parts.frontEnd.showAlert(Alert{
-            localizedString("Wake From Sleep Error"),
-            localizedString("Orvanta cannot set up waking the computer: pkexec, which asks for "
-                            "the administrator's permission, is not installed.\n\nInstall it "
-                            "(sudo apt-get install pkexec) and turn the feature on again in the "
-                            "Preferences.")});
+        m_parts.frontEnd.showAlert(
+            Alert{Orvanta::tr("Wake From Sleep Error"),
+                  Orvanta::tr("Orvanta cannot set up waking the computer: pkexec, which asks for "
+                              "the administrator's permission, is not installed.\n\nInstall it "
+                              "(sudo apt-get install pkexec) and turn the feature on again in the "
+                              "Preferences.")});
         m_parts.prefs.setPrefs(Value(false), prefs::kWakeFromSleep);
         return;
     }
     const bool setUp = m_parts.frontEnd.askQuestion(
-        localizedString("Wake Computer From Sleep Feature"),
-        localizedString("Orvanta is set to wake the computer from sleep to perform scheduled "
-                        "recordings when necessary.\n\nTo accomplish this, Orvanta requires "
-                        "permission to set up a helper tool.\n\nIf you decide to give permission "
-                        "later, this feature will be turned off and you can enable it again in "
-                        "the Preferences."),
-        localizedString("OK"), localizedString("Later"));
+        Orvanta::tr("Wake Computer From Sleep Feature"),
+        Orvanta::tr("Orvanta is set to wake the computer from sleep to perform scheduled "
+                    "recordings when necessary.\n\nTo accomplish this, Orvanta requires "
+                    "permission to set up a helper tool.\n\nIf you decide to give permission "
+                    "later, this feature will be turned off and you can enable it again in "
+                    "the Preferences."),
+        Orvanta::tr("OK"), Orvanta::tr("Later"));
     if (setUp && tool->invokeHelperToolWithRequest(std::nullopt) == 0)
         return;
     m_parts.prefs.setPrefs(Value(false), prefs::kWakeFromSleep);

@@ -1,5 +1,6 @@
 #include "SleepWatcher.h"
 
+#include "Localization.h"
 #include "Log.h"
 
 #include <QDBusMessage>
@@ -42,7 +43,8 @@ void SleepWatcher::takeInhibitor()
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kManager, QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Orvanta")
-         << QStringLiteral("Ending recordings before the system sleeps") << QStringLiteral("delay");
+         << QString::fromStdString(Orvanta::tr("Ending recordings before the system sleeps"))
+         << QStringLiteral("delay");
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* finished) {

@@ -25,7 +25,7 @@ StationResolution resolveStationURLs(const std::vector<std::string>& urls,
         if (!answer)
             continue;
         if (const Value* error = answer->find("error")) {
-            result.errorText = localizedString("Connection Failure") + " - " + error->toString();
+            result.errorText = Orvanta::tr("Connection Failure - %1", {error->toString()});
             continue;
         }
         const std::string location = answer->get("location").toString();
@@ -36,7 +36,7 @@ StationResolution resolveStationURLs(const std::vector<std::string>& urls,
             return address == location || address == stringByTrimmingWhitespaceAndNewline(url);
         };
         const std::string selfReference =
-            localizedString("Connection Failure - The playlist refers to itself");
+            Orvanta::tr("Connection Failure - The playlist refers to itself");
         switch (URLHelper::playlistKindOfResult(*answer)) {
         case PlaylistKind::PLS: {
             auto entries = PLSHelper::parse(content);
@@ -47,9 +47,9 @@ StationResolution resolveStationURLs(const std::vector<std::string>& urls,
             } else if (parsed > 0) {
                 result.errorText = selfReference;
             } else if (content.find("numberofentries=0") != std::string::npos) {
-                result.errorText = localizedString("Connection Failure - Playlist is empty");
+                result.errorText = Orvanta::tr("Connection Failure - Playlist is empty");
             } else {
-                result.errorText = localizedString("Connection Failure - Playlist is invalid");
+                result.errorText = Orvanta::tr("Connection Failure - Playlist is invalid");
             }
             break;
         }

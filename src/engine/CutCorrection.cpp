@@ -1,6 +1,7 @@
 #include "CutCorrection.h"
 
 #include "AdtsFrames.h"
+#include "Localization.h"
 #include "MyMP3Util.h"
 
 #include <algorithm>
@@ -158,7 +159,7 @@ std::string writeBeside(const std::string& path, const std::vector<const Bytes8*
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                           old.st_mode & 0777 ? old.st_mode & 0777 : 0644);
     if (fd < 0) {
-        error = "Cannot write beside \"" + path + "\": " + std::strerror(errno);
+        error = Orvanta::tr("Cannot write beside \"%1\": %2", {path, std::strerror(errno)});
         return {};
     }
     const Bytes8 audio = session.audioAt(audioFrom, static_cast<std::size_t>(audioTo - audioFrom));
@@ -176,9 +177,10 @@ std::string writeBeside(const std::string& path, const std::vector<const Bytes8*
         written = false;
     if (!written) {
         ::unlink(temporary.c_str());
-        error = "Cannot write the new \"" + nameOf(path) + "\": " +
-                (audio.size() != audioTo - audioFrom ? std::string("the journal is cut short")
-                                                     : std::string(std::strerror(savedErrno)));
+        error = Orvanta::tr("Cannot write the new \"%1\": %2",
+                            {nameOf(path), audio.size() != audioTo - audioFrom
+                                               ? Orvanta::tr("the journal is cut short")
+                                               : std::string(std::strerror(savedErrno))});
         return {};
     }
     return temporary;
@@ -191,7 +193,7 @@ std::optional<RecordedCut> findRecordedCut(const std::string& sessionsFolder,
 {
     const auto file = readFileParts(filePath);
     if (!file) {
-        error = "\"" + nameOf(filePath) + "\" cannot be read.";
+        error = Orvanta::tr("\"%1\" cannot be read.", {nameOf(filePath)});
         return std::nullopt;
     }
     for (const JournalSession& session : JournalSession::readAll(sessionsFolder)) {
@@ -209,8 +211,8 @@ std::optional<RecordedCut> findRecordedCut(const std::string& sessionsFolder,
         if (!start) {
             if (named == finished.end())
                 continue;
-            error = "The journal no longer holds the audio of \"" + nameOf(filePath) +
-                    "\" as it is now.";
+            error = Orvanta::tr("The journal no longer holds the audio of \"%1\" as it is now.",
+                                {nameOf(filePath)});
             return std::nullopt;
         }
         RecordedCut cut;
@@ -220,17 +222,17 @@ std::optional<RecordedCut> findRecordedCut(const std::string& sessionsFolder,
         cut.fileEnd = *start + file->audio.size();
         const auto format = session.formatAt(cut.fileStart);
         if (!format || *format == AudioFormat::Ogg) {
-            error = "Only MP3 and AAC cuts can be moved; Ogg files are cut where the station "
-                    "starts each song.";
+            error = Orvanta::tr("Only MP3 and AAC cuts can be moved; Ogg files are cut where "
+                                "the station starts each song.");
             return std::nullopt;
         }
         cut.format = *format;
         const JournalSession::Event* previousFile =
             named == finished.begin() || finished.empty() ? nullptr : *std::prev(named);
         if (!previousFile) {
-            error = "\"" + nameOf(filePath) +
-                    "\" is the first song of its recording: no cut lies "
-                    "before it.";
+            error = Orvanta::tr("\"%1\" is the first song of its recording: no cut lies "
+                                "before it.",
+                                {nameOf(filePath)});
             return std::nullopt;
         }
         cut.previousPath = previousFile->fields[0];
@@ -238,15 +240,15 @@ std::optional<RecordedCut> findRecordedCut(const std::string& sessionsFolder,
         const auto previousStart =
             previous ? locate(session, previous->audio, previousFile->offset) : std::nullopt;
         if (!previousStart) {
-            error = "The song before, \"" + nameOf(cut.previousPath) +
-                    "\", is no longer there as it was recorded.";
+            error = Orvanta::tr("The song before, \"%1\", is no longer there as it was recorded.",
+                                {nameOf(cut.previousPath)});
             return std::nullopt;
         }
         cut.previousStart = *previousStart;
         cut.previousEnd = *previousStart + previous->audio.size();
         if (cut.previousStart >= cut.fileStart || cut.previousEnd + kProbe < cut.fileStart) {
-            error = "The song before \"" + nameOf(filePath) +
-                    "\" was not kept, so there is no cut to move.";
+            error = Orvanta::tr("The song before \"%1\" was not kept, so there is no cut to move.",
+                                {nameOf(filePath)});
             return std::nullopt;
         }
         for (const JournalSession::Event& mark : session.events) {
@@ -258,8 +260,9 @@ std::optional<RecordedCut> findRecordedCut(const std::string& sessionsFolder,
         }
         return cut;
     }
-    error = "No journal holds the recording of \"" + nameOf(filePath) +
-            "\" (it is kept for a few days, while the preferences allow).";
+    error = Orvanta::tr("No journal holds the recording of \"%1\" (it is kept for a few days, "
+                        "while the preferences allow).",
+                        {nameOf(filePath)});
     return std::nullopt;
 }
 
@@ -268,7 +271,7 @@ std::optional<double> moveRecordedCut(const RecordedCut& cut, double seconds, st
     const Bytes8 span = cut.session.audioAt(
         cut.previousStart, static_cast<std::size_t>(cut.fileEnd - cut.previousStart));
     if (span.size() != cut.fileEnd - cut.previousStart) {
-        error = "The journal is cut short.";
+        error = Orvanta::tr("The journal is cut short.");
         return std::nullopt;
     }
     const auto boundaries = frameBoundaries(cut.format, span, cut.previousStart);
@@ -277,7 +280,7 @@ std::optional<double> moveRecordedCut(const RecordedCut& cut, double seconds, st
                                            return boundary.offset < offset;
                                        });
     if (here == boundaries.end() || boundaries.size() < 3) {
-        error = "The audio around the cut holds no frames.";
+        error = Orvanta::tr("The audio around the cut holds no frames.");
         return std::nullopt;
     }
     const double target = here->seconds + seconds;
@@ -291,11 +294,14 @@ std::optional<double> moveRecordedCut(const RecordedCut& cut, double seconds, st
     }
     const double moved = nearest->seconds - here->seconds;
     if (std::fabs(moved - seconds) > 0.1) {
-        char text[200];
-        std::snprintf(text, sizeof text,
-                      "The cut can move from %.2f s earlier to %.2f s later, not %+.2f s.",
-                      here->seconds - first->seconds, last->seconds - here->seconds, seconds);
-        error = text;
+        char earlier[32];
+        char later[32];
+        char asked[32];
+        std::snprintf(earlier, sizeof earlier, "%.2f", here->seconds - first->seconds);
+        std::snprintf(later, sizeof later, "%.2f", last->seconds - here->seconds);
+        std::snprintf(asked, sizeof asked, "%+.2f", seconds);
+        error = Orvanta::tr("The cut can move from %1 s earlier to %2 s later, not %3 s.",
+                            {earlier, later, asked});
         return std::nullopt;
     }
     const std::uint64_t newCut = nearest->offset;
@@ -308,7 +314,7 @@ std::optional<double> moveRecordedCut(const RecordedCut& cut, double seconds, st
     const auto previous = readFileParts(cut.previousPath);
     const auto file = readFileParts(cut.filePath);
     if (!previous || !file) {
-        error = "The two files cannot be read.";
+        error = Orvanta::tr("The two files cannot be read.");
         return std::nullopt;
     }
     const std::string newPrevious =
@@ -325,7 +331,7 @@ std::optional<double> moveRecordedCut(const RecordedCut& cut, double seconds, st
     // Both are complete: now each replaces its old one.
     if (::rename(newPrevious.c_str(), cut.previousPath.c_str()) != 0 ||
         ::rename(newFile.c_str(), cut.filePath.c_str()) != 0) {
-        error = std::string("Cannot replace the files: ") + std::strerror(errno);
+        error = Orvanta::tr("Cannot replace the files: %1", {std::strerror(errno)});
         ::unlink(newPrevious.c_str());
         ::unlink(newFile.c_str());
         return std::nullopt;

@@ -78,18 +78,19 @@ HttpFetchResult fetchHttpBody(const HttpRequest& request, const PreferencesReade
     result.status = collector.status().code;
     result.contentType = collector.contentType();
     if (cancelled && cancelled->load()) {
-        result.error = localizedString("Cancelled");
+        result.error = Orvanta::tr("Cancelled");
     } else if (collector.tooLarge()) {
-        result.error = localizedString("The server's answer is too large");
+        result.error = Orvanta::tr("The server's answer is too large");
     } else if (code != CURLE_OK) {
         const std::string detail = transfer->errorText();
-        result.error = localizedString("Could not reach the server") + " (" +
-                       (detail.empty() ? std::string(curl_easy_strerror(code)) : detail) + ")";
+        result.error =
+            Orvanta::tr("Could not reach the server (%1)",
+                        {detail.empty() ? std::string(curl_easy_strerror(code)) : detail});
     } else if (result.status >= 400) {
         result.error = httpErrorText(collector.status());
     } else if (result.status < 200 || result.status >= 300) {
-        result.error = localizedString("The server gave an unexpected answer") + " (" +
-                       std::to_string(result.status) + ")";
+        result.error = Orvanta::tr("The server gave an unexpected answer (%1)",
+                                   {std::to_string(result.status)});
     }
     if (result.ok())
         result.body = std::move(collector.body());

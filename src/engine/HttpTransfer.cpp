@@ -46,7 +46,7 @@ std::optional<HttpTransfer> HttpTransfer::create(const HttpRequest& request,
     HttpTransfer transfer;
     curl::Easy& easy = transfer.m_easy;
     if (!easy) {
-        error = "Could not set up the connection (curl_easy_init failed)";
+        error = Orvanta::tr("Could not set up the connection (curl_easy_init failed)");
         return std::nullopt;
     }
     CURLcode failed = CURLE_OK;
@@ -110,8 +110,8 @@ std::optional<HttpTransfer> HttpTransfer::create(const HttpRequest& request,
 #undef ORVANTA_SET
 
     if (failed != CURLE_OK) {
-        error = std::string("Could not set up the connection: ") + failedOption + ": " +
-                curl_easy_strerror(failed);
+        error = Orvanta::tr("Could not set up the connection: %1: %2",
+                            {failedOption, curl_easy_strerror(failed)});
         return std::nullopt;
     }
     return transfer;
@@ -193,9 +193,7 @@ std::string httpErrorText(const StatusLine& status)
     std::string answer = std::to_string(status.code);
     if (!status.reason.empty())
         answer += " " + status.reason;
-    std::string text = localizedString("The server answered %1");
-    text.replace(text.find("%1"), 2, answer);
-    return text;
+    return Orvanta::tr("The server answered %1", {answer});
 }
 
 } // namespace orvanta

@@ -161,7 +161,7 @@ void MP3Client::skipTrack()
         return;
     {
         std::lock_guard lock(m_stateMutex);
-        const std::string skipping = localizedString("(Skipping)");
+        const std::string skipping = Orvanta::tr("(Skipping)");
         if (m_currentSong.rfind(skipping, 0) == 0)
             return;
         m_currentSong = skipping + " " + m_currentSong;
@@ -345,7 +345,7 @@ void MP3Client::runConnectionCycle()
         if (shutDownFlag)
             break;
         const std::string url = stringByTrimmingWhitespaceAndNewline(address);
-        setCurrentSong(localizedString("Connecting to:") + " " + url);
+        setCurrentSong(Orvanta::tr("Connecting to: %1", {url}));
         resetForConnection();
         m_connectionUrl = url;
         if (!transfer->setUrl(url)) {
@@ -445,35 +445,36 @@ void MP3Client::finishConnection(int result, bool proxyInUse, const std::string&
         return;
     }
     if (m_unknownFormat) {
-        std::string message = localizedString(
-            "Orvanta cannot record this stream: its format (%1) is not MP3, AAC or Ogg");
-        message.replace(message.find("%1"), 2, m_contentType.value_or(""));
+        const std::string message =
+            Orvanta::tr("Orvanta cannot record this stream: its format (%1) is not MP3, AAC or Ogg",
+                        {m_contentType.value_or("")});
         logMessage("MP3Client::run", message);
         postAlert(message);
         return;
     }
     if (m_ogg.unsupportedCodec()) {
         const std::string message =
-            localizedString("The Ogg stream holds neither Vorbis nor Opus audio");
+            Orvanta::tr("The Ogg stream holds neither Vorbis nor Opus audio");
         logMessage("MP3Client::run", message);
         postAlert(message);
         return;
     }
     if (m_noAudio || (result == CURLE_OK && m_connectionBytes > 0 && !m_connectionHadAudio)) {
-        std::string message = localizedString("No %1 audio in the stream");
-        message.replace(message.find("%1"), 2, formatName(m_format.value_or(AudioFormat::MP3)));
+        const std::string message =
+            Orvanta::tr("No %1 audio in the stream",
+                        {std::string(formatName(m_format.value_or(AudioFormat::MP3)))});
         logMessage("MP3Client::run", message);
         postAlert(message);
         return;
     }
     if (result == CURLE_OK && bytecount == 0 && !_receivedResponseHeader) {
         postAlert(errorMessage.value_or(
-            localizedString("Radio station is busy and not accepting incoming connections")));
+            Orvanta::tr("Radio station is busy and not accepting incoming connections")));
         return;
     }
     if (errorMessage || result != CURLE_OK) {
         if (result == CURLE_COULDNT_CONNECT && proxyInUse)
-            errorMessage = localizedString("Proxy not responding on specified port number");
+            errorMessage = Orvanta::tr("Proxy not responding on specified port number");
         const std::string message = errorMessage.value_or(curlError);
         logMessage("MP3Client::run", message);
         postAlert(message);

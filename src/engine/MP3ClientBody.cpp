@@ -366,13 +366,11 @@ bool MP3Client::firstBlockOfConnection()
     if (content_length)
         manualSplitMethod = 0;
     if (!m_haveIcyGenre)
-        m_naming.icy_genre = localizedString("Unknown Genre");
+        m_naming.icy_genre = Orvanta::tr("Unknown Genre");
     if (!m_haveIcyName) {
         const QString day =
             QLocale().toString(QDate::currentDate(), QStringLiteral("dddd, dd MMM yyyy"));
-        std::string name = localizedString("unknown stream %1");
-        name.replace(name.find("%1"), 2, day.toStdString());
-        m_naming.icy_name = name;
+        m_naming.icy_name = Orvanta::tr("unknown stream %1", {day.toStdString()});
     }
     m_naming.icy_name = firstCharacters(m_naming.icy_name, kMaxStreamNameCharacters);
     if (_replaceStreamName)
@@ -597,7 +595,7 @@ void MP3Client::writeNoMetadataBranch(const std::uint8_t* data, std::size_t leng
 {
     if (!notFirstPass) {
         notFirstPass = true;
-        setCurrentSong(localizedString("(No track data)") + " " + m_naming.icy_name);
+        setCurrentSong(Orvanta::tr("(No track data) %1", {m_naming.icy_name}));
         stopWatch = m_seconds();
     }
     writeAudio(data, length);

@@ -198,7 +198,7 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
     const std::string incompleteDir = baseDir + "/incomplete";
     std::string stem = stripInvalidFilenameCharacters(info.get("filename").toString());
     if (stem.empty())
-        stem = localizedString("Unknown Track");
+        stem = Orvanta::tr("Unknown Track");
     std::string prefix;
     if (useFileCounter) {
         char number[16];
@@ -207,8 +207,8 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
     }
 
     if (!createDirectoriesAtPath(incompleteDir)) {
-        postFatalAlert(posts, replaceFirst(localizedString("Could not create the folder \"%1\""),
-                                           "%1", incompleteDir));
+        postFatalAlert(posts, replaceFirst(Orvanta::tr("Could not create the folder \"%1\""), "%1",
+                                           incompleteDir));
         return false;
     }
     // Exclusive creation: a file of the same name, ours or another program's, is never reused.
@@ -228,11 +228,8 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
         }
         if (errno != EEXIST || number >= 100000) {
             const std::string reason = std::strerror(errno);
-            postFatalAlert(
-                posts, replaceFirst(replaceFirst(localizedString("Could not create the recording "
-                                                                 "file \"%1\": %2"),
-                                                 "%1", path),
-                                    "%2", reason));
+            postFatalAlert(posts, Orvanta::tr("Could not create the recording file \"%1\": %2",
+                                              {path, reason}));
             return false;
         }
     }
@@ -242,7 +239,7 @@ bool MyFileWriter::createNewFileLocked(PostQueue& posts)
     if (_useID3v2 && m_format != AudioFormat::Ogg) {
         const Bytes tagBytes = createID3v2TagFromDictionary(info.get("ID3TAGS").toDictionary());
         if (!writeAllLocked(tagBytes.data(), tagBytes.size()))
-            postFatalAlert(posts, localizedString("Out of disk space!"));
+            postFatalAlert(posts, Orvanta::tr("Out of disk space!"));
         m_audioStart = currentFileSizeLocked();
     }
     if (!_rewindBuffer.empty()) {
@@ -493,14 +490,14 @@ bool MyFileWriter::writeRawDataLocked(const std::uint8_t* data, std::size_t leng
     if (_diskSpaceSafety && m_freeSpace) {
         const auto free = m_freeSpace(fileHandle);
         if (free && *free < kDiskSpaceSafetyBytes) {
-            postFatalAlert(
-                posts, replaceFirst(localizedString("%1 - Out of disk space, reached safety limit"),
-                                    "%1", volumeNameForPath(m_incompleteFilePath)));
+            postFatalAlert(posts,
+                           replaceFirst(Orvanta::tr("%1 - Out of disk space, reached safety limit"),
+                                        "%1", volumeNameForPath(m_incompleteFilePath)));
             return false;
         }
     }
     if (!writeAllLocked(data, length)) {
-        postFatalAlert(posts, localizedString("Out of disk space!"));
+        postFatalAlert(posts, Orvanta::tr("Out of disk space!"));
         return false;
     }
     m_audioBytesWritten += length;

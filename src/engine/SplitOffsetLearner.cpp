@@ -75,20 +75,20 @@ std::string SplitOffsetLearner::describe() const
     };
     const std::string count = std::to_string(m_offsets.size());
     if (m_offsets.empty())
-        return localizedString("Nothing learned yet");
+        return Orvanta::tr("Nothing learned yet");
     const Estimate learned = estimate();
     if (!learned.learned)
-        return filled(localizedString("Still learning (%1 songs so far)"), count);
+        return filled(Orvanta::tr("Still learning (%1 songs so far)"), count);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", std::abs(learned.centreSeconds));
     std::string text;
     if (std::abs(learned.centreSeconds) < kOnTimeSeconds)
-        text = localizedString("Titles change in the gap between songs");
+        text = Orvanta::tr("Titles change in the gap between songs");
     else if (learned.centreSeconds < 0)
-        text = filled(localizedString("Titles change %1 s after the gap between songs"), seconds);
+        text = filled(Orvanta::tr("Titles change %1 s after the gap between songs"), seconds);
     else
-        text = filled(localizedString("Titles change %1 s before the gap between songs"), seconds);
-    return text + " " + filled(localizedString("(learned from %1 songs)"), count);
+        text = filled(Orvanta::tr("Titles change %1 s before the gap between songs"), seconds);
+    return text + " " + filled(Orvanta::tr("(learned from %1 songs)"), count);
 }
 
 } // namespace orvanta

@@ -14,30 +14,44 @@ namespace {
 struct EncodingEntry
 {
     int number;
+    // Marked for the preset window, which translates it under "TextEncodings".
     const char* name;
     // The converter name Qt (through ICU) knows; nullptr for the encodings decoded here.
     const char* converter;
 };
 
 constexpr EncodingEntry kEncodings[] = {
-    {kASCIIStringEncoding, "Western (ASCII)", nullptr},
-    {kUTF8StringEncoding, "Unicode (UTF-8)", nullptr},
-    {kUnicodeStringEncoding, "Unicode (UTF-16)", nullptr},
-    {kISOLatin1StringEncoding, "Western (ISO Latin 1)", nullptr},
-    {kWindowsCP1252StringEncoding, "Western (Windows Latin 1)", "windows-1252"},
-    {kMacOSRomanStringEncoding, "Western (Mac OS Roman)", "macintosh"},
-    {kNEXTSTEPStringEncoding, "Western (NextStep)", "x-nextstep"},
-    {kISOLatin2StringEncoding, "Central European (ISO Latin 2)", "ISO-8859-2"},
-    {kWindowsCP1250StringEncoding, "Central European (Windows Latin 2)", "windows-1250"},
-    {kWindowsCP1251StringEncoding, "Cyrillic (Windows)", "windows-1251"},
-    {kKOI8RStringEncoding, "Cyrillic (KOI8-R)", "KOI8-R"},
-    {kWindowsCP1253StringEncoding, "Greek (Windows)", "windows-1253"},
-    {kWindowsCP1254StringEncoding, "Turkish (Windows Latin 5)", "windows-1254"},
-    {kShiftJISStringEncoding, "Japanese (Shift JIS)", "Shift_JIS"},
-    {kJapaneseEUCStringEncoding, "Japanese (EUC)", "EUC-JP"},
-    {kISO2022JPStringEncoding, "Japanese (ISO 2022-JP)", "ISO-2022-JP"},
-    {kGB18030StringEncoding, "Simplified Chinese (GB 18030)", "GB18030"},
-    {kBig5StringEncoding, "Traditional Chinese (Big 5)", "Big5"},
+    {kASCIIStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Western (ASCII)"), nullptr},
+    {kUTF8StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Unicode (UTF-8)"), nullptr},
+    {kUnicodeStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Unicode (UTF-16)"), nullptr},
+    {kISOLatin1StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Western (ISO Latin 1)"),
+     nullptr},
+    {kWindowsCP1252StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Western (Windows Latin 1)"),
+     "windows-1252"},
+    {kMacOSRomanStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Western (Mac OS Roman)"),
+     "macintosh"},
+    {kNEXTSTEPStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Western (NextStep)"),
+     "x-nextstep"},
+    {kISOLatin2StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Central European (ISO Latin 2)"),
+     "ISO-8859-2"},
+    {kWindowsCP1250StringEncoding,
+     QT_TRANSLATE_NOOP("TextEncodings", "Central European (Windows Latin 2)"), "windows-1250"},
+    {kWindowsCP1251StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Cyrillic (Windows)"),
+     "windows-1251"},
+    {kKOI8RStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Cyrillic (KOI8-R)"), "KOI8-R"},
+    {kWindowsCP1253StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Greek (Windows)"),
+     "windows-1253"},
+    {kWindowsCP1254StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Turkish (Windows Latin 5)"),
+     "windows-1254"},
+    {kShiftJISStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Japanese (Shift JIS)"),
+     "Shift_JIS"},
+    {kJapaneseEUCStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Japanese (EUC)"), "EUC-JP"},
+    {kISO2022JPStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Japanese (ISO 2022-JP)"),
+     "ISO-2022-JP"},
+    {kGB18030StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Simplified Chinese (GB 18030)"),
+     "GB18030"},
+    {kBig5StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Traditional Chinese (Big 5)"),
+     "Big5"},
 };
 
 const EncodingEntry* findEncoding(int number)

@@ -82,13 +82,13 @@ Dictionary TrackNaming::tagsForTrack(Dictionary tags, bool titled, const std::st
         tags.set("TCON", genre);
     }
     if (!tags.contains("TPE1"))
-        tags.set("TPE1", localizedString("Unknown Artist"));
+        tags.set("TPE1", Orvanta::tr("Unknown Artist"));
     if (!tags.contains("TIT2"))
         tags.set("TIT2", untitledTrackTitle(m_clock()));
     if (!tags.contains("TALB"))
         tags.set("TALB", boolForKey(_properties, np::NP_STREAM_IF_NO_ALBUM)
                              ? icy_name
-                             : localizedString("Unknown Album"));
+                             : Orvanta::tr("Unknown Album"));
     if (boolForKey(_properties, np::NP_COMPILATION_FLAG)) {
         if (const Value* label = _properties.find(np::NP_COMPILATION_ALBUM_LABEL))
             tags.set("TALB", label->toString());
@@ -111,7 +111,7 @@ std::string TrackNaming::untitledTrackTitle(const QDateTime& now) const
 {
     const std::string name = scheduledRecordingPath && !scheduledRecordingPath->empty()
                                  ? scheduledRecordingPath->at(0).toString()
-                                 : localizedString("Unknown Track");
+                                 : Orvanta::tr("Unknown Track");
     const int hour = now.time().hour();
     const int minute = now.time().minute();
     const bool military = m_prefs.boolForKey(prefs::kMilitaryTimeInFilenames);
@@ -133,26 +133,26 @@ std::string TrackNaming::computeRecordingPath(const Dictionary& fileInformation)
     auto append = [&path](const std::string& level) { path += "/" + level; };
 
     if (layout & prefs::kLayoutGenre)
-        append(folderLevel(icy_genre, localizedString("Unknown Genre")));
+        append(folderLevel(icy_genre, Orvanta::tr("Unknown Genre")));
     if (layout & prefs::kLayoutStream)
-        append(folderLevel(icy_name, localizedString("Unknown Stream"),
+        append(folderLevel(icy_name, Orvanta::tr("Unknown Stream"),
                            format(" [%lld Kbps]", static_cast<long long>(icy_br))));
     if ((layout & prefs::kLayoutScheduledName) && scheduledRecordingPath) {
         const std::string name = scheduledRecordingPath->empty()
                                      ? std::string()
                                      : scheduledRecordingPath->at(0).toString();
-        append(folderLevel(name, localizedString("Unknown Scheduled Recording")));
+        append(folderLevel(name, Orvanta::tr("Unknown Scheduled Recording")));
     }
     if (layout & prefs::kLayoutArtist)
-        append(folderLevel(tagText(tags, "TPE1"), localizedString("Unknown Artist")));
+        append(folderLevel(tagText(tags, "TPE1"), Orvanta::tr("Unknown Artist")));
     if (layout & prefs::kLayoutAlbum)
-        append(folderLevel(tagText(tags, "TALB"), localizedString("Unknown Album")));
+        append(folderLevel(tagText(tags, "TALB"), Orvanta::tr("Unknown Album")));
     if (layout & prefs::kLayoutDay) {
         const QDateTime now = m_clock();
         append(QLocale().toString(now.date(), QStringLiteral("dddd, dd MMM yyyy")).toStdString());
     }
     if ((layout & prefs::kLayoutTime) && !_sessionName.empty())
-        append(folderLevel(_sessionName, localizedString("session")));
+        append(folderLevel(_sessionName, Orvanta::tr("session")));
     return path;
 }
 
@@ -172,9 +172,9 @@ std::string TrackNaming::computeSessionName() const
     const int hour = now.time().hour();
     const int minute = now.time().minute();
     const int second = now.time().second();
-    const std::string session = localizedString("session");
+    const std::string session = Orvanta::tr("session");
     const std::string seconds =
-        second >= 1 ? std::to_string(second) + localizedString("secs") : std::string();
+        second >= 1 ? std::to_string(second) + Orvanta::tr("secs") : std::string();
     if (m_prefs.boolForKey(prefs::kMilitaryTimeInFilenames))
         return session + format(" %02d.%02d ", hour, minute) + seconds;
     const int dialHour = hour >= 12 ? hour - 12 : hour;

@@ -122,25 +122,20 @@ std::string userMusicFolder()
 
 std::optional<std::string> recordingFolderProblem(const std::string& folder, bool create)
 {
-    auto text = [&folder](const char* english) {
-        std::string message = localizedString(english);
-        message.replace(message.find("%1"), 2, folder);
-        return message;
-    };
     if (folder.empty())
-        return localizedString("No folder is chosen for the recordings");
+        return Orvanta::tr("No folder is chosen for the recordings");
     struct stat info
     {};
     if (::stat(folder.c_str(), &info) != 0) {
         if (!create || !createDirectoriesAtPath(folder))
-            return text("The folder for the recordings, \"%1\", does not exist");
+            return Orvanta::tr("The folder for the recordings, \"%1\", does not exist", {folder});
         if (::stat(folder.c_str(), &info) != 0)
-            return text("The folder for the recordings, \"%1\", does not exist");
+            return Orvanta::tr("The folder for the recordings, \"%1\", does not exist", {folder});
     }
     if (!S_ISDIR(info.st_mode))
-        return text("\"%1\" is not a folder, so no recordings can go there");
+        return Orvanta::tr("\"%1\" is not a folder, so no recordings can go there", {folder});
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return text("The folder for the recordings, \"%1\", cannot be written to");
+        return Orvanta::tr("The folder for the recordings, \"%1\", cannot be written to", {folder});
     return std::nullopt;
 }
 

@@ -54,6 +54,8 @@ inline constexpr std::string_view NP_RECORDING_SCHEDULE = "NP_RECORDING_SCHEDULE
 inline constexpr std::string_view NP_SPLIT_OFFSETS = "NP_SPLIT_OFFSETS";
 /// The station directory's identifier of a stream added from it (for its click count).
 inline constexpr std::string_view NP_DIRECTORY_UUID = "NP_DIRECTORY_UUID";
+/// The web address of the station's logo, when the directory names one.
+inline constexpr std::string_view NP_LOGO_URL = "NP_LOGO_URL";
 
 } // namespace orvanta::np
 

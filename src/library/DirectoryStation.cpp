@@ -153,7 +153,7 @@ parseDirectoryStations(std::string_view json, std::string& error, std::size_t* e
     const QJsonDocument document = QJsonDocument::fromJson(
         QByteArray(json.data(), static_cast<qsizetype>(json.size())), &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isArray()) {
-        error = localizedString("The station directory sent an answer that cannot be read");
+        error = Orvanta::tr("The station directory sent an answer that cannot be read");
         return std::nullopt;
     }
     std::vector<DirectoryStation> stations;

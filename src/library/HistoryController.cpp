@@ -38,16 +38,14 @@ std::string statusImage(const Flags& f)
 std::string locationText(const Dictionary& e, const Flags& f)
 {
     if (f.duplicate && f.ignored)
-        return localizedString("Duplicate recording - ignored");
+        return Orvanta::tr("Duplicate recording - ignored");
     if (f.tooSmall)
-        return localizedString("Recording too small - ignored");
+        return Orvanta::tr("Recording too small - ignored");
     if (f.incomplete) {
-        std::string text = localizedString("Incomplete - %1");
-        text.replace(text.find("%1"), 2, e.get(fileinfo::kLocation).toString());
-        return text;
+        return Orvanta::tr("Incomplete - %1", {e.get(fileinfo::kLocation).toString()});
     }
     if (f.skipped)
-        return localizedString("Skipped - ignored");
+        return Orvanta::tr("Skipped - ignored");
     return e.get(fileinfo::kLocation).toString();
 }
 
@@ -108,8 +106,7 @@ void HistoryController::setNodeHistory(std::optional<Array> history)
 
 void HistoryController::setWindowTitle(const std::optional<std::string>& name)
 {
-    const std::string history = localizedString("History");
-    m_windowTitle = name ? history + " - " + *name : history;
+    m_windowTitle = name ? Orvanta::tr("History - %1", {*name}) : Orvanta::tr("History");
 }
 
 void HistoryController::needsDisplay()
@@ -242,7 +239,12 @@ QVariant HistoryController::headerData(int section, Qt::Orientation orientation,
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= columnCount())
         return {};
-    static const char* const titles[] = {"", "Song Name", "Artist", "Album", "Track", "Location"};
+    static const char* const titles[] = {"",
+                                         QT_TRANSLATE_NOOP("Orvanta", "Song Name"),
+                                         QT_TRANSLATE_NOOP("Orvanta", "Artist"),
+                                         QT_TRANSLATE_NOOP("Orvanta", "Album"),
+                                         QT_TRANSLATE_NOOP("Orvanta", "Track"),
+                                         QT_TRANSLATE_NOOP("Orvanta", "Location")};
     return QString::fromStdString(localizedString(titles[section]));
 }
 

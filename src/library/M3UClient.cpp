@@ -196,11 +196,11 @@ void M3UClient::run()
 
     const std::optional<std::string> folder = recordingFolder();
     if (!folder || !configureFileWriter(*folder)) {
-        postAlertMessage(localizedString("Cannot save recordings to disc - please check the "
-                                         "download path and space available"),
+        postAlertMessage(Orvanta::tr("Cannot save recordings to disc - please check the "
+                                     "download path and space available"),
                          true);
     } else {
-        setCurrentSong(localizedString("Connecting to:") + " " + playlistAddress);
+        setCurrentSong(Orvanta::tr("Connecting to: %1", {playlistAddress}));
         std::string text;
         if (fetchPlaylist(playlistAddress, text)) {
             bool attempted = false;
@@ -213,7 +213,7 @@ void M3UClient::run()
             }
             // A stop before the first entry says nothing about the list.
             if (!attempted && !shutDownFlag)
-                postAlertMessage(localizedString("M3U file may be invalid"), false);
+                postAlertMessage(Orvanta::tr("M3U file may be invalid"), false);
         }
     }
     m3uContentsData.clear();
@@ -238,11 +238,12 @@ std::optional<std::string> M3UClient::recordingFolder() const
     }
     source = MyFileWriter::stripInvalidFilenameCharacters(source);
     if (source.empty())
-        source = localizedString(scheduled ? "Unknown Scheduled Recording" : "Unknown Source");
+        source =
+            scheduled ? Orvanta::tr("Unknown Scheduled Recording") : Orvanta::tr("Unknown Source");
     const std::string downloadPath = m_context.prefs.stringForKey(prefs::kDownloadPath);
     if (downloadPath.empty())
         return std::nullopt;
-    return downloadPath + "/" + localizedString("M3U Recordings") + "/" + source;
+    return downloadPath + "/" + Orvanta::tr("M3U Recordings") + "/" + source;
 }
 
 bool M3UClient::configureFileWriter(const std::string& folder)
@@ -281,8 +282,8 @@ bool M3UClient::fetchPlaylist(const std::string& address, std::string& text)
     if (error) {
         logMessage("M3UClient::run", "Could not fetch the playlist " + address + ": " + *error);
         if (!shutDownFlag)
-            postAlertMessage(
-                m_playlistTooLarge ? localizedString("M3U file may be invalid") : *error, false);
+            postAlertMessage(m_playlistTooLarge ? Orvanta::tr("M3U file may be invalid") : *error,
+                             false);
         return false;
     }
     text = utf8OrLatin1(m3uContentsData);

@@ -84,7 +84,7 @@ M3UClient::EntryOutcome M3UClient::recordEntry(const M3UEntry& entry, const std:
         fileWriter->addNewFileTags(fileTagsForEntry(address, folder));
         fileWriter->createNewFile();
         _trackName = entry.title.empty() ? fileNameOfAddress(address) : entry.title;
-        setCurrentSong(localizedString("Connecting to:") + " " + address);
+        setCurrentSong(Orvanta::tr("Connecting to: %1", {address}));
 
         m_entryTransfer = true;
         const std::optional<std::string> error = download(address, receiver);

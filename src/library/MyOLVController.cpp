@@ -114,14 +114,10 @@ MyOLVController::LoadResult MyOLVController::loadOLVData()
         // refused so the unreadable file and its backup stay for the user to recover.
         m_root = Node::nodeWithName("Root", Node::kGroup);
         if (m_alert) {
-            char text[4096];
-            std::snprintf(text, sizeof text,
-                          localizedString("The file \"%s\" may be corrupt.  Please remove this "
-                                          "file, rename the backup file, and then restart "
-                                          "Orvanta.")
-                              .c_str(),
-                          path.c_str());
-            m_alert(localizedString("Failed to open radio stream data"), text);
+            m_alert(Orvanta::tr("Failed to open radio stream data"),
+                    Orvanta::tr("The file \"%1\" may be corrupt.  Please remove this file, "
+                                "rename the backup file, and then restart Orvanta.",
+                                {path}));
         }
         didReset();
         return LoadResult::Unreadable;
@@ -387,7 +383,7 @@ bool MyOLVController::cleanPresetsForStreams(PresetCatalog& presets)
         } else {
             std::string name;
             do {
-                name = localizedString("Custom") + " " + std::to_string(m_customCounter++);
+                name = Orvanta::tr("Custom %1", {std::to_string(m_customCounter++)});
             } while (presets.presetNameExists(name));
             stream->setProperty(Value(presets.addPreset(own, name)), np::NP_PRESET_ID);
         }

@@ -85,7 +85,7 @@ std::optional<std::string> MyOLVController::fetchDroppedPlaylist(const std::stri
     if (collector.failed && collector.status) {
         error = httpErrorText(*collector.status);
     } else if (collector.tooLarge) {
-        error = localizedString("It is too large to be a playlist");
+        error = Orvanta::tr("It is too large to be a playlist");
     } else if (result != CURLE_OK) {
         error = transfer->errorText();
     } else {
@@ -119,14 +119,13 @@ std::vector<Node*> MyOLVController::addNodes(Node* group, const std::vector<Node
 
 Node* MyOLVController::addStream(Node* selected)
 {
-    return addChild(Node::kStream, selected ? selected : m_root.get(), localizedString("Stream"),
-                    localizedString("URL"));
+    return addChild(Node::kStream, selected ? selected : m_root.get(), Orvanta::tr("Stream"),
+                    Orvanta::tr("URL"));
 }
 
 Node* MyOLVController::addGroup(Node* selected)
 {
-    return addChild(Node::kGroup, selected ? selected : m_root.get(), localizedString("Folder"),
-                    "");
+    return addChild(Node::kGroup, selected ? selected : m_root.get(), Orvanta::tr("Folder"), "");
 }
 
 Node* MyOLVController::addChild(std::int64_t type, const std::string& name, const std::string& url)

@@ -45,7 +45,7 @@ Dictionary MyPresetsDataSource::makeStandardPreset()
 {
     using namespace presetkeys;
     Dictionary d;
-    d.set(PRESET_KEY_NAME, localizedString("Standard"));
+    d.set(PRESET_KEY_NAME, Orvanta::tr("Standard"));
     d.set(NP_REWINDSECS, 0.0);
     d.set(SPLIT_EARLIER_OR_LATER, 0);
     d.set(NP_SPLIT_SEARCH_SECONDS, 8.0);

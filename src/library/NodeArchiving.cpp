@@ -30,7 +30,7 @@ bool isPersistentKey(std::string_view key)
 Value nameOrUntitled(const std::optional<Value>& name)
 {
     if (!name || name->isNull()) {
-        return localizedString("Untitled");
+        return Orvanta::tr("Untitled");
     }
     return *name;
 }
@@ -137,7 +137,7 @@ void Node::initWithCoder(ArchiveReader& reader)
             }
             _properties = properties.toDictionary();
             if (!_properties.contains(np::NP_NAME) || _properties.get(np::NP_NAME).isNull()) {
-                _properties.set(np::NP_NAME, localizedString("Untitled"));
+                _properties.set(np::NP_NAME, Orvanta::tr("Untitled"));
             }
         }
     } catch (const LoggedNodeError&) {

@@ -63,7 +63,7 @@ Dictionary PrefsController::registeredDefaults()
     Dictionary d;
     d.set(prefs::kBundleVersion, defaultBundleVersion());
     d.set(kDownloadPath, userMusicFolder());
-    d.set(kProxyHost, localizedString("No proxy set"));
+    d.set(kProxyHost, Orvanta::tr("No proxy set"));
     d.set(kProxyPort, 8888);
     d.set(kUseProxy, false);
     d.set(kUseAqua, false);

@@ -15,17 +15,6 @@ namespace orvanta {
 using presetkeys::kStandardPresetID;
 using presetkeys::PRESET_KEY_NAME;
 
-namespace {
-
-std::string replacePlaceholder(std::string format, const std::string& text)
-{
-    if (const auto at = format.find("%@"); at != std::string::npos)
-        format.replace(at, 2, text);
-    return format;
-}
-
-} // namespace
-
 PresetsController& PresetsController::sharedInstance()
 {
     static PresetsController instance;
@@ -255,7 +244,7 @@ void PresetsController::setDirty(bool dirty)
 
 std::string PresetsController::footerText() const
 {
-    return _dirty ? localizedString("Saved changes take effect the next time a stream is recorded")
+    return _dirty ? Orvanta::tr("Saved changes take effect the next time a stream is recorded")
                   : std::string();
 }
 
@@ -274,7 +263,7 @@ NameSheet PresetsController::saveAsPreset()
     while (presetNameExists(_selectedPresetName + " " + std::to_string(n)))
         ++n;
     _busySheet = true;
-    return {NameSheetAction::SaveAs, localizedString("Save Preset As:"),
+    return {NameSheetAction::SaveAs, Orvanta::tr("Save Preset As:"),
             _selectedPresetName + " " + std::to_string(n)};
 }
 
@@ -283,7 +272,7 @@ std::optional<NameSheet> PresetsController::renamePreset()
     if (_selectedPresetID == kStandardPresetID)
         return std::nullopt; // the built-in preset keeps its name
     _busySheet = true;
-    return NameSheet{NameSheetAction::Rename, localizedString("Rename Preset To:"),
+    return NameSheet{NameSheetAction::Rename, Orvanta::tr("Rename Preset To:"),
                      _selectedPresetName};
 }
 
@@ -294,9 +283,8 @@ NameSheetOutcome PresetsController::closeNameInputPanel(const NameSheet& sheet, 
     if (accepted && presetNameExists(name)) {
         // The sheet is opened again after the alert, so the window stays busy.
         outcome.nameTaken = true;
-        outcome.alertTitle =
-            replacePlaceholder(localizedString("The preset name \"%@\" is already taken."), name);
-        outcome.alertMessage = localizedString("Please choose a different name.");
+        outcome.alertTitle = Orvanta::tr("The preset name \"%1\" is already taken.", {name});
+        outcome.alertMessage = Orvanta::tr("Please choose a different name.");
         outcome.identifier = _selectedPresetID;
         return outcome;
     }

@@ -1,6 +1,7 @@
 #include "RelayThread.h"
 
 #include "GenericClient.h"
+#include "Localization.h"
 #include "Log.h"
 #include "NotificationCenter.h"
 #include "NotificationNames.h"
@@ -235,18 +236,19 @@ bool RelayThread::openListeners(relay::Listeners* listeners)
                 break;
         }
         if (result == relay::BindResult::BindFailed) {
-            postError("Could not establish connection with the player on any port number within "
-                      "the range 1024-65535.");
+            postError(Orvanta::tr("Could not establish connection with the player on any port "
+                                  "number within the range 1024-65535."));
             return false;
         }
     }
     if (result == relay::BindResult::SocketFailed) {
-        postError("Could not establish connection with the player.");
+        postError(Orvanta::tr("Could not establish connection with the player."));
         return false;
     }
     if (result == relay::BindResult::BindFailed) {
-        postError("Could not establish connection with the player on port number " +
-                  std::to_string(port) + ".  This port may already be in use.");
+        postError(Orvanta::tr("Could not establish connection with the player on port number "
+                              "%1.  This port may already be in use.",
+                              {std::to_string(port)}));
         return false;
     }
     m_relayPort = listeners->port;

@@ -91,7 +91,7 @@ HttpFetchResult StationDirectory::get(const std::string& pathAndQuery, bool cach
     const std::vector<std::string> candidates = servers();
     HttpFetchResult result;
     if (candidates.empty()) {
-        result.error = localizedString("No station directory server could be found");
+        result.error = Orvanta::tr("No station directory server could be found");
         return result;
     }
     const auto now = std::chrono::steady_clock::now();
@@ -180,7 +180,7 @@ std::optional<DirectoryStation> StationDirectory::stationByUuid(const std::strin
     for (DirectoryStation& station : *stations)
         if (station.uuid == uuid)
             return std::move(station);
-    error = localizedString("The station directory does not know this station");
+    error = Orvanta::tr("The station directory does not know this station");
     return std::nullopt;
 }
 
@@ -206,6 +206,8 @@ NodePtr directoryStreamNode(const DirectoryStation& station)
     if (station.bitrate > 0)
         node->setProperty(Value(static_cast<std::int64_t>(station.bitrate)), np::NP_BITRATE);
     node->setProperty(Value(station.uuid), np::NP_DIRECTORY_UUID);
+    if (!station.favicon.empty())
+        node->setProperty(Value(station.favicon), np::NP_LOGO_URL);
     return node;
 }
 

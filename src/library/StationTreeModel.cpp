@@ -1,5 +1,6 @@
 #include "StationTreeModel.h"
 
+#include "Localization.h"
 #include "NodePropertyKeys.h"
 #include "StationDrops.h"
 
@@ -118,7 +119,9 @@ QVariant StationTreeModel::data(const QModelIndex& index, int role) const
         case Bitrate: {
             std::optional<Value> bitrate = node->propertyForKey(np::NP_BITRATE);
             std::int64_t kbps = bitrate ? bitrate->toInteger() : 0;
-            return kbps != 0 ? QStringLiteral("%1 kbps").arg(kbps) : QString();
+            return kbps != 0
+                       ? QString::fromStdString(Orvanta::tr("%1 kbps", {std::to_string(kbps)}))
+                       : QString();
         }
         case Stereo: {
             std::optional<Value> stereo = node->propertyForKey(np::NP_STEREO);

@@ -358,18 +358,17 @@ int PowerEventToolLoader::invokeHelperToolWithRequest(std::optional<Dictionary> 
     if (error == kFolderCannotHoldPrivilegedTool) {
         const bool temporary =
             m_attended && m_prompts.ask &&
-            m_prompts.ask(
-                localizedString("Your home folder is on a file system that does not allow "
-                                "set-user-id programs. Would you like to use a temporary "
-                                "copy of the helper?"),
-                localizedString("Your home folder is mounted \"nosuid\" (or keeps no file "
-                                "owners), so Orvanta cannot keep its wake-up helper "
-                                "there. A temporary copy lives in the temporary folder "
-                                "and may be removed at any time; Orvanta then sets it "
-                                "up again. Alternatively, install Orvanta's Debian "
-                                "package, whose system copy of the helper needs no "
-                                "set-up. "),
-                localizedString("OK"), localizedString("Cancel"));
+            m_prompts.ask(Orvanta::tr("Your home folder is on a file system that does not allow "
+                                      "set-user-id programs. Would you like to use a temporary "
+                                      "copy of the helper?"),
+                          Orvanta::tr("Your home folder is mounted \"nosuid\" (or keeps no file "
+                                      "owners), so Orvanta cannot keep its wake-up helper "
+                                      "there. A temporary copy lives in the temporary folder "
+                                      "and may be removed at any time; Orvanta then sets it "
+                                      "up again. Alternatively, install Orvanta's Debian "
+                                      "package, whose system copy of the helper needs no "
+                                      "set-up. "),
+                          Orvanta::tr("OK"), Orvanta::tr("Cancel"));
         error = temporary ? copyHelperToolURLAndCheckBundled(kTemporaryFolderType, run)
                           : kUserCancelled;
     }
@@ -400,31 +399,31 @@ std::string PowerEventToolLoader::explanationForError(int error)
 {
     switch (error) {
     case kInvalidInvocation:
-        return localizedString("The wake-up helper was started the wrong way.");
+        return Orvanta::tr("The wake-up helper was started the wrong way.");
     case kPrivilegesRefused:
-        return localizedString("The administrator's permission was refused, or the helper "
-                               "refused to serve this user.");
+        return Orvanta::tr("The administrator's permission was refused, or the helper "
+                           "refused to serve this user.");
     case kInternalError:
-        return localizedString("The wake-up helper failed. The system log (journalctl -t "
-                               "PowerEventTool) tells why.");
+        return Orvanta::tr("The wake-up helper failed. The system log (journalctl -t "
+                           "PowerEventTool) tells why.");
     case kUserCancelled:
-        return localizedString("No temporary copy of the helper was wanted.");
+        return Orvanta::tr("No temporary copy of the helper was wanted.");
     case kPowerNotFound:
-        return localizedString("No such wake-up time was set.");
+        return Orvanta::tr("No such wake-up time was set.");
     case kPowerError:
     case kPowerBadArgument:
-        return localizedString("The computer's clock refused the wake-up time.");
+        return Orvanta::tr("The computer's clock refused the wake-up time.");
     case ENOENT:
-        return localizedString("The wake-up helper is not installed with Orvanta.");
+        return Orvanta::tr("The wake-up helper is not installed with Orvanta.");
     case kFolderNotPrivate:
-        return localizedString("A folder on the way to the wake-up helper's belongs to another "
-                               "user or may be changed by others, so the helper cannot be kept "
-                               "there:");
+        return Orvanta::tr("A folder on the way to the wake-up helper's belongs to another "
+                           "user or may be changed by others, so the helper cannot be kept "
+                           "there:");
     case kTemplateNotTrusted:
-        return localizedString("The wake-up helper Orvanta came with is not the "
-                               "administrator's alone (it is not root's, or others may change "
-                               "it), so it cannot be given rights. Install Orvanta as the "
-                               "administrator, or from its package.");
+        return Orvanta::tr("The wake-up helper Orvanta came with is not the "
+                           "administrator's alone (it is not root's, or others may change "
+                           "it), so it cannot be given rights. Install Orvanta as the "
+                           "administrator, or from its package.");
     default:
         return {};
     }
@@ -434,16 +433,14 @@ void PowerEventToolLoader::showError(int error)
 {
     if (!m_prompts.alert)
         return;
-    std::string message = localizedString("Orvanta failed to enable the feature due to error (%d)");
-    const auto at = message.find("%d");
-    if (at != std::string::npos)
-        message.replace(at, 2, std::to_string(error));
+    std::string message = Orvanta::tr("Orvanta failed to enable the feature due to error (%1)",
+                                      {std::to_string(error)});
     const std::string explanation = explanationForError(error);
     if (!explanation.empty())
         message += "\n\n" + explanation;
     if (error == kFolderNotPrivate)
         message += " " + m_refusedFolder;
-    m_prompts.alert(localizedString("Wake From Sleep Error"), message);
+    m_prompts.alert(Orvanta::tr("Wake From Sleep Error"), message);
 }
 
 } // namespace orvanta

@@ -28,24 +28,19 @@ std::string dayPartForFrequency(const ScheduleEditorValues& values)
 {
     switch (values.frequency) {
     case kDaily:
-        return localizedString("Daily");
+        return Orvanta::tr("Daily");
     case kWeekly:
-        return replacePlaceholder(localizedString("Every %1"), values.weekdayTitle);
+        return replacePlaceholder(Orvanta::tr("Every %1"), values.weekdayTitle);
     case kWeekdays:
-        return localizedString("Weekdays");
+        return Orvanta::tr("Weekdays");
     default:
-        return localizedString("Weekends");
+        return Orvanta::tr("Weekends");
     }
 }
 
 std::string dayPartForDate(Date start)
 {
-    std::time_t seconds = static_cast<std::time_t>(wholeSeconds(start));
-    std::tm fields{};
-    localtime_r(&seconds, &fields);
-    char text[64] = {};
-    std::strftime(text, sizeof text, "%a, %d %b %Y", &fields);
-    return text;
+    return localizedDateTime(static_cast<double>(wholeSeconds(start)), "ddd, dd MMM yyyy");
 }
 
 // One end of the time range as the time control shows it: "9PM", "1:30AM".
@@ -131,7 +126,7 @@ Dictionary createScheduleModelFromDisplay(const ScheduleEditorValues& values,
 
     const std::string description = dayPart + ", " + timeText(sh, sm, style) + "-" +
                                     timeText(eh, em, style) + " " +
-                                    (overnight ? localizedString("(next day)") : std::string());
+                                    (overnight ? Orvanta::tr("(next day)") : std::string());
     entry.set(schedkey::DESCRIPTION, Value(description));
     return entry;
 }
@@ -204,24 +199,24 @@ ScheduleListEdit modifySchedule(Array& list, std::optional<std::size_t> selected
 
 std::string failedToCreateScheduleTitle()
 {
-    return localizedString("Failed to create new schedule");
+    return Orvanta::tr("Failed to create new schedule");
 }
 
 std::string failedToModifyScheduleTitle()
 {
-    return localizedString("Failed to modify schedule");
+    return Orvanta::tr("Failed to modify schedule");
 }
 
 std::string scheduleAlreadyExistsMessage()
 {
-    return localizedString("The schedule already exists.  Please try again with different values.");
+    return Orvanta::tr("The schedule already exists.  Please try again with different values.");
 }
 
 std::string normalizedScheduleName(const std::string& name)
 {
     const std::size_t first = name.find_first_not_of(" \t\n\r\v\f");
     if (first == std::string::npos) {
-        return localizedString("No name");
+        return Orvanta::tr("No name");
     }
     return name;
 }

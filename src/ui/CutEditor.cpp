@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMediaPlayer>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -252,11 +253,11 @@ CutEditor::~CutEditor() = default;
 
 void CutEditor::showOffset(double seconds)
 {
-    m_offset->setText(std::fabs(seconds) < 0.005
-                          ? tr("The cut as recorded")
-                          : tr("Move the cut %1 s %2")
-                                .arg(std::fabs(seconds), 0, 'f', 2)
-                                .arg(seconds > 0 ? tr("later") : tr("earlier")));
+    m_offset->setText(
+        std::fabs(seconds) < 0.005
+            ? tr("The cut as recorded")
+            : (seconds > 0 ? tr("Move the cut %1 s later") : tr("Move the cut %1 s earlier"))
+                  .arg(QLocale().toString(std::fabs(seconds), 'f', 2)));
 }
 
 bool CutEditor::apply()

@@ -39,13 +39,16 @@ struct LayoutBit
 };
 
 constexpr LayoutBit kLayoutBits[] = {
-    {prefs::kLayoutGenre, "Genre"},
-    {prefs::kLayoutStream, "Station name and bitrate"},
-    {prefs::kLayoutScheduledName, "Scheduled recording's name"},
-    {prefs::kLayoutArtist, "Artist"},
-    {prefs::kLayoutAlbum, "Album"},
-    {prefs::kLayoutDay, "Day"},
-    {prefs::kLayoutTime, "Time of the recording"},
+    {prefs::kLayoutGenre, QT_TRANSLATE_NOOP("orvanta::ui::PreferencesWindow", "Genre")},
+    {prefs::kLayoutStream,
+     QT_TRANSLATE_NOOP("orvanta::ui::PreferencesWindow", "Station name and bitrate")},
+    {prefs::kLayoutScheduledName,
+     QT_TRANSLATE_NOOP("orvanta::ui::PreferencesWindow", "Scheduled recording's name")},
+    {prefs::kLayoutArtist, QT_TRANSLATE_NOOP("orvanta::ui::PreferencesWindow", "Artist")},
+    {prefs::kLayoutAlbum, QT_TRANSLATE_NOOP("orvanta::ui::PreferencesWindow", "Album")},
+    {prefs::kLayoutDay, QT_TRANSLATE_NOOP("orvanta::ui::PreferencesWindow", "Day")},
+    {prefs::kLayoutTime,
+     QT_TRANSLATE_NOOP("orvanta::ui::PreferencesWindow", "Time of the recording")},
 };
 
 // The desktop's network settings, where the firewall can be opened for the relay port.
@@ -69,7 +72,7 @@ std::optional<SettingsProgram> networkSettingsProgram()
     return std::nullopt;
 }
 
-constexpr const char* kNoProxy = "No proxy set";
+constexpr const char* kNoProxy = QT_TRANSLATE_NOOP("Orvanta", "No proxy set");
 
 } // namespace
 
@@ -431,15 +434,15 @@ void PreferencesWindow::updateExamples()
     // Where a song would go now, with made-up station and song data.
     for (const bool scheduled : {false, true}) {
         TrackNaming naming(m_prefs);
-        naming.icy_name = localizedString("Radio Example");
-        naming.icy_genre = localizedString("Jazz");
+        naming.icy_name = Orvanta::tr("Radio Example");
+        naming.icy_genre = Orvanta::tr("Jazz");
         naming.icy_br = 128;
         naming._sessionName = naming.computeSessionName();
         if (scheduled)
-            naming.scheduledRecordingPath = Array{Value(localizedString("Morning Show"))};
+            naming.scheduledRecordingPath = Array{Value(Orvanta::tr("Morning Show"))};
         const Dictionary information{
             {fileinfo::kID3Tags,
-             Dictionary{{"TPE1", localizedString("Artist")}, {"TALB", localizedString("Album")}}}};
+             Dictionary{{"TPE1", Orvanta::tr("Artist")}, {"TALB", Orvanta::tr("Album")}}}};
         const QString path = qs(naming.computeRecordingPath(information)) +
                              QStringLiteral("/%1 - %2.mp3").arg(tr("Artist"), tr("Title"));
         layoutExample(scheduled)->setText(tr("For example: %1").arg(path));

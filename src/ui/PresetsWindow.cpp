@@ -95,8 +95,17 @@ PresetsWindow::~PresetsWindow()
 
 void PresetsWindow::buildPanesPopUp()
 {
+    // The shipped panes' names, for the translators; another plug-in's shows as it is.
+    static const char* const kShippedPaneNames[] = {
+        QT_TRANSLATE_NOOP("orvanta::ui::PresetsWindow", "Playlist"),
+        QT_TRANSLATE_NOOP("orvanta::ui::PresetsWindow", "Splitting"),
+        QT_TRANSLATE_NOOP("orvanta::ui::PresetsWindow", "Stream Title"),
+        QT_TRANSLATE_NOOP("orvanta::ui::PresetsWindow", "Tagging"),
+    };
+    Q_UNUSED(kShippedPaneNames);
     m_panesPopUp->clear();
-    m_panesPopUp->addItems(m_loader->names());
+    for (const QString& name : m_loader->names())
+        m_panesPopUp->addItem(tr(name.toUtf8().constData()), name);
 }
 
 QAction* PresetsWindow::commandAction(PresetCommand command) const
@@ -167,7 +176,7 @@ void PresetsWindow::refreshDisplay()
 
 void PresetsWindow::showSelectedPane()
 {
-    PresetPane* pane = m_loader->pane(m_panesPopUp->currentText());
+    PresetPane* pane = m_loader->pane(m_panesPopUp->currentData().toString());
     QWidget* view = pane ? pane->loadMainView() : nullptr;
     if (pane)
         pane->willSelect();

@@ -39,6 +39,10 @@ void StatusArea::setStatusLines(const StatusLines& lines)
 {
     m_status->setText(QString::fromStdString(lines.status));
     m_fullSong = QString::fromStdString(lines.song);
+    // The labels are named for what they show; a screen reader reads what they say from
+    // their descriptions.
+    m_status->setAccessibleDescription(m_status->text());
+    m_song->setAccessibleDescription(m_fullSong);
     // A long title or address is cut with an ellipsis; the whole text is the tool tip.
     m_song->setText(m_song->fontMetrics().elidedText(m_fullSong, Qt::ElideMiddle,
                                                      std::max(200, m_song->width())));

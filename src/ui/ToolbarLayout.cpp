@@ -5,19 +5,34 @@ namespace orvanta::ui {
 const std::vector<ToolbarItemInfo>& ToolbarLayout::allowedItems()
 {
     using namespace toolbar;
+    // The labels are translated where they are shown, in the customising dialogue.
     static const std::vector<ToolbarItemInfo> items = {
-        {kControlView, QStringLiteral("Controls")},
-        {kAddStream, QStringLiteral("Add Stream")},
-        {kAddFolder, QStringLiteral("Add Folder")},
-        {kDelete, QStringLiteral("Delete...")},
-        {kPreferences, QStringLiteral("Preferences")},
-        {kSeparator, QStringLiteral("Separator"), true},
-        {kFlexibleSpace, QStringLiteral("Flexible Space"), true},
-        {kTunerView, QStringLiteral("Tuner...")},
-        {kScheduler, QStringLiteral("Scheduler")},
-        {kSplitOptions, QStringLiteral("Recording Style")},
-        {kEditURLs, QStringLiteral("Edit URLs")},
-        {kHistory, QStringLiteral("History")},
+        {kControlView,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Controls"))},
+        {kAddStream,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Add Stream"))},
+        {kAddFolder,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Add Folder"))},
+        {kDelete,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Delete..."))},
+        {kPreferences,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Preferences"))},
+        {kSeparator,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Separator")),
+         true},
+        {kFlexibleSpace,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Flexible Space")),
+         true},
+        {kTunerView,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Tuner..."))},
+        {kScheduler,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Scheduler"))},
+        {kSplitOptions, QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog",
+                                                         "Recording Style"))},
+        {kEditURLs,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "Edit URLs"))},
+        {kHistory,
+         QStringLiteral(QT_TRANSLATE_NOOP("orvanta::ui::ToolbarCustomizeDialog", "History"))},
     };
     return items;
 }

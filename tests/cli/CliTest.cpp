@@ -54,7 +54,8 @@ protected:
         std::string command = "env HOME=" + quoted(m_home.path()) +
                               " XDG_CONFIG_HOME=" + quoted(m_home.file("config")) +
                               " XDG_DATA_HOME=" + quoted(m_home.file("data")) +
-                              " XDG_CACHE_HOME=" + quoted(m_home.file(".cache")) + " TZ=UTC " +
+                              " XDG_CACHE_HOME=" + quoted(m_home.file(".cache")) +
+                              " TZ=UTC LC_ALL=C.UTF-8 LANGUAGE=" + m_language + " " +
                               quoted(ORVANTA_CLI_PATH);
         for (const std::string& arg : args) {
             command += " " + quoted(arg);
@@ -80,6 +81,7 @@ protected:
     }
 
     orvanta::test::TempDir m_home;
+    std::string m_language = "en"; // the user's languages (LANGUAGE)
 };
 
 TEST_F(CliTest, AddsListsAndRemovesStationsInGroups)
@@ -622,13 +624,13 @@ TEST_F(CliTest, RecordWithListenServesTheRecordingToAPlayerOnThisComputer)
     const std::string printed = m_home.file("record.out");
     Result recorded;
     std::thread recorder([&] {
-        recorded.status =
-            runCommand("env HOME=" + quoted(m_home.path()) +
-                           " XDG_CONFIG_HOME=" + quoted(m_home.file("config")) +
-                           " XDG_DATA_HOME=" + quoted(m_home.file("data")) + " " +
-                           quoted(ORVANTA_CLI_PATH) + " record " + quoted(server.url()) +
-                           " --for 4 --listen > " + quoted(printed) + " 2>&1",
-                       nullptr);
+        recorded.status = runCommand("env HOME=" + quoted(m_home.path()) +
+                                         " XDG_CONFIG_HOME=" + quoted(m_home.file("config")) +
+                                         " XDG_DATA_HOME=" + quoted(m_home.file("data")) +
+                                         " LC_ALL=C.UTF-8 LANGUAGE=en " + quoted(ORVANTA_CLI_PATH) +
+                                         " record " + quoted(server.url()) +
+                                         " --for 4 --listen > " + quoted(printed) + " 2>&1",
+                                     nullptr);
     });
     const std::string prefix = "Listen at http://localhost:" + std::to_string(relayPort);
     std::string path;
@@ -752,4 +754,31 @@ TEST_F(CliTest, SearchesTheDirectoryAddsItsStationsAndCountsTheirRecordings)
     ASSERT_EQ(recorded.status, 0) << recorded.output;
     EXPECT_NE(recorded.output.find("Artist A - First"), std::string::npos);
     EXPECT_EQ(directory.requestCount(std::string("/json/url/") + kTestJazz), 1);
+}
+
+// The user's language: the usage and the messages in German, the command syntax as it is.
+TEST_F(CliTest, SpeaksTheUsersLanguageButKeepsItsCommandSyntax)
+{
+    const Result english = run({"--help"});
+    m_language = "de";
+    const Result german = run({"--help"});
+    ASSERT_EQ(english.status, 0);
+    ASSERT_EQ(german.status, 0);
+    std::istringstream englishLines(english.output), germanLines(german.output);
+    std::string en, de;
+    int descriptions = 0;
+    while (std::getline(englishLines, en) && std::getline(germanLines, de)) {
+        if (en.starts_with("      ")) { // what a command does
+            ++descriptions;
+            EXPECT_NE(en, de) << "untranslated: " << en;
+        } else if (en.starts_with("  ")) { // its synopsis
+            EXPECT_EQ(en, de);
+        }
+    }
+    EXPECT_GT(descriptions, 20);
+    EXPECT_NE(german.output.find("Aufruf: orvanta-cli BEFEHL [ARGUMENTE]"), std::string::npos);
+    EXPECT_NE(german.output.find("Befehle:"), std::string::npos);
+    const Result unknown = run({"nosuch"});
+    EXPECT_NE(unknown.output.find("unbekannter Befehl \"nosuch\""), std::string::npos)
+        << unknown.output;
 }

@@ -135,6 +135,7 @@ TEST(DirectoryStationTest, AStreamNodeCarriesWhatTheDirectoryKnows)
     station.tags = "jazz,blues";
     station.homepage = "https://radio.example/";
     station.bitrate = 128;
+    station.favicon = "https://radio.example/logo.png";
     const NodePtr node = directoryStreamNode(station);
     EXPECT_EQ(node->name(), "Radio");
     EXPECT_EQ(node->nodeType(), Node::kStream);
@@ -144,6 +145,7 @@ TEST(DirectoryStationTest, AStreamNodeCarriesWhatTheDirectoryKnows)
     EXPECT_EQ(node->propertyForKey(np::NP_COMMENT)->toString(), "https://radio.example/");
     EXPECT_EQ(node->propertyForKey(np::NP_BITRATE)->toInteger(), 128);
     EXPECT_EQ(node->propertyForKey(np::NP_DIRECTORY_UUID)->toString(), "u-1");
+    EXPECT_EQ(node->propertyForKey(np::NP_LOGO_URL)->toString(), "https://radio.example/logo.png");
 }
 
 class StationDirectoryTest : public ::testing::Test

@@ -110,7 +110,9 @@ TEST_F(MprisTest, PlayerctlShowsTheStationAndSongAndPlaysPausesAndSwitchesStatio
     };
     EXPECT_TRUE(heard("Stopped"));
 
-    // A recording heard through the relay: its song in its own fields, the station as album.
+    // A recording heard through the relay: its song in its own fields, the station as album,
+    // its logo (from the directory) as the art.
+    live->setProperty(Value("https://logos.example/live.png"), np::NP_LOGO_URL);
     list().selectNodes({live});
     ASSERT_TRUE(controller().startRecordingForNode(live, MainController::kSourceUser));
     ASSERT_TRUE(spinUntil([&] { return controller().currentSongOf(live) != ""; }, 10s));
@@ -118,10 +120,10 @@ TEST_F(MprisTest, PlayerctlShowsTheStationAndSongAndPlaysPausesAndSwitchesStatio
     ASSERT_TRUE(spinUntil([&] { return controller().playingNode() == live; }, 5s));
     EXPECT_TRUE(spinUntil(
         [&] {
-            return playerctl(
-                       {QStringLiteral("metadata"), QStringLiteral("--format"),
-                        QStringLiteral("{{artist}}|{{title}}|{{album}}|{{xesam:comment}}")}) ==
-                   "Artist One|First Song|Live|Recording";
+            return playerctl({QStringLiteral("metadata"), QStringLiteral("--format"),
+                              QStringLiteral("{{artist}}|{{title}}|{{album}}|{{xesam:comment}}|{{"
+                                             "mpris:artUrl}}")}) ==
+                   "Artist One|First Song|Live|Recording|https://logos.example/live.png";
         },
         5s));
     EXPECT_EQ(playerctl({QStringLiteral("status")}), "Playing");
@@ -134,7 +136,9 @@ TEST_F(MprisTest, PlayerctlShowsTheStationAndSongAndPlaysPausesAndSwitchesStatio
     ASSERT_TRUE(spinUntil([&] { return controller().playingNode() == other; }, 5s));
     EXPECT_EQ(controller().visibleNode(), other);
     EXPECT_TRUE(desktop->frontEnd().player().isPlaying());
-    EXPECT_EQ(playerctl({QStringLiteral("metadata"), QStringLiteral("xesam:album")}), "Other");
+    EXPECT_EQ(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"),
+                         QStringLiteral("{{xesam:album}}|{{mpris:artUrl}}")}),
+              "Other|");
 
     // Paused, the station stays on offer; Play takes it up again.
     playerctl({QStringLiteral("pause")});

@@ -1,5 +1,7 @@
 #include "HlsPlaylist.h"
 
+#include "Localization.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
@@ -253,7 +255,7 @@ std::optional<MediaPlaylist> parseMedia(const std::vector<std::string_view>& lin
         }
     }
     if (!haveTarget) {
-        error = "The media playlist names no target duration";
+        error = Orvanta::tr("The media playlist names no target duration");
         return std::nullopt;
     }
     return playlist;
@@ -316,7 +318,7 @@ std::optional<Playlist> parsePlaylist(std::string_view text, const std::string& 
         text.remove_prefix(3);
     const std::vector<std::string_view> lines = linesOf(text);
     if (lines.empty() || lines.front().substr(0, 7) != "#EXTM3U") {
-        error = "The address does not answer with an HLS playlist";
+        error = Orvanta::tr("The address does not answer with an HLS playlist");
         return std::nullopt;
     }
     const bool master = std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
@@ -367,8 +369,9 @@ std::optional<Variant> chooseVariant(const MasterPlaylist& master,
         }
     }
     if (!chosen)
-        error = master.variants.empty() ? "The master playlist names no variant"
-                                        : "The station's variants hold video only, no audio";
+        error = master.variants.empty()
+                    ? Orvanta::tr("The master playlist names no variant")
+                    : Orvanta::tr("The station's variants hold video only, no audio");
     return chosen;
 }
 

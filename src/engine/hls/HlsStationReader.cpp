@@ -2,6 +2,7 @@
 
 #include "Aes128.h"
 #include "HttpFetch.h"
+#include "Localization.h"
 #include "Log.h"
 #include "SegmentAudio.h"
 
@@ -91,7 +92,7 @@ HlsStationReader::Fetched HlsStationReader::fetch(const std::string& url,
     // A server that ignores the range sends the whole file: the range is taken from it.
     if (range && result.status == 200 && result.body.size() > range->length) {
         if (range->offset + range->length > result.body.size()) {
-            m_error = "The station's server sent less than the playlist's byte range";
+            m_error = Orvanta::tr("The station's server sent less than the playlist's byte range");
             return {};
         }
         result.body = result.body.substr(range->offset, range->length);
@@ -113,7 +114,7 @@ std::optional<MediaPlaylist> HlsStationReader::loadMediaPlaylist(const std::stri
     }
     if (auto* media = std::get_if<MediaPlaylist>(&*playlist))
         return std::move(*media);
-    m_error = "The variant's address answers with another master playlist";
+    m_error = Orvanta::tr("The variant's address answers with another master playlist");
     return std::nullopt;
 }
 
@@ -169,11 +170,11 @@ CURLcode HlsStationReader::perform(const std::string& url, curl::Handler& handle
         if (m_sequencer.finished())
             return CURLE_OK;
         if (!listedAny && m_sequencer.unchangedReloads() >= 3) {
-            m_error = "The station's playlist lists no segment";
+            m_error = Orvanta::tr("The station's playlist lists no segment");
             return CURLE_RECV_ERROR;
         }
         if (m_sequencer.stalled()) {
-            m_error = "The station's playlist has stopped changing";
+            m_error = Orvanta::tr("The station's playlist has stopped changing");
             return CURLE_RECV_ERROR;
         }
         if (!wait(m_sequencer.reloadDelaySeconds(), handler, stop))
@@ -189,7 +190,7 @@ std::optional<Bytes> HlsStationReader::keyFor(const Key& key, const std::atomic<
     if (!fetched.ok)
         return std::nullopt;
     if (fetched.body.size() != 16) {
-        m_error = "The station's key is no AES-128 key";
+        m_error = Orvanta::tr("The station's key is no AES-128 key");
         return std::nullopt;
     }
     return m_keys[key.uri] = bytesOf(fetched.body);
@@ -223,7 +224,8 @@ bool HlsStationReader::readSegment(const Segment& segment, const MediaPlaylist& 
             Bytes initBytes = bytesOf(init.body);
             // A section has no sequence number to stand in for the IV: the playlist must name one.
             if (section.key.method == Key::Method::Aes128 && !section.key.iv) {
-                m_error = "The station's encrypted initialisation section comes without its IV";
+                m_error = Orvanta::tr(
+                    "The station's encrypted initialisation section comes without its IV");
                 return false;
             }
             if (!decrypt(initBytes, section.key, 0, stop))
@@ -281,8 +283,9 @@ bool HlsStationReader::decrypt(Bytes& bytes, const Key& key, std::int64_t sequen
                                const std::atomic<bool>& stop)
 {
     if (key.method == Key::Method::Other) {
-        m_error = "The station encrypts its segments with " + key.methodName +
-                  ", which Orvanta cannot decrypt";
+        m_error = Orvanta::tr("The station encrypts its segments with %1, which Orvanta cannot "
+                              "decrypt",
+                              {key.methodName});
         return false;
     }
     if (key.method != Key::Method::Aes128)

@@ -1,5 +1,6 @@
 #include "SegmentAudio.h"
 
+#include "Localization.h"
 #include "SegmentDemuxer.h"
 #include "TimedId3.h"
 
@@ -55,19 +56,20 @@ std::optional<SegmentAudio> audioOfSegment(const Bytes& segment, std::string& er
         audio.format = AudioFormat::MP3;
         break;
     case avformat::SegmentContents::Codec::Other:
-        error = "The station sends " + contents->codecName +
-                " audio, which Orvanta does not record (only AAC and MP3)";
+        error = Orvanta::tr("The station sends %1 audio, which Orvanta does not record (only AAC "
+                            "and MP3)",
+                            {contents->codecName});
         return std::nullopt;
     }
     if (contents->audio.empty()) {
-        error = "The segment holds no audio";
+        error = Orvanta::tr("The segment holds no audio");
         return std::nullopt;
     }
     for (const avformat::Packet& packet : contents->audio) {
         if (audio.format == AudioFormat::AAC && !startsWithAdts(packet.data)) {
             const auto header = adtsHeaderFor(contents->audioSpecificConfig, packet.data.size());
             if (!header) {
-                error = "The station's AAC cannot be written as ADTS frames";
+                error = Orvanta::tr("The station's AAC cannot be written as ADTS frames");
                 return std::nullopt;
             }
             audio.frames.insert(audio.frames.end(), header->begin(), header->end());

@@ -2,6 +2,7 @@
 # Starts a private X server and session bus (with its accessibility bus) for the window's
 # end-to-end tests, then runs one (window_e2e.py unless another is named).
 #   run-window-e2e.sh BUILD_DIR SCREENSHOT [SCRIPT]
+# SCRIPT is a Python script beside this one, or a test program to run as it is.
 # Xvfb chooses a free display itself and reports it (-displayfd): xvfb-run -a guesses one
 # from lock files, and two of these tests started together could both guess the same one.
 # -noreset: by default the server resets itself when its last client goes, and a client that
@@ -34,7 +35,12 @@ for _ in $(seq 300); do
 done
 [ -n "$ready" ] || { echo "e2e: the X server on $DISPLAY does not answer" >&2; cat "$XDG_RUNTIME_DIR/xvfb.log" >&2; exit 1; }
 status=0
-dbus-run-session -- /usr/bin/python3 "$here/${3:-window_e2e.py}" "$1" "$2" || status=$?
+script=${3:-window_e2e.py}
+if [[ "$script" == *.py ]]; then
+    dbus-run-session -- /usr/bin/python3 "$here/$script" "$1" "$2" || status=$?
+else # a test program of its own, which needs the display and the bus alone
+    dbus-run-session -- "$script" || status=$?
+fi
 if [ "$status" -ne 0 ]; then
     echo "e2e: X server on $DISPLAY $(kill -0 "$xvfb_pid" 2>/dev/null && echo running || echo gone); its log:" >&2
     cat "$XDG_RUNTIME_DIR/xvfb.log" >&2
