@@ -43,6 +43,9 @@ for page in orvanta.1 orvanta-cli.1; do
     [ -s "$prefix/share/man/man1/$page" ] || fail "no manual page $page"
 done
 "$prefix/bin/orvanta" --version | grep -q '^orvanta ' || fail "orvanta --version"
+# The translations come with it, found beside the moved programs.
+LANGUAGE=de "$cli" help | grep -q '^Befehle:' || fail "orvanta-cli does not speak German"
+LANGUAGE=de "$prefix/bin/orvanta" --help | grep -qi 'aufruf' || fail "orvanta --help is not German"
 # The wake-up helper: the template users' copies are made from, the system copy, and the
 # polkit action that names the system copy where it was installed.
 for tool in PowerEventToolTemplate PowerEventTool; do
