@@ -16,6 +16,8 @@ packages=(
     libcurl4-openssl-dev libpcre2-dev libmpg123-dev libpugixml-dev libproxy-dev
     # HLS: segments taken apart by libavformat, AES-128 segments decrypted by libcrypto
     libavcodec-dev libavformat-dev libssl-dev
+    # the encoding of station titles found by itself
+    libuchardet-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev python3 time
     # independent readers and encoders for the recording tests; the HLS test station

@@ -1282,6 +1282,10 @@ Ein zweiter Start übergibt seine Adressen und Wiedergabelisten an das bereits l
         <source>Traditional Chinese (Big 5)</source>
         <translation>Chinesisch traditionell (Big 5)</translation>
     </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
 </context>
 <context>
     <name>orvanta::app::DesktopApplication</name>

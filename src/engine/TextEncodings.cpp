@@ -6,6 +6,11 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <uchardet/uchardet.h>
+
+#include <memory>
 
 namespace orvanta {
 
@@ -21,6 +26,7 @@ struct EncodingEntry
 };
 
 constexpr EncodingEntry kEncodings[] = {
+    {kAutomaticStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Automatic"), nullptr},
     {kASCIIStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Western (ASCII)"), nullptr},
     {kUTF8StringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Unicode (UTF-8)"), nullptr},
     {kUnicodeStringEncoding, QT_TRANSLATE_NOOP("TextEncodings", "Unicode (UTF-16)"), nullptr},
@@ -126,6 +132,74 @@ std::optional<std::string> decodeWith(QStringDecoder decoder, const std::uint8_t
     return text.toUtf8().toStdString();
 }
 
+// The detector's name for the encoding of bytes (its own names, upper case), or nothing.
+std::string detectedCharset(const std::uint8_t* bytes, std::size_t length)
+{
+    const std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(
+        uchardet_new(), uchardet_delete);
+    if (!detector ||
+        uchardet_handle_data(detector.get(), reinterpret_cast<const char*>(bytes), length) != 0)
+        return {};
+    uchardet_data_end(detector.get());
+    const char* name = uchardet_get_charset(detector.get());
+    return name ? name : "";
+}
+
+bool isUtf8(const std::uint8_t* bytes, std::size_t length)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    // The decoding happens when its result becomes a string.
+    const QString text = decoder.decode(
+        QByteArrayView(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length)));
+    return !decoder.hasError();
+}
+
+// UTF-8 that was read as Latin-1 (or Windows-1252) and written out as UTF-8 again: every
+// character below U+0100 or one of 1252's, and as bytes it is UTF-8 with multi-byte
+// sequences. Nothing when the text is no such thing.
+std::optional<std::string> undoDoubleEncoding(const std::string& utf8)
+{
+    const QString text = QString::fromUtf8(utf8);
+    QStringEncoder toCp1252("windows-1252", QStringConverter::Flag::Stateless);
+    QByteArray bytes;
+    bool wide = false;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            wide = true;
+        if (c.unicode() < 0x100) {
+            bytes += static_cast<char>(c.unicode());
+            continue;
+        }
+        const QByteArray one = toCp1252.isValid() ? toCp1252.encode(QString(c)) : QByteArray();
+        if (toCp1252.hasError() || one.size() != 1)
+            return std::nullopt;
+        bytes += one;
+    }
+    if (!wide)
+        return std::nullopt;
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    if (!isUtf8(raw, static_cast<std::size_t>(bytes.size())))
+        return std::nullopt;
+    return bytes.toStdString();
+}
+
+std::optional<std::string> decodeAutomatically(const std::uint8_t* bytes, std::size_t length)
+{
+    if (isUtf8(bytes, length)) {
+        std::string text(reinterpret_cast<const char*>(bytes), length);
+        return undoDoubleEncoding(text).value_or(std::move(text));
+    }
+    const std::string charset = detectedCharset(bytes, length);
+    if (!charset.empty()) {
+        // The detector's names for Korean and Chinese are supersets ICU knows by others.
+        const std::string name = charset == "UHC" ? "windows-949" : charset;
+        if (auto text = decodeWith(QStringDecoder(name.c_str(), QStringConverter::Flag::Stateless),
+                                   bytes, length))
+            return text;
+    }
+    return decodeWith(QStringDecoder(QStringConverter::Latin1), bytes, length);
+}
+
 } // namespace
 
 const std::vector<TextEncoding>& supportedTextEncodings()
@@ -155,6 +229,8 @@ std::optional<std::string> decodeMetadataText(const std::uint8_t* bytes, std::si
     length = lengthToFirstZeroByte(bytes, length);
     constexpr auto kStateless = QStringConverter::Flag::Stateless;
     switch (encodingType) {
+    case kAutomaticStringEncoding:
+        return decodeAutomatically(bytes, length);
     case kASCIIStringEncoding:
         return decodeAscii(bytes, length);
     case kISOLatin1StringEncoding:

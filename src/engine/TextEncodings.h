@@ -14,6 +14,8 @@
 
 namespace orvanta {
 
+// Orvanta finds the encoding of each title itself (no platform constant has 0).
+inline constexpr int kAutomaticStringEncoding = 0;
 inline constexpr int kASCIIStringEncoding = 1;
 inline constexpr int kNEXTSTEPStringEncoding = 2;
 inline constexpr int kJapaneseEUCStringEncoding = 3;
@@ -48,6 +50,10 @@ const std::vector<TextEncoding>& supportedTextEncodings();
 /// character (a zero byte; for UTF-16 a zero code unit) or at the end of the block, since
 /// servers pad metadata blocks with zeros. Nothing when the bytes are not valid in that
 /// encoding or the encoding is unknown or unsupported here.
+///
+/// Automatic: valid UTF-8 is taken as UTF-8, and repaired when a station had read its UTF-8
+/// as Latin-1 and sent that again as UTF-8; anything else is decoded in the encoding the
+/// detector finds for its bytes (Latin-1 when it finds none it can decode).
 std::optional<std::string> decodeMetadataText(const std::uint8_t* bytes, std::size_t length,
                                               int encodingType);
 

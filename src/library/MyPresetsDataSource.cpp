@@ -53,7 +53,8 @@ Dictionary MyPresetsDataSource::makeStandardPreset()
     d.set(NP_MANUALSPLITTYPE, 1);
     d.set(NP_SPLITSIZEMB, 5);
     d.set(NP_SPLITTIMEMINS, 74);
-    d.set(NP_LANGUAGE_ENCODING, 5u); // ISO 8859-1
+    // Orvanta finds each title's encoding (0); a stored standard preset keeps the one it names.
+    d.set(NP_LANGUAGE_ENCODING, 0u);
     d.set(NP_STREAMTITLE_PATTERN, 2);
     d.set(NP_STREAMTITLE_SEPARATOR, "-");
     d.set(NP_STREAMTITLE_CLEAN, false);

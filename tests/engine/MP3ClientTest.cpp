@@ -1,4 +1,5 @@
 #include "MP3Client.h"
+#include "AudioCheck.h"
 #include "Easy.h"
 #include "EnvironmentOverride.h"
 #include "Global.h"
@@ -6,6 +7,7 @@
 #include "MyMP3Util.h"
 #include "RecordingHarness.h"
 #include "SessionJournal.h"
+#include "TextEncodings.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -738,4 +740,41 @@ TEST_F(MP3ClientTest, RecordAfterListeningTwoMinutesIntoASongStartsItsFileAtTheS
             start = at;
     ASSERT_TRUE(start) << "the file does not start in the gap before the song";
     EXPECT_TRUE(recording.alerts().empty());
+}
+
+// A preset on Automatic: titles in Cyrillic, Central European and Japanese code pages, in
+// UTF-8, and UTF-8 a station turned into mojibake, each name their file and tags as meant.
+TEST_F(MP3ClientTest, AutomaticEncodingNamesEveryFileAndTagAsMeant)
+{
+    const char* const sent[] = {
+        "\xCA\xE8\xED\xEE - \xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8", // cp1251
+        "Czes\xB3"
+        "aw Niemen - Dziwny jest ten \xB6wiat", // iso-8859-2
+        "\x89"
+        "F\x91\xBD\x93"
+        "c\x83q\x83J\x83\x8B - \x89\xD4\x91\xA9\x82\xF0\x8CN\x82\xC9",    // shift_jis
+        "Sigur R\xC3\xB3s - Hopp\xC3\xADpolla",                           // utf-8
+        "Beyonc\xC3\x83\xC2\xA9 - D\xC3\x83\xC2\xA9j\xC3\x83\xC2\xA0 vu", // double
+    };
+    const std::string meant[] = {"Кино - Группа крови", "Czesław Niemen - Dziwny jest ten świat",
+                                 "宇多田ヒカル - 花束を君に", "Sigur Rós - Hoppípolla",
+                                 "Beyoncé - Déjà vu"};
+    const SongStream& songs = songStream({4.0, 4.0, 4.0, 4.0, 4.0});
+    std::vector<IcyTitle> titles;
+    for (int i = 0; i < 5; ++i)
+        titles.push_back({static_cast<std::uint64_t>(5 * i * kMetaint), sent[i]});
+    server.addMount("/stream", titledMount(songs, titles));
+    Dictionary properties = streamProperties({server.url()});
+    properties.set("NP_LANGUAGE_ENCODING", kAutomaticStringEncoding);
+    Recording recording(prefs, properties);
+    recording.start();
+    ASSERT_TRUE(recording.waitFinished(20s));
+    const auto files = recording.completedFiles();
+    ASSERT_EQ(files.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(fileName(files[i]), meant[i] + ".mp3");
+        const AudioCheck check = checkAudio(files[i].get("location").toString());
+        const std::string artist = meant[i].substr(0, meant[i].find(" - "));
+        EXPECT_EQ(check.tags.count("TPE1") ? check.tags.at("TPE1") : "", artist) << meant[i];
+    }
 }

@@ -73,7 +73,7 @@ TEST(TextEncodingsTest, DecodesEachEncodingAndRejectsInvalidBytes)
         {kUnicodeStringEncoding, "\0A\0"s, std::nullopt},                 // odd length
         {kUnicodeStringEncoding, "\0A\0\0\0B"s, "A"}, // text ends at a zero unit
         {kUnicodeStringEncoding, "\x01\0"s, "Ā"},     // a zero byte inside a unit is text
-        {0, "x", std::nullopt},
+        {7, "x", std::nullopt},                       // 0 is Automatic; 7 is no encoding here
         {999, "x", std::nullopt},
         {-1, "x", std::nullopt},
     };
@@ -81,6 +81,33 @@ TEST(TextEncodingsTest, DecodesEachEncodingAndRejectsInvalidBytes)
         EXPECT_EQ(decode(c.bytes, c.encoding), c.expected)
             << "encoding " << c.encoding << ", bytes " << testing::PrintToString(c.bytes);
     }
+}
+
+// A preset on Automatic: each title in the encoding its bytes show, UTF-8 first, a title a
+// station turned into mojibake (UTF-8 read as Latin-1, sent again as UTF-8) repaired.
+TEST(TextEncodingsTest, AutomaticFindsEachTitlesEncodingAndRepairsDoubleEncodedUtf8)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"StreamTitle='\xCA\xE8\xED\xEE - \xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8';",
+         "StreamTitle='Кино - Группа крови';"},
+        {"StreamTitle='Czes\xB3"
+         "aw Niemen - Dziwny jest ten \xB6wiat';",
+         "StreamTitle='Czesław Niemen - Dziwny jest ten świat';"},
+        {"StreamTitle='\x89"
+         "F\x91\xBD\x93"
+         "c\x83q\x83J\x83\x8B - \x89\xD4\x91\xA9\x82\xF0\x8CN\x82\xC9';",
+         "StreamTitle='宇多田ヒカル - 花束を君に';"},
+        {"StreamTitle='Kry\x9Atof - Ty a j\xE1';", "StreamTitle='Kryštof - Ty a já';"},
+        {"StreamTitle='Mot\xF6rhead - Ace of Spades';", "StreamTitle='Motörhead - Ace of Spades';"},
+        {"StreamTitle='Beyonc\xC3\x83\xC2\xA9 - D\xC3\x83\xC2\xA9j\xC3\x83\xC2\xA0 vu';",
+         "StreamTitle='Beyoncé - Déjà vu';"},
+        {"StreamTitle='Caf\xC3\xA9 del Mar';", "StreamTitle='Café del Mar';"}, // UTF-8 as sent
+        {"StreamTitle='Plain';", "StreamTitle='Plain';"},
+    };
+    for (const auto& [bytes, expected] : cases)
+        EXPECT_EQ(decode(bytes, kAutomaticStringEncoding), expected) << expected;
+    // Bytes no detector can place still give a title, never none.
+    EXPECT_TRUE(decode("\x81\x8D\x8F\x90\x9D", kAutomaticStringEncoding).has_value());
 }
 
 TEST(TextEncodingsTest, Latin1AcceptsEveryByte)

@@ -63,7 +63,7 @@ TEST_F(PresetsControllerTest, StandardPresetHoldsEveryKeyWithItsTypedValueFreshE
         {SPLIT_EARLIER_OR_LATER, 0},            {NP_SPLIT_SEARCH_SECONDS, 8.0},
         {NP_ALWAYSMANUAL, false},
         {NP_MANUALSPLITTYPE, 1},                {NP_SPLITSIZEMB, 5},
-        {NP_SPLITTIMEMINS, 74},                 {NP_LANGUAGE_ENCODING, 5},
+        {NP_SPLITTIMEMINS, 74},                 {NP_LANGUAGE_ENCODING, 0},
         {NP_STREAMTITLE_PATTERN, 2},            {NP_STREAMTITLE_SEPARATOR, "-"},
         {NP_STREAMTITLE_CLEAN, false},          {NP_STREAMTITLE_CLEAN_LIST, Array()},
         {NP_STREAMTITLE_IGNORE, false},         {NP_STREAMTITLE_IGNORE_LIST, Array()},

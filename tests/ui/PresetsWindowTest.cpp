@@ -277,7 +277,7 @@ TEST_F(PresetsWindowTest, StreamTitlePaneEditsPatternEncodingAndTheTwoLists)
 
     EXPECT_EQ(pattern->currentIndex(), 2);
     EXPECT_EQ(separator->text(), "-");
-    // Only what the recordings can decode, each under its name; 5 is ISO 8859-1.
+    // Only what the recordings can decode, each under its name; 0 is Automatic.
     const auto& supported = supportedTextEncodings();
     ASSERT_EQ(encoding->count(), static_cast<int>(supported.size()));
     for (int i = 0; i < encoding->count(); ++i) {
@@ -285,7 +285,7 @@ TEST_F(PresetsWindowTest, StreamTitlePaneEditsPatternEncodingAndTheTwoLists)
         EXPECT_EQ(static_cast<std::uint32_t>(encoding->itemData(i).toLongLong()),
                   static_cast<std::uint32_t>(supported[i].number));
     }
-    EXPECT_EQ(encoding->currentData().toLongLong(), 5);
+    EXPECT_EQ(encoding->currentData().toLongLong(), 0);
     EXPECT_FALSE(dirty());
 
     choose(pattern, 6);
