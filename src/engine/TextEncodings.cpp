@@ -145,13 +145,10 @@ std::string detectedCharset(const std::uint8_t* bytes, std::size_t length)
     return name ? name : "";
 }
 
-bool isUtf8(const std::uint8_t* bytes, std::size_t length)
+std::optional<std::string> decodeUtf8(const std::uint8_t* bytes, std::size_t length)
 {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    // The decoding happens when its result becomes a string.
-    const QString text = decoder.decode(
-        QByteArrayView(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length)));
-    return !decoder.hasError();
+    return decodeWith(QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless),
+                      bytes, length);
 }
 
 // UTF-8 that was read as Latin-1 (or Windows-1252) and written out as UTF-8 again: every
@@ -178,17 +175,13 @@ std::optional<std::string> undoDoubleEncoding(const std::string& utf8)
     if (!wide)
         return std::nullopt;
     const auto* raw = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    if (!isUtf8(raw, static_cast<std::size_t>(bytes.size())))
-        return std::nullopt;
-    return bytes.toStdString();
+    return decodeUtf8(raw, static_cast<std::size_t>(bytes.size()));
 }
 
 std::optional<std::string> decodeAutomatically(const std::uint8_t* bytes, std::size_t length)
 {
-    if (isUtf8(bytes, length)) {
-        std::string text(reinterpret_cast<const char*>(bytes), length);
-        return undoDoubleEncoding(text).value_or(std::move(text));
-    }
+    if (std::optional<std::string> text = decodeUtf8(bytes, length))
+        return undoDoubleEncoding(*text).value_or(std::move(*text));
     const std::string charset = detectedCharset(bytes, length);
     if (!charset.empty()) {
         // The detector's names for Korean and Chinese are supersets ICU knows by others.
@@ -236,7 +229,7 @@ std::optional<std::string> decodeMetadataText(const std::uint8_t* bytes, std::si
     case kISOLatin1StringEncoding:
         return decodeWith(QStringDecoder(QStringConverter::Latin1, kStateless), bytes, length);
     case kUTF8StringEncoding:
-        return decodeWith(QStringDecoder(QStringConverter::Utf8, kStateless), bytes, length);
+        return decodeUtf8(bytes, length);
     default:
         return decodeWith(QStringDecoder(entry->converter, kStateless), bytes, length);
     }
